@@ -1,0 +1,105 @@
+#pragma once
+
+#include "picture.h"
+#include "services.h"
+#include "taskbaricon.h"
+
+#include <QByteArray>
+#include <QTimer>
+#include <QWidget>
+
+#include <cstdint>
+#include <memory>
+
+class QAction;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QPushButton;
+class Form2;
+
+// A working text box that is never shown. It may hold a whole page, so it keeps the
+// bytes as they are and lays nothing out.
+class WorkingText
+{
+public:
+    const QByteArray& text() const { return m_text; }
+    void setText(QByteArray text) { m_text = std::move(text); }
+    void clear() { m_text.clear(); }
+
+private:
+    QByteArray m_text;
+};
+
+// The main window. What the user sees of it is a small fixed panel with the credits
+// and the update log; the controls below the visible client area are the program's
+// working state and are never seen.
+class Form1 : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit Form1(Services& services, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // Start-up: hides the windows, sets up the tray icon, sets the caption and reads
+    // config.ini. Raises RuntimeError when the configuration cannot be read.
+    void Form_Load();
+    // The "Exit" command: removes the tray icon and ends the program with status 0.
+    void mnuexit_Click();
+
+    // Converts twips to pixels with the screen's factors (15 twips a pixel at 96 dpi).
+    static double twipsPerPixelX();
+    static double twipsPerPixelY();
+
+    QString configPath() const;
+
+    // Settings read from config.ini.
+    std::uint8_t ShowPopup = 0;
+    QString SoundFile;
+
+    // The visible panel.
+    QLabel* Label7 = nullptr;
+    QLabel* Label8 = nullptr;
+    QLabel* Label9 = nullptr;
+    QLabel* Label10 = nullptr;
+    QLabel* Label11 = nullptr;
+    QLabel* Label12 = nullptr;
+    QLabel* Label13 = nullptr;
+    QListWidget* List1 = nullptr;
+    QPushButton* Command1 = nullptr;
+    std::unique_ptr<TaskBarIcon> TaskBarIcon1;
+
+    // The working fields below the visible client area.
+    QLabel* Label1 = nullptr;
+    QLineEdit* txtURL = nullptr;
+    QPushButton* cmdReadURL = nullptr;
+    WorkingText Text1;
+    QLabel* Label6 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label3 = nullptr;
+    QLabel* Label5 = nullptr;
+    QLabel* Label4 = nullptr;
+    QTimer Timer1;
+
+    // The menu, popped up from the tray icon.
+    QMenu* mnuFile = nullptr;
+    QAction* mnuabout = nullptr;
+    QAction* mnucheck = nullptr;
+    QAction* mnuexit = nullptr;
+
+    Form2* form2() const { return m_form2.get(); }
+    const Picture& iconPicture() const { return m_icon; }
+    Services& services() const { return m_services; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildControls();
+    void Form_Unload();
+
+    Services& m_services;
+    Picture m_icon;
+    std::unique_ptr<Form2> m_form2;
+};

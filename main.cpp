@@ -1,0 +1,29 @@
+// ORVELL: watches one web page from the notification area and tells its user when
+// the page has changed.
+#include "form1.h"
+#include "notifyarea.h"
+#include "qtservices.h"
+#include "startup.h"
+
+#include <QApplication>
+
+#include <cstdio>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("ORVELL"));
+    // The program lives in the tray: hiding or closing its windows does not end it.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    QtServices qt;
+    Form1 form(qt.services());
+    if (const int status = Startup::loadMainWindow(form); status != 0)
+        return status;
+
+    if (!qt.notifyArea().isAvailable())
+        std::fprintf(stderr, "ORVELL: no notification area (system tray) is available on "
+                             "this desktop\n");
+
+    return app.exec();
+}

@@ -1,0 +1,166 @@
+#include "qtservices.h"
+
+#include "picture.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QSoundEffect>
+#include <QSystemTrayIcon>
+#include <QUrl>
+
+#include <cstdio>
+
+// --- notification area -------------------------------------------------------------
+
+QtNotifyArea::QtNotifyArea(QObject* parent) : QObject(parent), m_tray(new QSystemTrayIcon(this))
+{
+    // Qt reports a click as Trigger and a double click as Trigger then DoubleClick.
+    // The shell reports a double click as down, up, double-click, up: the control
+    // sees left button-up (Trigger), then double-click and the second button-up.
+    connect(m_tray, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                switch (reason) {
+                case QSystemTrayIcon::Trigger:
+                    reportMouse(MouseMessage::LeftButtonUp);
+                    break;
+                case QSystemTrayIcon::DoubleClick:
+                    reportMouse(MouseMessage::LeftButtonDoubleClick);
+                    reportMouse(MouseMessage::LeftButtonUp);
+                    break;
+                case QSystemTrayIcon::Context:
+                    reportMouse(MouseMessage::RightButtonUp);
+                    break;
+                case QSystemTrayIcon::MiddleClick:
+                case QSystemTrayIcon::Unknown:
+                    // The middle button has no event.
+                    break;
+                }
+            });
+}
+
+QtNotifyArea::~QtNotifyArea() = default;
+
+bool QtNotifyArea::isAvailable() const
+{
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+QRect QtNotifyArea::geometry() const
+{
+    return m_tray->isVisible() ? m_tray->geometry() : QRect();
+}
+
+void QtNotifyArea::apply(const NotifyIconData& data)
+{
+    if (data.uFlags & NotifyFlags::Icon)
+        m_tray->setIcon(Picture::iconForHandle(data.hIcon));
+    if (data.uFlags & NotifyFlags::Tip)
+        m_tray->setToolTip(data.tipText());
+}
+
+void QtNotifyArea::notify(NotifyMessage message, const NotifyIconData& data)
+{
+    switch (message) {
+    case NotifyMessage::Add:
+        if (m_tray->isVisible())
+            return; // the shell refuses a second add of the same icon
+        apply(data);
+        m_tray->show();
+        break;
+    case NotifyMessage::Modify:
+        if (m_tray->isVisible())
+            apply(data);
+        break;
+    case NotifyMessage::Delete:
+        m_tray->hide();
+        break;
+    }
+}
+
+// --- message boxes -----------------------------------------------------------------
+
+namespace {
+bool hasScreenForDialogs()
+{
+    const QString platform = QGuiApplication::platformName();
+    return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
+}
+} // namespace
+
+void QtMessageBox::show(const QString& text, Icon icon, const QString& title)
+{
+    if (!hasScreenForDialogs()) {
+        std::fprintf(stderr, "%s: %s\n", qPrintable(title),
+                     qPrintable(QString(text).replace(QLatin1String("\r\n"), QLatin1String(" "))));
+        return;
+    }
+    QMessageBox box;
+    box.setWindowTitle(title);
+    box.setText(text);
+    box.setStandardButtons(QMessageBox::Ok);
+    switch (icon) {
+    case Icon::Information:
+        box.setIcon(QMessageBox::Information);
+        break;
+    case Icon::Exclamation:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case Icon::Critical:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    }
+    box.exec();
+}
+
+// --- clock, browser, sound ------------------------------------------------------------
+
+QDateTime SystemClock::now() const
+{
+    return QDateTime::currentDateTime();
+}
+
+void DesktopUrlOpener::open(const QString& address)
+{
+    QDesktopServices::openUrl(QUrl(address));
+}
+
+QtSoundPlayer::QtSoundPlayer(QObject* parent) : QObject(parent) {}
+
+void QtSoundPlayer::play(const QString& path)
+{
+    if (!QFileInfo(path).isFile())
+        return;
+    // One effect per sound; it removes itself when it has played or failed to load.
+    auto* effect = new QSoundEffect(this);
+    connect(effect, &QSoundEffect::statusChanged, effect, [effect] {
+        if (effect->status() == QSoundEffect::Error)
+            effect->deleteLater();
+    });
+    connect(effect, &QSoundEffect::playingChanged, effect, [effect] {
+        if (!effect->isPlaying())
+            effect->deleteLater();
+    });
+    effect->setSource(QUrl::fromLocalFile(path));
+    effect->play();
+}
+
+// --- the program's services -------------------------------------------------------------
+
+QtServices::QtServices() : m_notifyArea(new QtNotifyArea)
+{
+    m_services.messageBox = &m_messageBox;
+    m_services.clock = &m_clock;
+    m_services.urlOpener = &m_urlOpener;
+    m_services.sound = &m_sound;
+    m_services.notifyArea = m_notifyArea;
+    m_services.programDir = QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
+}
+
+QtServices::~QtServices()
+{
+    delete m_notifyArea;
+}

@@ -1,0 +1,83 @@
+#pragma once
+
+#include "notifyarea.h"
+#include "services.h"
+
+#include <QObject>
+#include <QPointer>
+
+class QSystemTrayIcon;
+class QSoundEffect;
+
+// The notification area on Qt: one QSystemTrayIcon per icon owner. The record's icon
+// handle chooses the icon, its tip the tooltip; Qt's activations come back as the
+// shell's mouse messages.
+class QtNotifyArea : public QObject, public NotifyArea
+{
+    Q_OBJECT
+public:
+    explicit QtNotifyArea(QObject* parent = nullptr);
+    ~QtNotifyArea() override;
+
+    void notify(NotifyMessage message, const NotifyIconData& data) override;
+    bool isAvailable() const override;
+
+    // The icon's place on the screen (empty while it is not shown).
+    QRect geometry() const;
+
+private:
+    void apply(const NotifyIconData& data);
+
+    QSystemTrayIcon* m_tray = nullptr;
+};
+
+// Shows a QMessageBox. On a platform without a screen to show it on (offscreen,
+// minimal) nobody could answer it, so the message goes to standard error instead.
+class QtMessageBox : public MessageBoxService
+{
+public:
+    void show(const QString& text, Icon icon, const QString& title) override;
+};
+
+class SystemClock : public Clock
+{
+public:
+    QDateTime now() const override;
+};
+
+// Opens addresses with QDesktopServices (xdg-open on Linux).
+class DesktopUrlOpener : public UrlOpener
+{
+public:
+    void open(const QString& address) override;
+};
+
+// Plays wave files with Qt Multimedia, without waiting for them.
+class QtSoundPlayer : public QObject, public SoundPlayer
+{
+    Q_OBJECT
+public:
+    explicit QtSoundPlayer(QObject* parent = nullptr);
+    void play(const QString& path) override;
+};
+
+// The Qt-backed services of the running program, owned in one place.
+class QtServices
+{
+public:
+    QtServices();
+    ~QtServices();
+    QtServices(const QtServices&) = delete;
+    QtServices& operator=(const QtServices&) = delete;
+
+    Services& services() { return m_services; }
+    QtNotifyArea& notifyArea() { return *m_notifyArea; }
+
+private:
+    QtMessageBox m_messageBox;
+    SystemClock m_clock;
+    DesktopUrlOpener m_urlOpener;
+    QtSoundPlayer m_sound;
+    QtNotifyArea* m_notifyArea;
+    Services m_services;
+};

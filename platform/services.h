@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+#include <memory>
+
+class NotifyArea;
+
+// Modal message boxes with the application's title and a single OK button.
+class MessageBoxService
+{
+public:
+    enum class Icon { Information, Exclamation, Critical };
+    virtual ~MessageBoxService() = default;
+    virtual void show(const QString& text, Icon icon, const QString& title) = 0;
+};
+
+// The time of day and the date, and their texts as the program shows them.
+class Clock
+{
+public:
+    virtual ~Clock() = default;
+    virtual QDateTime now() const = 0;
+
+    // "1:09:59 PM": hour without a leading zero, two-digit minutes and seconds, a
+    // space and AM or PM, always in this U.S. English form whatever the locale.
+    static QString timeText(const QTime& time);
+    // "12/7/2026": month/day/year without leading zeros.
+    static QString dateText(const QDate& date);
+};
+
+// Opens a web address in the user's browser. The result is not examined.
+class UrlOpener
+{
+public:
+    virtual ~UrlOpener() = default;
+    virtual void open(const QString& address) = 0;
+};
+
+// Plays a wave file in the background: returns at once; silent when the file is
+// missing or cannot be played.
+class SoundPlayer
+{
+public:
+    virtual ~SoundPlayer() = default;
+    virtual void play(const QString& path) = 0;
+};
+
+// Everything the program reaches outside itself, handed to the windows that need it.
+// Tests put fakes in; the program puts in the Qt-backed services (makeQtServices).
+struct Services
+{
+    MessageBoxService* messageBox = nullptr;
+    Clock* clock = nullptr;
+    UrlOpener* urlOpener = nullptr;
+    SoundPlayer* sound = nullptr;
+    // The notification area of the main window's tray icon.
+    NotifyArea* notifyArea = nullptr;
+    // The program's directory, without a trailing separator.
+    QString programDir;
+};

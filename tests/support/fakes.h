@@ -1,0 +1,99 @@
+#pragma once
+
+// Test doubles for the program's services: they record what the code asked of the
+// desktop and answer as a test scripts them.
+
+#include "notifyarea.h"
+#include "services.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QStringList>
+#include <QTemporaryDir>
+
+// Records every notification-area call with a copy of its record.
+class RecordingNotifyArea : public NotifyArea
+{
+public:
+    struct Call
+    {
+        NotifyMessage message;
+        NotifyIconData data;
+    };
+
+    void notify(NotifyMessage message, const NotifyIconData& data) override
+    {
+        calls.append({message, data});
+    }
+    bool isAvailable() const override { return available; }
+
+    // Sends a mouse report as the notification area would.
+    void sendMouse(int message) { reportMouse(message); }
+
+    QList<NotifyMessage> messages() const;
+    int count(NotifyMessage message) const;
+
+    QList<Call> calls;
+    bool available = true;
+};
+
+// Message boxes are answered at once and remembered.
+class ScriptedMessageBox : public MessageBoxService
+{
+public:
+    struct Shown
+    {
+        QString text;
+        Icon icon;
+        QString title;
+    };
+    void show(const QString& text, Icon icon, const QString& title) override
+    {
+        shown.append({text, icon, title});
+    }
+    QList<Shown> shown;
+};
+
+// A clock that stands still until the test moves it.
+class FakeClock : public Clock
+{
+public:
+    QDateTime now() const override { return current; }
+    QDateTime current{QDate(2026, 12, 8), QTime(13, 9, 59)};
+};
+
+class RecordingUrlOpener : public UrlOpener
+{
+public:
+    void open(const QString& address) override { opened.append(address); }
+    QStringList opened;
+};
+
+class RecordingSoundPlayer : public SoundPlayer
+{
+public:
+    void play(const QString& path) override { played.append(path); }
+    QStringList played;
+};
+
+// A full set of fakes with a fresh temporary program directory.
+class TestServices
+{
+public:
+    TestServices();
+
+    Services& services() { return m_services; }
+    QString programDir() const { return m_dir.path(); }
+    // Writes a file into the program directory; returns its path.
+    QString writeFile(const QString& name, const QByteArray& bytes) const;
+
+    RecordingNotifyArea notifyArea;
+    ScriptedMessageBox messageBox;
+    FakeClock clock;
+    RecordingUrlOpener urlOpener;
+    RecordingSoundPlayer sound;
+
+private:
+    QTemporaryDir m_dir;
+    Services m_services;
+};

@@ -1,0 +1,197 @@
+// Start-up and exit of the main window: the order of its steps, the caption, the
+// configuration, and a configuration that cannot be read.
+#include "configfile.h"
+#include "fakes.h"
+#include "form1.h"
+#include "form2.h"
+#include "runtimeerror.h"
+#include "startup.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <cstdio>
+
+class TestStartup : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void loadsHiddenWithTrayIconAndCaption();
+    void readsConfiguration();
+    void badConfigurationEndsStartup_data();
+    void badConfigurationEndsStartup();
+    void exitRemovesTheIcon();
+    void closingTheWindowOnlyHidesIt();
+    void layoutShowsOnlyThePanel();
+};
+
+void TestStartup::initTestCase()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("ORVELL"));
+}
+
+void TestStartup::loadsHiddenWithTrayIconAndCaption()
+{
+    TestServices t;
+    t.writeFile("config.ini", "\"http://example.com/\"\r\n1\r\n\"chime.wav\"\r\n");
+    Form1 form(t.services());
+    form.show(); // start-up hides the window whatever its state
+    form.Form_Load();
+
+    QVERIFY(!form.isVisible());
+    QVERIFY(form.form2() && !form.form2()->isVisible());
+    QCOMPARE(form.windowTitle(), QStringLiteral("ORVELL 1"));
+
+    // One add, showing the window's icon, with the popup's icon ready to flash.
+    QCOMPARE(t.notifyArea.messages(), QList<NotifyMessage>{NotifyMessage::Add});
+    QCOMPARE(t.notifyArea.calls.first().data.hIcon, form.iconPicture().handle());
+    QCOMPARE(t.notifyArea.calls.first().data.tipText(), QString());
+    TaskBarIcon& tray = *form.TaskBarIcon1;
+    QCOMPARE(tray.Enabled(), True);
+    QCOMPARE(tray.FlashIcon(), PictureRef(form.form2()->iconPicture()));
+    QVERIFY(form.form2()->iconPicture().handle() != form.iconPicture().handle());
+    QCOMPARE(tray.FlashTime(), 500);
+    // What start-up leaves alone keeps the control's defaults.
+    QCOMPARE(tray.AnimationTime(), 500);
+    QCOMPARE(tray.Flash(), False);
+    QCOMPARE(tray.Tip(), QString());
+    QVERIFY(form.Timer1.isActive());
+    QCOMPARE(form.Timer1.interval(), 1000);
+}
+
+void TestStartup::readsConfiguration()
+{
+    TestServices t;
+    t.writeFile("config.ini", "\"http://watched.example/page\",2,\"alerts/ding.wav\"");
+    Form1 form(t.services());
+    form.Form_Load();
+    QCOMPARE(form.txtURL->text(), QStringLiteral("http://watched.example/page"));
+    QCOMPARE(int(form.ShowPopup), 2);
+    QCOMPARE(form.SoundFile, QStringLiteral("alerts/ding.wav"));
+    QVERIFY(t.messageBox.shown.isEmpty());
+}
+
+void TestStartup::badConfigurationEndsStartup_data()
+{
+    QTest::addColumn<QByteArray>("config"); // empty: no file
+    QTest::addColumn<int>("number");
+    QTest::addColumn<QString>("description");
+    QTest::newRow("missing file") << QByteArray() << 53 << "File not found";
+    QTest::newRow("two items") << QByteArray("u\r\n1\r\n") << 62 << "Input past end of file";
+    QTest::newRow("popup 300") << QByteArray("u\r\n300\r\ns\r\n") << 6 << "Overflow";
+}
+
+void TestStartup::badConfigurationEndsStartup()
+{
+    QFETCH(QByteArray, config);
+    QFETCH(int, number);
+    QFETCH(QString, description);
+    TestServices t;
+    if (!config.isEmpty())
+        t.writeFile("config.ini", config);
+    Form1 form(t.services());
+
+    std::FILE* err = std::tmpfile();
+    QVERIFY(err);
+    int status = 0;
+    try {
+        form.Form_Load();
+    } catch (const RuntimeError& e) {
+        QCOMPARE(e.number(), number);
+        Startup::reportRuntimeError(e, t.messageBox, form.configPath(), err);
+        status = Startup::kFailedStatus;
+    }
+    QVERIFY(status != 0);
+
+    QCOMPARE(t.messageBox.shown.size(), 1);
+    const auto& box = t.messageBox.shown.first();
+    QCOMPARE(box.title, QStringLiteral("ORVELL"));
+    QCOMPARE(box.text, QStringLiteral("Run-time error '%1':\n\n%2").arg(number).arg(description));
+
+    std::rewind(err);
+    char line[1024] = {};
+    QVERIFY(std::fgets(line, sizeof line, err));
+    std::fclose(err);
+    QCOMPARE(QString::fromLocal8Bit(line).trimmed(),
+             QStringLiteral("ORVELL: Run-time error '%1': %2 (%3)")
+                 .arg(number)
+                 .arg(description, form.configPath()));
+
+    // Steps before the file was opened have run: the popup is loaded and the icon added.
+    QVERIFY(form.form2());
+    QCOMPARE(t.notifyArea.count(NotifyMessage::Add), 1);
+    QVERIFY(form.txtURL->text().isEmpty());
+
+    // loadMainWindow reports the same way and gives a failing status.
+    TestServices t2;
+    if (!config.isEmpty())
+        t2.writeFile("config.ini", config);
+    Form1 form2(t2.services());
+    QCOMPARE(Startup::loadMainWindow(form2), Startup::kFailedStatus);
+    QCOMPARE(t2.messageBox.shown.size(), 1);
+}
+
+void TestStartup::exitRemovesTheIcon()
+{
+    TestServices t;
+    t.writeFile("config.ini", "u,1,s");
+    Form1 form(t.services());
+    form.Form_Load();
+    t.notifyArea.calls.clear();
+    form.mnuexit->trigger();
+    QCOMPARE(t.notifyArea.messages(), QList<NotifyMessage>{NotifyMessage::Delete});
+    QVERIFY(!form.TaskBarIcon1);
+    QVERIFY(!form.Timer1.isActive());
+}
+
+void TestStartup::closingTheWindowOnlyHidesIt()
+{
+    TestServices t;
+    t.writeFile("config.ini", "u,1,s");
+    Form1 form(t.services());
+    form.Form_Load();
+    form.show();
+    QVERIFY(form.isVisible());
+    form.close();
+    QVERIFY(!form.isVisible());
+    QVERIFY(form.TaskBarIcon1);
+    QCOMPARE(t.notifyArea.count(NotifyMessage::Delete), 0);
+}
+
+void TestStartup::layoutShowsOnlyThePanel()
+{
+    TestServices t;
+    Form1 form(t.services());
+    if (!qFuzzyCompare(Form1::twipsPerPixelX(), 15.0))
+        QSKIP("the designed sizes are checked at 96 dpi");
+    QCOMPARE(form.size(), QSize(461, 115));
+    QCOMPARE(form.minimumSize(), form.maximumSize()); // not resizable
+    const QRect client = form.rect();
+    const QList<QWidget*> panel{form.Label7, form.Label8,  form.Label9, form.Label10, form.Label11,
+                                form.Label12, form.Label13, form.List1, form.Command1};
+    for (QWidget* w : panel)
+        QVERIFY2(client.contains(w->geometry()), qPrintable(w->objectName()));
+    const QList<QWidget*> working{form.Label1, form.txtURL, form.cmdReadURL, form.Label6,
+                                  form.Label2, form.Label3, form.Label5,     form.Label4};
+    for (QWidget* w : working)
+        QVERIFY2(!client.intersects(w->geometry()), qPrintable(w->objectName()));
+    QCOMPARE(form.List1->geometry(), QRect(80, 64, 369, 43));
+    QCOMPARE(form.Label4->text(), QStringLiteral("00:00"));
+    QCOMPARE(form.cmdReadURL->text(), QStringLiteral("GO"));
+    QVERIFY(form.Label9->font().underline());
+    QCOMPARE(form.Label9->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+    QCOMPARE(form.mnuFile->title(), QStringLiteral("ORVELL"));
+    QStringList entries;
+    for (QAction* a : form.mnuFile->actions())
+        entries << a->text();
+    QCOMPARE(entries, (QStringList{"About", "Check Now", "Exit"}));
+}
+
+QTEST_MAIN(TestStartup)
+#include "tst_startup.moc"

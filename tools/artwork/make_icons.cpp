@@ -1,0 +1,120 @@
+// Draws the two window icons (32 x 32, 24-bit colour with an alpha channel) into the
+// folder given as the first argument: orvell.png (main window, the tray's base icon)
+// and popup.png (the popup, the tray's flash icon).
+#include <QGuiApplication>
+#include <QImage>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <QRadialGradient>
+
+#include <cstdio>
+
+namespace {
+
+QImage canvas()
+{
+    QImage img(32, 32, QImage::Format_ARGB32);
+    img.fill(Qt::transparent);
+    return img;
+}
+
+// A page with a folded corner, watched by an eye: calm blue.
+QImage mainIcon()
+{
+    QImage img = canvas();
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+
+    QPainterPath page;
+    page.moveTo(6.5, 2.5);
+    page.lineTo(20.5, 2.5);
+    page.lineTo(26.5, 8.5);
+    page.lineTo(26.5, 29.5);
+    page.lineTo(6.5, 29.5);
+    page.closeSubpath();
+    QLinearGradient paper(0, 0, 0, 32);
+    paper.setColorAt(0, QColor(0xFF, 0xFF, 0xFF));
+    paper.setColorAt(1, QColor(0xDD, 0xE6, 0xF2));
+    p.setBrush(paper);
+    p.setPen(QPen(QColor(0x2B, 0x4C, 0x7E), 1.0));
+    p.drawPath(page);
+    // the fold
+    QPainterPath fold;
+    fold.moveTo(20.5, 2.5);
+    fold.lineTo(20.5, 8.5);
+    fold.lineTo(26.5, 8.5);
+    p.setBrush(QColor(0xB8, 0xC8, 0xDE));
+    p.drawPath(fold);
+    // text lines
+    p.setPen(QPen(QColor(0x9A, 0xAE, 0xC8), 1.2));
+    for (int y : {11, 14, 24, 27})
+        p.drawLine(QPointF(9.5, y + 0.5), QPointF(y < 20 ? 18.5 : 23.5, y + 0.5));
+
+    // the eye
+    QPainterPath eye;
+    eye.moveTo(2.5, 19);
+    eye.quadTo(16, 8.5, 29.5, 19);
+    eye.quadTo(16, 29.5, 2.5, 19);
+    p.setPen(QPen(QColor(0x14, 0x2F, 0x5C), 1.4));
+    p.setBrush(QColor(0xFF, 0xFF, 0xFF));
+    p.drawPath(eye);
+    QRadialGradient iris(QPointF(15, 17.5), 5.5);
+    iris.setColorAt(0, QColor(0x5F, 0xB4, 0xFF));
+    iris.setColorAt(1, QColor(0x1A, 0x5F, 0xC8));
+    p.setPen(Qt::NoPen);
+    p.setBrush(iris);
+    p.drawEllipse(QPointF(16, 19), 5, 5);
+    p.setBrush(QColor(0x0B, 0x16, 0x2B));
+    p.drawEllipse(QPointF(16, 19), 2.3, 2.3);
+    p.setBrush(QColor(255, 255, 255, 230));
+    p.drawEllipse(QPointF(14.6, 17.6), 1.1, 1.1);
+    return img;
+}
+
+// A warm bell with a spark: the "something changed" icon, clearly unlike the page.
+QImage popupIcon()
+{
+    QImage img = canvas();
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+
+    QRadialGradient glow(QPointF(16, 15), 15);
+    glow.setColorAt(0, QColor(0xFF, 0xD4, 0x4F));
+    glow.setColorAt(1, QColor(0xF2, 0x6B, 0x1D));
+    p.setPen(QPen(QColor(0x8A, 0x2E, 0x05), 1.2));
+    p.setBrush(glow);
+    p.drawEllipse(QPointF(16, 16), 14.5, 14.5);
+
+    QPainterPath bell;
+    bell.moveTo(9, 21.5);
+    bell.cubicTo(11, 19.5, 10.5, 9, 16, 8.5);
+    bell.cubicTo(21.5, 9, 21, 19.5, 23, 21.5);
+    bell.closeSubpath();
+    p.setPen(QPen(QColor(0x6B, 0x24, 0x04), 1.1));
+    p.setBrush(QColor(0xFF, 0xFF, 0xFF));
+    p.drawPath(bell);
+    p.setBrush(QColor(0xFF, 0xFF, 0xFF));
+    p.drawEllipse(QPointF(16, 23.5), 2.2, 2.2);
+    p.drawEllipse(QPointF(16, 7.6), 1.3, 1.3);
+    // motion marks
+    p.setPen(QPen(QColor(0xFF, 0xFF, 0xFF), 1.6, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(6, 12), QPointF(7.5, 14.5));
+    p.drawLine(QPointF(26, 12), QPointF(24.5, 14.5));
+    return img;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QGuiApplication app(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: make_icons OUTPUT_DIR\n");
+        return 2;
+    }
+    const QString dir = QString::fromLocal8Bit(argv[1]);
+    bool ok = mainIcon().save(dir + QStringLiteral("/orvell.png"));
+    ok = popupIcon().save(dir + QStringLiteral("/popup.png")) && ok;
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs everything the build, the tests and the desktop tests need on Debian 12.
+# Safe to run again: it only asks apt-get for what is missing.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
+  qt6-base-dev qt6-multimedia-dev libqt6opengl6-dev libgl-dev
+  qt6-qpa-plugins
+  # desktop tests: a real X server, a tray host, clicks, screenshots, sound, time
+  xvfb x11-utils x11-xserver-utils xdotool trayer dbus-daemon imagemagick
+  pulseaudio pulseaudio-utils faketime curl libxext-dev python3 fonts-dejavu-core
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -q
+  $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi

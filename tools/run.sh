@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the program and starts it on its default
+# configuration (build/config.ini, build/Sounds/).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash tools/bootstrap.sh
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build --target orvell
+if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}${QT_QPA_PLATFORM:-}" ]; then
+    echo "No desktop found: running without one (QT_QPA_PLATFORM=offscreen)." >&2
+    export QT_QPA_PLATFORM=offscreen
+fi
+exec ./build/orvell "$@"

@@ -1,0 +1,135 @@
+#pragma once
+
+#include "notifyarea.h"
+#include "picture.h"
+#include "vbbool.h"
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <cstdint>
+
+class PropertyBag;
+
+// A reusable control that owns one icon in the desktop's notification area: its
+// registration and tooltip, flashing between two icons, animation through a store of
+// icons, click events, and saved properties.
+//
+// Properties follow the Get/Let/Set pattern: Name() reads, letName() assigns a value,
+// setName() assigns a picture reference (for pictures Let and Set behave alike).
+// Every setter that changes state emits propertyChanged with the property's name.
+class TaskBarIcon : public QObject
+{
+    Q_OBJECT
+public:
+    // A new control starts with every field zero, none or empty; the host then fills
+    // the saved fields (ReadProperties) or the designer's defaults (InitProperties).
+    explicit TaskBarIcon(NotifyArea& notifyArea, QObject* parent = nullptr);
+    ~TaskBarIcon() override;
+
+    // --- host settings -------------------------------------------------------------
+    // The host's user-mode flag: true inside the running program, false in a designer.
+    void setUserMode(bool userMode) { m_userMode = userMode; }
+    bool userMode() const { return m_userMode; }
+    // The window that receives the notification area's mouse reports.
+    std::uint32_t windowHandle() const { return m_windowHandle; }
+
+    // --- Enabled: "Enables/Disables Taskbar icon features" -------------------------
+    Boolean Enabled() const { return m_Enabled; }
+    void letEnabled(Boolean New_Enabled);
+
+    // --- BaseIcon: "Main Taskbar Icon" ----------------------------------------------
+    PictureRef BaseIcon() const { return m_BaseIcon; }
+    void letBaseIcon(const PictureRef& New_BaseIcon);
+    void setBaseIcon(const PictureRef& New_BaseIcon) { letBaseIcon(New_BaseIcon); }
+
+    // --- FlashIcon: "Icon to be displayed alternating with BaseIcon during flash" ----
+    PictureRef FlashIcon() const { return m_FlashIcon; }
+    void letFlashIcon(const PictureRef& New_FlashIcon);
+    void setFlashIcon(const PictureRef& New_FlashIcon) { letFlashIcon(New_FlashIcon); }
+
+    // --- Tip: "Tip text to display when icon under cursor" ----------------------------
+    QString Tip() const { return m_Tip; }
+    void letTip(const QString& New_Tip);
+
+    // --- Flash: "Enable/Disable icon Flash feature" -----------------------------------
+    Boolean Flash() const { return m_Flash; }
+    void letFlash(Boolean New_Flash);
+
+    // --- Animate: "Enable/Disable the Animate icons feature" ---------------------------
+    Boolean Animate() const { return m_Animate; }
+    void letAnimate(Boolean New_Animate);
+
+    // --- FlashTime: "Time in milliseconds to display each icon during Flash" ----------
+    std::int32_t FlashTime() const { return m_FlashTime; }
+    void letFlashTime(std::int32_t New_FlashTime);
+
+    // --- AnimationTime: "Time in milliseconds between each icon in an animation
+    // sequence" ------------------------------------------------------------------------
+    std::int32_t AnimationTime() const { return m_AnimationTime; }
+    void letAnimationTime(std::int32_t New_AnimationTime);
+
+    // --- AddIcon: "AddIcon to Icon array" ----------------------------------------------
+    PictureRef AddIcon() const { return m_AddIcon; }
+    void letAddIcon(const PictureRef& New_AddIcon);
+    void setAddIcon(const PictureRef& New_AddIcon) { letAddIcon(New_AddIcon); }
+
+    // --- PictureIndex: "Count of stored icons" ------------------------------------------
+    std::int32_t PictureIndex() const { return m_PictureIndex; }
+    void letPictureIndex(std::int32_t New_PictureIndex);
+
+    // --- ResetIcons: "Method to delete all stored icons" ---------------------------------
+    Boolean ResetIcons();
+
+    // --- host notifications -----------------------------------------------------------
+    void InitProperties();
+    void ReadProperties(const PropertyBag& bag);
+    void WriteProperties(PropertyBag& bag) const;
+
+    // The record sent with every notification-area call (read-only view for hosts
+    // and tests).
+    const NotifyIconData& iconData() const { return IconData; }
+
+Q_SIGNALS:
+    // The host's property-changed notification.
+    void propertyChanged(const QString& propertyName);
+
+public:
+    // The timers' step handlers, public so that a host (or a test) can drive them.
+    void Timer1_Timer(); // flash step
+    void Timer2_Timer(); // animation step
+    bool flashTimerActive() const { return Timer1.isActive(); }
+    bool animationTimerActive() const { return Timer2.isActive(); }
+
+private:
+    static bool IsIconPicture(const PictureRef& picture);
+    void SetIconVisible(Boolean show);
+    void modifyIcon(const PictureRef& picture);
+    static void startTimer(QTimer& timer, std::int32_t interval);
+
+    NotifyArea& m_notifyArea;
+    bool m_userMode = true;
+    std::uint32_t m_windowHandle = 0;
+
+    // Per-instance state, in declaration order.
+    std::int32_t m_PictureIndex = 0;
+    std::int32_t m_AnimationTime = 0;
+    std::int32_t m_FlashTime = 0;
+    PictureRef m_AddIcon;
+    Boolean m_Flash;
+    Boolean m_Animate;
+    Boolean m_Enabled;
+    PictureRef m_BaseIcon;
+    PictureRef m_FlashIcon;
+    QString m_Tip;
+    NotifyIconData IconData;
+    Boolean FlashToggle;
+    std::int32_t AnimationFrame = 0;
+
+    // Child objects: the flash timer, the animation timer, and the icon store.
+    QTimer Timer1;
+    QTimer Timer2;
+    // Element n holds frame n; element 0 is the store's template and never a frame.
+    QList<Picture> AnimatePicture;
+};
