@@ -80,6 +80,7 @@ Form1::Form1(Services& services, QWidget* parent)
     // The tray icon starts from its default properties; start-up sets what it needs.
     TaskBarIcon1 = std::make_unique<TaskBarIcon>(*m_services.notifyArea);
     TaskBarIcon1->ReadProperties(EmptyPropertyBag());
+    TaskBarIcon1->setTwipsPerPixelX(float(qRound(twipsPerPixelX())));
 
     // The schedule's timer runs from creation: a precise timer, since a coarse one may
     // drift past a whole second.

@@ -41,12 +41,14 @@ TaskBarIcon::TaskBarIcon(NotifyArea& notifyArea, QObject* parent)
     Timer1.setInterval(500);
     Timer2.setInterval(0);
     AnimatePicture.append(Picture());
+    m_notifyArea.setMouseHandler([this](int message) { deliverMouseReport(message); });
     connect(&Timer1, &QTimer::timeout, this, [this] { runStep(Timer1, [this] { Timer1_Timer(); }); });
     connect(&Timer2, &QTimer::timeout, this, [this] { runStep(Timer2, [this] { Timer2_Timer(); }); });
 }
 
 TaskBarIcon::~TaskBarIcon()
 {
+    m_notifyArea.setMouseHandler({});
     // Terminate: a registered icon leaves the notification area with the control.
     // Enabled is not changed and nothing is notified.
     if (m_Enabled.isExactlyTrue())
@@ -240,6 +242,36 @@ void TaskBarIcon::Timer2_Timer()
     if (AnimationFrame > m_PictureIndex)
         AnimationFrame = 1;
     modifyIcon(AnimatePicture.value(AnimationFrame));
+}
+
+// --- mouse reports and events ------------------------------------------------------------
+
+void TaskBarIcon::deliverMouseReport(int message)
+{
+    std::int16_t button = 1;
+    std::int16_t shift = 0;
+    float x = float(message);
+    float y = 0.0f;
+    if (m_scaleMode != Pixels) {
+        x *= m_twipsPerPixelX;
+        y *= m_twipsPerPixelX;
+    }
+    UserControl_MouseMove(button, shift, x, y);
+}
+
+void TaskBarIcon::UserControl_MouseMove(std::int16_t& Button, std::int16_t& Shift, float& X,
+                                        float& Y)
+{
+    if (m_scaleMode != Pixels)
+        X = X / m_twipsPerPixelX;
+    if (X == float(MouseMessage::LeftButtonUp))
+        Q_EMIT LeftClick(Button, Shift, X, Y);
+    else if (X == float(MouseMessage::LeftButtonDoubleClick))
+        Q_EMIT LeftDbClick(Button, Shift, X, Y);
+    else if (X == float(MouseMessage::RightButtonUp))
+        Q_EMIT RightClick(Button, Shift, X, Y);
+    else if (X == float(MouseMessage::RightButtonDoubleClick))
+        Q_EMIT RightDbClick(Button, Shift, X, Y);
 }
 
 // --- saved properties ---------------------------------------------------------------------

@@ -34,6 +34,18 @@ public:
     bool userMode() const { return m_userMode; }
     // The window that receives the notification area's mouse reports.
     std::uint32_t windowHandle() const { return m_windowHandle; }
+    // The control's scale mode: 1 twips (the default), 3 pixels.
+    enum ScaleMode : int { Twips = 1, Pixels = 3 };
+    void setScaleMode(int scaleMode) { m_scaleMode = scaleMode; }
+    int scaleMode() const { return m_scaleMode; }
+    // The screen's horizontal twips per pixel (a whole number, 15 at 96 dpi).
+    void setTwipsPerPixelX(float twipsPerPixel) { m_twipsPerPixelX = twipsPerPixel; }
+    float twipsPerPixelX() const { return m_twipsPerPixelX; }
+
+    // The mouse-move handler. The notification area's reports arrive here with the
+    // mouse message number standing in X (converted to the control's scale units by
+    // the host); 514, 515, 517 and 518 raise the four click events.
+    void UserControl_MouseMove(std::int16_t& Button, std::int16_t& Shift, float& X, float& Y);
 
     // --- Enabled: "Enables/Disables Taskbar icon features" -------------------------
     Boolean Enabled() const { return m_Enabled; }
@@ -95,6 +107,17 @@ Q_SIGNALS:
     // The host's property-changed notification.
     void propertyChanged(const QString& propertyName);
 
+    // Events. Arguments are passed by reference (connect directly); Button is 1 for
+    // every report from the notification area, x carries the mouse message number.
+    // "Event to raise on left click"
+    void LeftClick(std::int16_t& Button, std::int16_t& Shift, float& x, float& y);
+    // "Event to raise on left double click"
+    void LeftDbClick(std::int16_t& Button, std::int16_t& Shift, float& x, float& y);
+    // "Event raised on right click"
+    void RightClick(std::int16_t& Button, std::int16_t& Shift, float& x, float& y);
+    // "Event to raise on right double click"
+    void RightDbClick(std::int16_t& Button, std::int16_t& Shift, float& x, float& y);
+
 public:
     // The timers' step handlers, public so that a host (or a test) can drive them.
     void Timer1_Timer(); // flash step
@@ -107,10 +130,15 @@ private:
     void SetIconVisible(Boolean show);
     void modifyIcon(const PictureRef& picture);
     static void startTimer(QTimer& timer, std::int32_t interval);
+    // How the host presents a notification-area report to the control: the left
+    // button flag set (the icon id 1 in wParam), X the message number in twips.
+    void deliverMouseReport(int message);
 
     NotifyArea& m_notifyArea;
     bool m_userMode = true;
     std::uint32_t m_windowHandle = 0;
+    int m_scaleMode = Twips;
+    float m_twipsPerPixelX = 15.0f;
 
     // Per-instance state, in declaration order.
     std::int32_t m_PictureIndex = 0;
