@@ -72,6 +72,7 @@ private Q_SLOTS:
     void flashTimingAtShortInterval();
     void stepTimeChangeWaitsForNextStart_data();
     void stepTimeChangeWaitsForNextStart();
+    void intervalOfZeroRunsNoTimer_data();
     void intervalOfZeroRunsNoTimer();
 
     void animateStart_data();
@@ -322,13 +323,24 @@ void TestTaskBarIconEffects::stepTimeChangeWaitsForNextStart()
     QCOMPARE(interval(), 80);
 }
 
+void TestTaskBarIconEffects::intervalOfZeroRunsNoTimer_data()
+{
+    QTest::addColumn<int>("interval");
+    QTest::newRow("zero") << 0;
+    QTest::newRow("negative") << -100;
+}
+
 void TestTaskBarIconEffects::intervalOfZeroRunsNoTimer()
 {
+    // The value is passed on unchanged, but a timer of 0 ms or less never fires
+    // (at 0 it would otherwise step on every turn of the event loop).
+    QFETCH(int, interval);
     registerIcon();
-    icon->letFlashTime(0);
+    icon->letFlashTime(interval);
     icon->letFlash(True);
     QCOMPARE(icon->Flash(), True);
-    QVERIFY(!icon->flashTimerActive()); // a zero interval would otherwise spin
+    QCOMPARE(icon->flashTimerInterval(), interval);
+    QVERIFY(!icon->flashTimerActive());
 }
 
 // --- animation -------------------------------------------------------------------------------
@@ -519,28 +531,37 @@ void TestTaskBarIconEffects::errors_data()
 {
     QTest::addColumn<bool>("userMode");
     QTest::addColumn<bool>("pictureIndex"); // assign PictureIndex, else AddIcon
+    QTest::addColumn<int>("count");         // restored before the assignment
     QTest::addColumn<int>("error");
-    QTest::newRow("AddIcon in a designer") << false << false << 383;
-    QTest::newRow("AddIcon at run time") << true << false << 0;
-    QTest::newRow("PictureIndex in a designer") << false << true << 387;
-    QTest::newRow("PictureIndex at run time") << true << true << 382;
+    QTest::newRow("AddIcon in a designer") << false << false << 0 << 383;
+    QTest::newRow("AddIcon at run time") << true << false << 0 << 0;
+    QTest::newRow("AddIcon in a designer, store full") << false << false << 32767 << 383;
+    QTest::newRow("AddIcon at run time, store full") << true << false << 32767 << 6;
+    QTest::newRow("PictureIndex in a designer") << false << true << 0 << 387;
+    QTest::newRow("PictureIndex at run time") << true << true << 0 << 382;
 }
 
 void TestTaskBarIconEffects::errors()
 {
     QFETCH(bool, userMode);
     QFETCH(bool, pictureIndex);
+    QFETCH(int, count);
     QFETCH(int, error);
+    MemoryPropertyBag bag;
+    bag.setValue(QStringLiteral("PictureIndex"), count);
+    icon->ReadProperties(bag);
     icon->setUserMode(userMode);
+    const PictureRef before = icon->AddIcon();
     QSignalSpy changed(icon, &TaskBarIcon::propertyChanged);
     const int raised = errorOf([&] {
         pictureIndex ? icon->letPictureIndex(5) : icon->letAddIcon(f1);
     });
     QCOMPARE(raised, error);
     const bool added = error == 0;
-    QCOMPARE(icon->PictureIndex(), added ? 1 : 0);
-    QCOMPARE(icon->AddIcon(), added ? PictureRef(f1) : PictureRef(Picture()));
-    QCOMPARE(changed.count(), added ? 1 : 0);
+    const bool stored = added || error == 6; // stored and notified before the overflow
+    QCOMPARE(icon->PictureIndex(), added ? count + 1 : count);
+    QCOMPARE(icon->AddIcon(), stored ? PictureRef(f1) : before);
+    QCOMPARE(changed.count(), stored ? 1 : 0);
     QVERIFY(area->calls.isEmpty());
 }
 
