@@ -44,7 +44,8 @@ void TestPropertyBag::equalsDefault_data()
         << QVariant(500) << QVariant::fromValue<qint16>(500) << true;
     QTest::newRow("32-bit 501 != 16-bit 500")
         << QVariant(501) << QVariant::fromValue<qint16>(500) << false;
-    QTest::newRow("empty text = empty text") << QVariant(QString()) << QVariant(QString("")) << true;
+    QTest::newRow("empty text = empty text")
+        << QVariant(QString()) << QVariant(QString("")) << true;
     QTest::newRow("text != empty text") << QVariant("a") << QVariant(QString()) << false;
     QTest::newRow("text 0 != number 0") << QVariant("0") << zero16 << false;
     QTest::newRow("nothing = nothing") << QVariant() << QVariant() << true;
@@ -79,7 +80,8 @@ void TestPropertyBag::writingTheDefaultForgetsAnEarlierValue()
     const QVariant zero16 = QVariant::fromValue<qint16>(0);
     bag.WriteProperty(QStringLiteral("Tip"), QStringLiteral("kept"), QString());
     bag.WriteProperty(QStringLiteral("Enabled"), true, zero16);
-    QCOMPARE(bag.ReadProperty(QStringLiteral("Enabled"), zero16).toString(), QStringLiteral("true"));
+    QCOMPARE(bag.ReadProperty(QStringLiteral("Enabled"), zero16).toString(),
+             QStringLiteral("true"));
     bag.WriteProperty(QStringLiteral("Enabled"), false, zero16);
     QCOMPARE(bag.ReadProperty(QStringLiteral("Enabled"), zero16), zero16);
     if (ini) {

@@ -10,7 +10,6 @@
 #include <QPixmap>
 #include <QSignalSpy>
 #include <QTest>
-
 #include <limits>
 
 namespace {
@@ -51,8 +50,17 @@ public:
     QList<qint64> at;
 };
 
-enum class Setup { Ready, NotEnabled, EmptyFlashIcon, NoFlashIcon, BitmapFlashIcon, Animating,
-                   EmptyStore, Flashing };
+enum class Setup
+{
+    Ready,
+    NotEnabled,
+    EmptyFlashIcon,
+    NoFlashIcon,
+    BitmapFlashIcon,
+    Animating,
+    EmptyStore,
+    Flashing
+};
 } // namespace
 
 Q_DECLARE_METATYPE(Setup)
@@ -286,8 +294,10 @@ void TestTaskBarIconEffects::flashTimingAtShortInterval()
     // A precise timer never fires early (allow a few ms of rounding); a busy machine
     // may make it late, so the upper bound is loose.
     for (int i = 0; i < 3; ++i) {
-        QVERIFY2(timed.at.at(i) >= (i + 1) * interval - 5, qPrintable(QString::number(timed.at.at(i))));
-        QVERIFY2(timed.at.at(i) < (i + 1) * interval + 2000, qPrintable(QString::number(timed.at.at(i))));
+        QVERIFY2(timed.at.at(i) >= (i + 1) * interval - 5,
+                 qPrintable(QString::number(timed.at.at(i))));
+        QVERIFY2(timed.at.at(i) < (i + 1) * interval + 2000,
+                 qPrintable(QString::number(timed.at.at(i))));
     }
     QVERIFY(timed.at.at(3) <= stoppedAt);
 }
@@ -304,9 +314,7 @@ void TestTaskBarIconEffects::stepTimeChangeWaitsForNextStart()
     QFETCH(bool, animation);
     registerIcon();
     icon->letAddIcon(f1);
-    const auto start = [&](Boolean on) {
-        animation ? icon->letAnimate(on) : icon->letFlash(on);
-    };
+    const auto start = [&](Boolean on) { animation ? icon->letAnimate(on) : icon->letFlash(on); };
     const auto interval = [&] {
         return animation ? icon->animationTimerInterval() : icon->flashTimerInterval();
     };
@@ -553,9 +561,8 @@ void TestTaskBarIconEffects::errors()
     icon->setUserMode(userMode);
     const PictureRef before = icon->AddIcon();
     QSignalSpy changed(icon, &TaskBarIcon::propertyChanged);
-    const int raised = errorOf([&] {
-        pictureIndex ? icon->letPictureIndex(5) : icon->letAddIcon(f1);
-    });
+    const int raised =
+        errorOf([&] { pictureIndex ? icon->letPictureIndex(5) : icon->letAddIcon(f1); });
     QCOMPARE(raised, error);
     const bool added = error == 0;
     const bool stored = added || error == 6; // stored and notified before the overflow

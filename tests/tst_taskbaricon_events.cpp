@@ -138,17 +138,18 @@ void TestTaskBarIconEvents::mouseMoveConversion_data()
     const int twips = TaskBarIcon::Twips, pixels = TaskBarIcon::Pixels;
     QTest::newRow("twips 7710 at 15") << twips << 15.0f << 7710.0f << 514.0f << "LeftClick";
     QTest::newRow("twips 6204 at 12") << twips << 12.0f << 6204.0f << 517.0f << "RightClick";
-    QTest::newRow("twips 514 is pixel 34.27") << twips << 15.0f << 514.0f << 514.0f / 15.0f
-                                              << QString();
+    QTest::newRow("twips 514 is pixel 34.27")
+        << twips << 15.0f << 514.0f << 514.0f / 15.0f << QString();
     QTest::newRow("pixels 514 as it comes") << pixels << 15.0f << 514.0f << 514.0f << "LeftClick";
     QTest::newRow("pixels 518 as it comes")
         << pixels << 15.0f << 518.0f << 518.0f << "RightDbClick";
-    QTest::newRow("pixels 7710 is no message") << pixels << 15.0f << 7710.0f << 7710.0f << QString();
-    QTest::newRow("other scale modes count as twips") << 0 << 15.0f << 7725.0f << 515.0f
-                                                      << "LeftDbClick";
+    QTest::newRow("pixels 7710 is no message")
+        << pixels << 15.0f << 7710.0f << 7710.0f << QString();
+    QTest::newRow("other scale modes count as twips")
+        << 0 << 15.0f << 7725.0f << 515.0f << "LeftDbClick";
     // The control is 480 twips (32 pixels) wide: movement over it never reaches 514.
-    QTest::newRow("movement over the control") << twips << 15.0f << 479.0f << 479.0f / 15.0f
-                                               << QString();
+    QTest::newRow("movement over the control")
+        << twips << 15.0f << 479.0f << 479.0f / 15.0f << QString();
     QTest::newRow("just off 514") << twips << 15.0f << 7711.0f << 7711.0f / 15.0f << QString();
 }
 

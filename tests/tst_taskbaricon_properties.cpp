@@ -152,9 +152,8 @@ void TestTaskBarIconProperties::readOrderAndDefaults()
 {
     LoggingBag bag;
     icon->ReadProperties(bag);
-    QCOMPARE(bag.keys(), (QStringList{"AddIcon", "BaseIcon", "FlashIcon", "Enabled", "Tip",
-                                      "Flash", "Animate", "AnimationTime", "FlashTime",
-                                      "PictureIndex"}));
+    QCOMPARE(bag.keys(), (QStringList{"AddIcon", "BaseIcon", "FlashIcon", "Enabled", "Tip", "Flash",
+                                      "Animate", "AnimationTime", "FlashTime", "PictureIndex"}));
     for (int i = 0; i < 3; ++i)
         QVERIFY(!bag.log.at(i).defaultValue.isValid());
     for (int i : {3, 5, 6, 9}) {
@@ -173,9 +172,8 @@ void TestTaskBarIconProperties::writeOrderAndDefaults()
     icon->letFlashTime(250);
     LoggingBag bag;
     icon->WriteProperties(bag);
-    QCOMPARE(bag.keys(), (QStringList{"BaseIcon", "FlashIcon", "AddIcon", "Enabled", "Tip",
-                                      "Flash", "Animate", "AnimationTime", "FlashTime",
-                                      "PictureIndex"}));
+    QCOMPARE(bag.keys(), (QStringList{"BaseIcon", "FlashIcon", "AddIcon", "Enabled", "Tip", "Flash",
+                                      "Animate", "AnimationTime", "FlashTime", "PictureIndex"}));
     // Booleans as Booleans, the three counts and times as 32-bit integers.
     for (int i : {3, 5, 6})
         QCOMPARE(bag.log.at(i).value.metaType(), QMetaType::fromType<bool>());

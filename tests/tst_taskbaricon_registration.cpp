@@ -93,8 +93,7 @@ void TestTaskBarIconRegistration::enabledTwiceAddsOnceDeletesOnce()
     icon->letEnabled(True);
     icon->letEnabled(False);
     icon->letEnabled(False);
-    QCOMPARE(area->messages(),
-             (QList<NotifyMessage>{NotifyMessage::Add, NotifyMessage::Delete}));
+    QCOMPARE(area->messages(), (QList<NotifyMessage>{NotifyMessage::Add, NotifyMessage::Delete}));
     QCOMPARE(icon->Enabled(), False);
 }
 
@@ -249,9 +248,8 @@ void TestTaskBarIconRegistration::enabledOtherThanTrueCountsAsRegistered()
         QCOMPARE(control.Flash(), True);
     }
     QCOMPARE(area->messages(),
-             (QList<NotifyMessage>{NotifyMessage::Add, NotifyMessage::Modify,
-                                   NotifyMessage::Modify, NotifyMessage::Modify,
-                                   NotifyMessage::Delete}));
+             (QList<NotifyMessage>{NotifyMessage::Add, NotifyMessage::Modify, NotifyMessage::Modify,
+                                   NotifyMessage::Modify, NotifyMessage::Delete}));
 }
 
 QTEST_MAIN(TestTaskBarIconRegistration)

@@ -3,7 +3,6 @@
 #include <QMap>
 #include <QString>
 #include <QVariant>
-
 #include <memory>
 
 class QSettings;

@@ -4,7 +4,6 @@
 #include "runtimeerror.h"
 
 #include <QDebug>
-
 #include <cmath>
 #include <limits>
 
@@ -59,8 +58,10 @@ TaskBarIcon::TaskBarIcon(NotifyArea& notifyArea, QObject* parent)
     Timer2.setInterval(0);
     AnimatePicture.emplace(0, Picture());
     m_notifyArea.setMouseHandler([this](int message) { deliverMouseReport(message); });
-    connect(&Timer1, &QTimer::timeout, this, [this] { runStep(Timer1, [this] { Timer1_Timer(); }); });
-    connect(&Timer2, &QTimer::timeout, this, [this] { runStep(Timer2, [this] { Timer2_Timer(); }); });
+    connect(&Timer1, &QTimer::timeout, this,
+            [this] { runStep(Timer1, [this] { Timer1_Timer(); }); });
+    connect(&Timer2, &QTimer::timeout, this,
+            [this] { runStep(Timer2, [this] { Timer2_Timer(); }); });
 }
 
 TaskBarIcon::~TaskBarIcon()
@@ -132,8 +133,8 @@ void TaskBarIcon::letBaseIcon(const PictureRef& New_BaseIcon)
         letEnabled(False);
     m_BaseIcon = New_BaseIcon;
     Q_EMIT propertyChanged(QStringLiteral("BaseIcon"));
-    if (IsIconPicture(m_BaseIcon) && m_userMode && isRegistered() &&
-        m_Flash.isFalse() && m_Animate.isFalse())
+    if (IsIconPicture(m_BaseIcon) && m_userMode && isRegistered() && m_Flash.isFalse() &&
+        m_Animate.isFalse())
         modifyIcon(m_BaseIcon);
 }
 
@@ -206,8 +207,7 @@ void TaskBarIcon::letAnimate(Boolean New_Animate)
 {
     if (New_Animate == m_Animate)
         return;
-    if (m_Flash.isFalse() && isRegistered() && m_PictureIndex >= 1 &&
-        New_Animate.isNonZero()) {
+    if (m_Flash.isFalse() && isRegistered() && m_PictureIndex >= 1 && New_Animate.isNonZero()) {
         startTimer(Timer2, m_AnimationTime);
         m_Animate = True;
         Q_EMIT propertyChanged(QStringLiteral("Animate"));
@@ -385,7 +385,8 @@ Boolean toBoolean(const QVariant& v)
 std::int32_t toLong(const QVariant& v)
 {
     const double r = std::nearbyint(toNumber(v));
-    if (r < std::numeric_limits<std::int32_t>::min() || r > std::numeric_limits<std::int32_t>::max())
+    if (r < std::numeric_limits<std::int32_t>::min() ||
+        r > std::numeric_limits<std::int32_t>::max())
         throw RuntimeError(RuntimeError::Overflow);
     return std::int32_t(r);
 }

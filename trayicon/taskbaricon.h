@@ -7,7 +7,6 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
-
 #include <cstdint>
 #include <map>
 
@@ -36,7 +35,11 @@ public:
     // The window that receives the notification area's mouse reports.
     std::uint32_t windowHandle() const { return m_windowHandle; }
     // The control's scale mode: 1 twips (the default), 3 pixels.
-    enum ScaleMode : int { Twips = 1, Pixels = 3 };
+    enum ScaleMode : int
+    {
+        Twips = 1,
+        Pixels = 3
+    };
     void setScaleMode(int scaleMode) { m_scaleMode = scaleMode; }
     int scaleMode() const { return m_scaleMode; }
     // The screen's horizontal twips per pixel (a whole number, 15 at 96 dpi).

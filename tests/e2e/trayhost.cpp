@@ -11,7 +11,6 @@
 #include <QPixmap>
 #include <QScreen>
 #include <QTimer>
-
 #include <cstdio>
 
 int main(int argc, char** argv)
