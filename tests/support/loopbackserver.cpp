@@ -34,7 +34,10 @@ void LoopbackServer::onNewConnection()
         const int n = connections++;
         requests.append(QByteArray());
         const Script script = scripts.isEmpty() ? Script{} : scripts.value(n, scripts.last());
-        connect(socket, &QTcpSocket::disconnected, this, [this] { ++disconnectedByClient; });
+        connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+            if (!socket->property("closedByServer").toBool())
+                ++disconnectedByClient;
+        });
         connect(socket, &QTcpSocket::readyRead, this, [this, socket, n, script] {
             const bool complete = requests[n].contains("\r\n\r\n");
             requests[n] += socket->readAll();
@@ -56,6 +59,7 @@ void LoopbackServer::sendNext(QTcpSocket* socket, const Script& script, int inde
         });
         return;
     }
+    socket->setProperty("closedByServer", script.end != Script::End::Hold);
     switch (script.end) {
     case Script::End::Close:
         socket->disconnectFromHost();
