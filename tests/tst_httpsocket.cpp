@@ -107,12 +107,13 @@ void TestHttpSocket::resetIsError()
 void TestHttpSocket::closeSilencesTheConnection()
 {
     LoopbackServer server;
-    server.scripts = {{{"HTTP/1.1 200 OK\r\n\r\nbody"}}};
+    server.scripts = {{{"HTTP/1.1 200 OK\r\n\r\nbody"}, 0, LoopbackServer::Script::End::Hold}};
     QtHttpSocket socket;
     Recorder r(socket);
     socket.Connect(QStringLiteral("127.0.0.1"), server.port());
     QTRY_COMPARE(r.events.value(0), QStringLiteral("Connect"));
     socket.SendData("GET / HTTP/1.1\r\n\r\n");
+    QTRY_COMPARE(server.requests.value(0).size(), 18);
     socket.Close();
     QTRY_COMPARE(server.disconnectedByClient, 1);
     QCOMPARE(r.events, QStringList{"Connect"});
