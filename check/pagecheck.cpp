@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -207,8 +209,7 @@ void PageCheck::wscHTTP_Close()
     const bool changed = hadSnapshot && newSize != oldSize;
 
     // One rename replaces the snapshot, so it is never missing or half-written.
-    if (std::rename(QFile::encodeName(tmpPath()).constData(),
-                    QFile::encodeName(snapshotPath()).constData()) != 0) {
+    if (!replaceSnapshot(snapshot.isFile())) {
         const int err = errno;
         fail(QStringLiteral("Check failed: cannot rename data.tmp to data.orvl: %1")
                  .arg(QString::fromLocal8Bit(std::strerror(err))));
@@ -219,6 +220,26 @@ void PageCheck::wscHTTP_Close()
         m_host.logUpdate();
         m_host.announceUpdate();
     }
+}
+
+bool PageCheck::replaceSnapshot(bool snapshotIsFile)
+{
+    const QByteArray tmp = QFile::encodeName(tmpPath());
+    const QByteArray snapshot = QFile::encodeName(snapshotPath());
+#ifdef RENAME_EXCHANGE
+    // Swapping the two names is as atomic as a rename over the snapshot, but spares
+    // the file system's forced write-out of a file renamed over another (ext4), which
+    // would make the check of a large page wait for the disk. The old snapshot then
+    // goes under the name data.tmp and is removed.
+    if (snapshotIsFile && ::renameat2(AT_FDCWD, tmp.constData(), AT_FDCWD, snapshot.constData(),
+                                   RENAME_EXCHANGE) == 0) {
+        ::unlink(tmp.constData());
+        return true;
+    }
+#else
+    Q_UNUSED(snapshotIsFile);
+#endif
+    return std::rename(tmp.constData(), snapshot.constData()) == 0;
 }
 
 void PageCheck::wscHTTP_Error(int, const QString& description)

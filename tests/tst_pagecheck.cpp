@@ -133,6 +133,7 @@ private Q_SLOTS:
     void incompleteHeaderIsAFailedFetch();
     void laterSocketErrorsChangeOnlyTheCaption_data();
     void laterSocketErrorsChangeOnlyTheCaption();
+    void unwritableTmpLeavesTheSnapshot_data();
     void unwritableTmpLeavesTheSnapshot();
     void failedRenameLeavesTheSnapshot();
     void secondFetchAbandonsTheFirst();
@@ -436,18 +437,36 @@ void TestPageCheck::laterSocketErrorsChangeOnlyTheCaption()
     QVERIFY(r.t.messageBox.shown.isEmpty());
 }
 
+void TestPageCheck::unwritableTmpLeavesTheSnapshot_data()
+{
+    QTest::addColumn<bool>("diskFull");
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("cannot create") << false << "Check failed: cannot create data.tmp";
+    QTest::newRow("disk full") << true << "Check failed: cannot write data.tmp";
+}
+
 void TestPageCheck::unwritableTmpLeavesTheSnapshot()
 {
+    QFETCH(bool, diskFull);
+    QFETCH(QString, caption);
     LoopbackServer server;
     server.scripts = {reply("new body")};
     Rig r;
     r.setSnapshot("snapshot\r\n");
-    QVERIFY(QDir(r.t.programDir()).mkdir(QStringLiteral("data.tmp"))); // cannot be a file
+    if (diskFull) {
+        if (!QFileInfo::exists(QStringLiteral("/dev/full")))
+            QSKIP("no /dev/full");
+        QVERIFY(QFile::link(QStringLiteral("/dev/full"), r.tmp())); // every write: no space
+    } else {
+        QVERIFY(QDir(r.t.programDir()).mkdir(QStringLiteral("data.tmp"))); // not a file
+    }
     QVERIFY(r.fetch(server));
-    QVERIFY2(r.host.caption.startsWith(QLatin1String("Check failed: cannot create data.tmp")),
-             qPrintable(r.host.caption));
+    QVERIFY2(r.host.caption.startsWith(caption), qPrintable(r.host.caption));
     QCOMPARE(readFile(r.orvl()), QByteArray("snapshot\r\n"));
     QVERIFY(r.host.calls.isEmpty());
+    QCOMPARE(r.host.label2, QStringLiteral("Label2"));
+    if (diskFull)
+        QVERIFY(!QFileInfo(r.tmp()).isSymLink()); // the partial data.tmp is removed
 }
 
 void TestPageCheck::failedRenameLeavesTheSnapshot()
