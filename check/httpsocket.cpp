@@ -5,7 +5,6 @@
 #include <QHostAddress>
 #include <QSocketNotifier>
 #include <QTcpSocket>
-
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>

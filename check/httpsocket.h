@@ -4,7 +4,6 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
-
 #include <cstdint>
 
 class QSocketNotifier;
@@ -77,7 +76,11 @@ public:
     static bool isValidHost(const QString& host);
 
     // Error numbers of the requests rejected at once.
-    enum Number { InvalidHost = 10049, InvalidPort = 10022 };
+    enum Number
+    {
+        InvalidHost = 10049,
+        InvalidPort = 10022
+    };
     // The error number of a failure on an established connection.
     static constexpr int kConnectionError = 10054;
 

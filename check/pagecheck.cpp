@@ -5,7 +5,6 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -232,7 +231,7 @@ bool PageCheck::replaceSnapshot(bool snapshotIsFile)
     // would make the check of a large page wait for the disk. The old snapshot then
     // goes under the name data.tmp and is removed.
     if (snapshotIsFile && ::renameat2(AT_FDCWD, tmp.constData(), AT_FDCWD, snapshot.constData(),
-                                   RENAME_EXCHANGE) == 0) {
+                                      RENAME_EXCHANGE) == 0) {
         ::unlink(tmp.constData());
         return true;
     }

@@ -6,7 +6,6 @@
 #include <QByteArray>
 #include <QFile>
 #include <QString>
-
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -88,8 +87,8 @@ private:
     Services& m_services;
     CheckHost& m_host;
     std::unique_ptr<HttpSocket> m_socket;
-    QByteArray m_chunk;   // reused for every GetData
-    QFile m_tmp;          // data.tmp, open from the end of the header to the close
+    QByteArray m_chunk; // reused for every GetData
+    QFile m_tmp;        // data.tmp, open from the end of the header to the close
     qint64 m_bodySize = 0;
     bool m_active = false; // a fetch is running and has not failed
 };

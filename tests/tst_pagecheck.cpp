@@ -48,7 +48,10 @@ class ScriptedSocket : public HttpSocket
 {
 public:
     void Close() override { calls << QStringLiteral("Close"); }
-    void setLocalPort(std::uint16_t port) override { calls << QStringLiteral("LocalPort %1").arg(port); }
+    void setLocalPort(std::uint16_t port) override
+    {
+        calls << QStringLiteral("LocalPort %1").arg(port);
+    }
     void Connect(const QString& host, std::uint16_t port) override
     {
         calls << QStringLiteral("Connect %1 %2").arg(host).arg(port);
@@ -147,28 +150,57 @@ void TestPageCheck::splitsTheUrl_data()
     QTest::addColumn<QString>("hostName");
     QTest::addColumn<QString>("requestPath");
     QTest::addColumn<QString>("connect");
-    QTest::newRow("http:// H / P") << "http://watch.example/a/b?q=1" << "watch.example"
-                                    << "/a/b?q=1" << "watch.example 80";
-    QTest::newRow("H / P") << "watch.example/a b" << "watch.example" << "/a b"
+    QTest::newRow("http:// H / P") << "http://watch.example/a/b?q=1"
+                                   << "watch.example"
+                                   << "/a/b?q=1"
+                                   << "watch.example 80";
+    QTest::newRow("H / P") << "watch.example/a b"
+                           << "watch.example"
+                           << "/a b"
                            << "watch.example 80";
-    QTest::newRow("http:// H") << "http://watch.example" << "watch.example" << "/"
+    QTest::newRow("http:// H") << "http://watch.example"
+                               << "watch.example"
+                               << "/"
                                << "watch.example 80";
-    QTest::newRow("H") << "watch.example" << "watch.example" << "/" << "watch.example 80";
-    QTest::newRow("http:// H /") << "http://watch.example/" << "watch.example" << "/"
+    QTest::newRow("H") << "watch.example"
+                       << "watch.example"
+                       << "/"
+                       << "watch.example 80";
+    QTest::newRow("http:// H /") << "http://watch.example/"
+                                 << "watch.example"
+                                 << "/"
                                  << "watch.example 80";
-    QTest::newRow("http:// alone") << "http://" << "" << "/" << " 80";
-    QTest::newRow("capitalised scheme") << "HTTP://watch.example/p" << "HTTP:"
-                                        << "//watch.example/p" << "HTTP: 80";
-    QTest::newRow("other scheme") << "ftp://watch.example/p" << "ftp:" << "//watch.example/p"
+    QTest::newRow("http:// alone") << "http://"
+                                   << ""
+                                   << "/"
+                                   << " 80";
+    QTest::newRow("capitalised scheme") << "HTTP://watch.example/p"
+                                        << "HTTP:"
+                                        << "//watch.example/p"
+                                        << "HTTP: 80";
+    QTest::newRow("other scheme") << "ftp://watch.example/p"
+                                  << "ftp:"
+                                  << "//watch.example/p"
                                   << "ftp: 80";
-    QTest::newRow("port used") << "http://watch.example:8080/page" << "watch.example:8080"
-                               << "/page" << "watch.example 8080";
-    QTest::newRow("port without path") << "watch.example:8080" << "watch.example:8080" << "/"
+    QTest::newRow("port used") << "http://watch.example:8080/page"
+                               << "watch.example:8080"
+                               << "/page"
+                               << "watch.example 8080";
+    QTest::newRow("port without path") << "watch.example:8080"
+                                       << "watch.example:8080"
+                                       << "/"
                                        << "watch.example 8080";
-    QTest::newRow("port out of range") << "watch.example:70000/" << "watch.example:70000" << "/"
+    QTest::newRow("port out of range") << "watch.example:70000/"
+                                       << "watch.example:70000"
+                                       << "/"
                                        << "watch.example:70000 80";
-    QTest::newRow("IPv6 with port") << "[::1]:8080/x" << "[::1]:8080" << "/x" << "[::1] 8080";
-    QTest::newRow("blank kept") << " watch.example/" << " watch.example" << "/"
+    QTest::newRow("IPv6 with port") << "[::1]:8080/x"
+                                    << "[::1]:8080"
+                                    << "/x"
+                                    << "[::1] 8080";
+    QTest::newRow("blank kept") << " watch.example/"
+                                << " watch.example"
+                                << "/"
                                 << " watch.example 80";
 }
 
@@ -283,8 +315,7 @@ void TestPageCheck::blankLineSplitAcrossPieces_data()
             l << QByteArray(1, c);
         return l;
     }();
-    QTest::newRow("second blank line is body")
-        << QList<QByteArray>{"H\r\n\r\n", "bo", "dy"};
+    QTest::newRow("second blank line is body") << QList<QByteArray>{"H\r\n\r\n", "bo", "dy"};
 }
 
 void TestPageCheck::blankLineSplitAcrossPieces()
@@ -313,8 +344,7 @@ void TestPageCheck::blankLineSplitAcrossPieces()
 void TestPageCheck::replyInManyPiecesFromTheServer()
 {
     LoopbackServer server;
-    server.scripts = {{{"HTTP/1.1 200 OK\r\n", "X: 1\r\n\r", "\nfirst ", "second ", "third"},
-                       15}};
+    server.scripts = {{{"HTTP/1.1 200 OK\r\n", "X: 1\r\n\r", "\nfirst ", "second ", "third"}, 15}};
     Rig r;
     QVERIFY(r.fetch(server));
     QCOMPARE(r.host.caption, QStringLiteral("Connection Closed"));
@@ -328,15 +358,17 @@ void TestPageCheck::comparesSizes_data()
     QTest::addColumn<bool>("reported");
     QTest::addColumn<QString>("label2");
     QTest::addColumn<QString>("label3");
-    QTest::newRow("equal length, other bytes") << QByteArray("abcd\r\n") << QByteArray("wxyz")
-                                               << false << "6" << "6";
+    QTest::newRow("equal length, other bytes")
+        << QByteArray("abcd\r\n") << QByteArray("wxyz") << false << "6"
+        << "6";
     QTest::newRow("same body") << QByteArray("abcd\r\n") << QByteArray("abcd") << false << "6"
                                << "6";
     QTest::newRow("one byte more") << QByteArray("abcd\r\n") << QByteArray("abcde") << true << "7"
                                    << "6";
     QTest::newRow("one byte less") << QByteArray("abcd\r\n") << QByteArray("abc") << true << "5"
                                    << "6";
-    QTest::newRow("empty body") << QByteArray("abcd\r\n") << QByteArray() << true << "2" << "6";
+    QTest::newRow("empty body") << QByteArray("abcd\r\n") << QByteArray() << true << "2"
+                                << "6";
     QTest::newRow("first check") << QByteArray("<none>") << QByteArray("abcd") << false << "6"
                                  << "";
 }
@@ -362,8 +394,8 @@ void TestPageCheck::comparesSizes()
     QVERIFY(!QFileInfo::exists(r.tmp()));
     // A change: the log line and the announcement, each seeing the new snapshot.
     const QString now = QString::fromLatin1(body + "\r\n");
-    const QStringList expected = reported ? QStringList{"log:" + now, "announce:" + now}
-                                          : QStringList();
+    const QStringList expected =
+        reported ? QStringList{"log:" + now, "announce:" + now} : QStringList();
     QCOMPARE(r.host.calls, expected);
 }
 
@@ -386,9 +418,8 @@ void TestPageCheck::incompleteHeaderIsAFailedFetch_data()
     QTest::newRow("empty reply") << QList<QByteArray>{};
     QTest::newRow("no blank line") << QList<QByteArray>{"HTTP/1.1 200 OK\r\nA: b\r\n"};
     QTest::newRow("only a blank line's start") << QList<QByteArray>{"HTTP/1.1 200 OK\r\n\r"};
-    QTest::newRow("header over 1 MiB")
-        << QList<QByteArray>{"HTTP/1.1 200 OK\r\nX: " + QByteArray(PageCheck::kMaxHeaderBytes, 'x'),
-                             "\r\n\r\nbody"};
+    QTest::newRow("header over 1 MiB") << QList<QByteArray>{
+        "HTTP/1.1 200 OK\r\nX: " + QByteArray(PageCheck::kMaxHeaderBytes, 'x'), "\r\n\r\nbody"};
 }
 
 void TestPageCheck::incompleteHeaderIsAFailedFetch()
@@ -420,8 +451,8 @@ void TestPageCheck::laterSocketErrorsChangeOnlyTheCaption()
     QFETCH(bool, refused);
     QFETCH(QString, caption);
     LoopbackServer server;
-    server.scripts = {{{"HTTP/1.1 200 OK\r\n\r\npartial body"}, 30,
-                       LoopbackServer::Script::End::Reset}};
+    server.scripts = {
+        {{"HTTP/1.1 200 OK\r\n\r\npartial body"}, 30, LoopbackServer::Script::End::Reset}};
     Rig r;
     r.setSnapshot("snapshot\r\n");
     r.host.url = refused ? QStringLiteral("127.0.0.1:%1/").arg(LoopbackServer::closedPort())
@@ -488,9 +519,9 @@ void TestPageCheck::failedRenameLeavesTheSnapshot()
 void TestPageCheck::secondFetchAbandonsTheFirst()
 {
     LoopbackServer server;
-    server.scripts = {{{"HTTP/1.1 200 OK\r\n\r\nfirst, partial"}, 0,
-                       LoopbackServer::Script::End::Hold},
-                      reply("second")};
+    server.scripts = {
+        {{"HTTP/1.1 200 OK\r\n\r\nfirst, partial"}, 0, LoopbackServer::Script::End::Hold},
+        reply("second")};
     Rig r;
     r.setSnapshot("snapshot\r\n");
     r.host.url = QStringLiteral("http://") + server.hostName() + QStringLiteral("/");

@@ -48,21 +48,51 @@ void TestSchedule::marksOnTheTimeText_data()
     QTest::addColumn<QString>("label5");
     QTest::addColumn<QString>("key");
     QTest::addColumn<bool>("checks");
-    QTest::newRow("1:09:59 PM, mark 1") << "1:09:59 PM" << "1:09:59 " << "09:59 " << true;
-    QTest::newRow("1:19:59 PM, mark 2") << "1:19:59 PM" << "1:19:59 " << "19:59 " << true;
-    QTest::newRow("3:29:59 AM, mark 3") << "3:29:59 AM" << "3:29:59 " << "29:59 " << true;
-    QTest::newRow("4:39:59 PM, mark 4") << "4:39:59 PM" << "4:39:59 " << "39:59 " << true;
-    QTest::newRow("5:49:59 AM, mark 5") << "5:49:59 AM" << "5:49:59 " << "49:59 " << true;
-    QTest::newRow("1:59:59 PM, mark 6") << "1:59:59 PM" << "1:59:59 " << "59:59 " << true;
-    QTest::newRow("2:00:59 PM, mark 7") << "2:00:59 PM" << "2:00:59 " << "00:59 " << true;
-    QTest::newRow("9:00:59 AM, mark 7") << "9:00:59 AM" << "9:00:59 " << "00:59 " << true;
-    QTest::newRow("10:09:59 PM") << "10:09:59 PM" << "10:09:59" << ":09:59" << false;
-    QTest::newRow("12:49:59 AM") << "12:49:59 AM" << "12:49:59" << ":49:59" << false;
-    QTest::newRow("one second early") << "1:09:58 PM" << "1:09:58 " << "09:58 " << false;
-    QTest::newRow("minute 10") << "1:10:59 PM" << "1:10:59 " << "10:59 " << false;
-    QTest::newRow("24-hour 9:09:59") << "9:09:59" << "9:09:59" << ":09:59" << false;
-    QTest::newRow("24-hour 13:09:59") << "13:09:59" << "13:09:59" << ":09:59" << false;
-    QTest::newRow("empty text") << "" << "" << "" << false;
+    QTest::newRow("1:09:59 PM, mark 1") << "1:09:59 PM"
+                                        << "1:09:59 "
+                                        << "09:59 " << true;
+    QTest::newRow("1:19:59 PM, mark 2") << "1:19:59 PM"
+                                        << "1:19:59 "
+                                        << "19:59 " << true;
+    QTest::newRow("3:29:59 AM, mark 3") << "3:29:59 AM"
+                                        << "3:29:59 "
+                                        << "29:59 " << true;
+    QTest::newRow("4:39:59 PM, mark 4") << "4:39:59 PM"
+                                        << "4:39:59 "
+                                        << "39:59 " << true;
+    QTest::newRow("5:49:59 AM, mark 5") << "5:49:59 AM"
+                                        << "5:49:59 "
+                                        << "49:59 " << true;
+    QTest::newRow("1:59:59 PM, mark 6") << "1:59:59 PM"
+                                        << "1:59:59 "
+                                        << "59:59 " << true;
+    QTest::newRow("2:00:59 PM, mark 7") << "2:00:59 PM"
+                                        << "2:00:59 "
+                                        << "00:59 " << true;
+    QTest::newRow("9:00:59 AM, mark 7") << "9:00:59 AM"
+                                        << "9:00:59 "
+                                        << "00:59 " << true;
+    QTest::newRow("10:09:59 PM") << "10:09:59 PM"
+                                 << "10:09:59"
+                                 << ":09:59" << false;
+    QTest::newRow("12:49:59 AM") << "12:49:59 AM"
+                                 << "12:49:59"
+                                 << ":49:59" << false;
+    QTest::newRow("one second early") << "1:09:58 PM"
+                                      << "1:09:58 "
+                                      << "09:58 " << false;
+    QTest::newRow("minute 10") << "1:10:59 PM"
+                               << "1:10:59 "
+                               << "10:59 " << false;
+    QTest::newRow("24-hour 9:09:59") << "9:09:59"
+                                     << "9:09:59"
+                                     << ":09:59" << false;
+    QTest::newRow("24-hour 13:09:59") << "13:09:59"
+                                      << "13:09:59"
+                                      << ":09:59" << false;
+    QTest::newRow("empty text") << ""
+                                << ""
+                                << "" << false;
 }
 
 void TestSchedule::marksOnTheTimeText()

@@ -3,7 +3,6 @@
 #include <QPointer>
 #include <QTcpSocket>
 #include <QTimer>
-
 #include <sys/socket.h>
 
 LoopbackServer::LoopbackServer()

@@ -18,7 +18,12 @@ public:
     {
         QList<QByteArray> pieces; // sent in order, each in its own write
         int pieceDelayMs = 0;     // time between pieces
-        enum class End { Close, Hold, Reset } end = End::Close;
+        enum class End
+        {
+            Close,
+            Hold,
+            Reset
+        } end = End::Close;
     };
 
     LoopbackServer();
