@@ -75,7 +75,8 @@ void TestHttpSocket::requestGoesOutUnchanged()
     socket.setLocalPort(0);
     socket.Connect(QStringLiteral("127.0.0.1"), server.port());
     QTRY_COMPARE(r.events.value(0), QStringLiteral("Connect"));
-    const QByteArray bytes("GET /\x00\xff\r HTTP/1.1\r\n\r\n", 24);
+    static const char raw[] = "GET /\x00\xff\r HTTP/1.1\r\n\r\n";
+    const QByteArray bytes(raw, sizeof raw - 1);
     socket.SendData(bytes);
     QTRY_COMPARE(server.requests.value(0), bytes);
 }

@@ -401,7 +401,8 @@ void TestPageCheck::comparesSizes()
 
 void TestPageCheck::bodyIsStoredByteForByte()
 {
-    QByteArray body("a\0b\rc\nd\xff\xfe\x80\xc3(\x00\r\n\r\nend", 22);
+    static const char raw[] = "a\0b\rc\nd\xff\xfe\x80\xc3(\x00\r\n\r\nend";
+    const QByteArray body(raw, sizeof raw - 1);
     LoopbackServer server;
     server.scripts = {reply(body)};
     Rig r;

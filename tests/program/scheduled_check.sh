@@ -34,7 +34,9 @@ printf 'older, longer snapshot\r\n' >"$work/app/data.orvl"
 
 faketime_lib=/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1
 [ -f "$faketime_lib" ] || { echo "SKIP: libfaketime is not installed"; exit 0; }
-LD_PRELOAD=$faketime_lib FAKETIME="@2026-12-08 13:09:57" FAKETIME_DONT_FAKE_MONOTONIC=1 \
+# (A sanitizer build would refuse to start behind a preloaded library.)
+ASAN_OPTIONS="${ASAN_OPTIONS:-}:verify_asan_link_order=0" \
+    LD_PRELOAD=$faketime_lib FAKETIME="@2026-12-08 13:09:57" FAKETIME_DONT_FAKE_MONOTONIC=1 \
     QT_QPA_PLATFORM=offscreen "$work/app/orvell" >"$work/out" 2>"$work/err" &
 program_pid=$!
 
