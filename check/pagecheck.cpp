@@ -35,6 +35,12 @@ PageCheck::~PageCheck()
     discardTmp();
 }
 
+void PageCheck::setLimits(qint64 maxHeaderBytes, qint64 keptBodyBytes)
+{
+    m_maxHeaderBytes = maxHeaderBytes;
+    m_keptBodyBytes = keptBodyBytes;
+}
+
 QString PageCheck::tmpPath() const
 {
     return m_services.programDir + QStringLiteral("/data.tmp");
@@ -145,8 +151,11 @@ void PageCheck::wscHTTP_DataArrival(std::int64_t)
     ResponseText += m_chunk;
     const qsizetype p = ResponseText.indexOf(kBlankLine, from);
     if (p < 0) {
-        if (ResponseText.size() > kMaxHeaderBytes)
-            fail(QStringLiteral("Check failed: the reply's header is longer than 1 MiB"));
+        if (ResponseText.size() > m_maxHeaderBytes)
+            fail(QStringLiteral("Check failed: the reply's header is longer than %1")
+                     .arg(m_maxHeaderBytes % (1 << 20) == 0
+                              ? QStringLiteral("%1 MiB").arg(m_maxHeaderBytes >> 20)
+                              : QStringLiteral("%1 bytes").arg(m_maxHeaderBytes)));
         return;
     }
     const QByteArray reply = std::exchange(ResponseText, QByteArray());
@@ -168,7 +177,7 @@ void PageCheck::takeBody(const char* data, qint64 size)
         return;
     }
     m_bodySize += size;
-    const qint64 room = kKeptBodyBytes - ResponseText.size();
+    const qint64 room = m_keptBodyBytes - ResponseText.size();
     if (room > 0)
         ResponseText.append(data, std::min(room, size));
 }

@@ -45,6 +45,10 @@ public:
     PageCheck(Services& services, CheckHost& host, std::unique_ptr<HttpSocket> socket);
     ~PageCheck() override;
 
+    // Other limits than the two above, for the next fetch on (the reply fuzz target
+    // uses small ones, to reach them with short inputs).
+    void setLimits(qint64 maxHeaderBytes, qint64 keptBodyBytes);
+
     // Starts one check; returns once the connect request is made.
     void FetchURL();
 
@@ -90,5 +94,7 @@ private:
     QByteArray m_chunk; // reused for every GetData
     QFile m_tmp;        // data.tmp, open from the end of the header to the close
     qint64 m_bodySize = 0;
+    qint64 m_maxHeaderBytes = kMaxHeaderBytes;
+    qint64 m_keptBodyBytes = kKeptBodyBytes;
     bool m_active = false; // a fetch is running and has not failed
 };

@@ -1,0 +1,207 @@
+// Any sequence of received pieces through one check: the capture, the header cut, the
+// body streamed into data.tmp and the snapshot replaced, compared with the rule
+// written the simplest way: the body is everything after the first CR LF CR LF of the
+// joined reply; no blank line, or a header past the limit before one arrives, is a
+// failed reply that leaves the snapshot alone.
+//
+// Input: a flags byte, then pieces, each a length byte followed by that many bytes
+// (a length byte with its top bit set means (length & 0x7f) * 32 bytes).
+//   flags bit 0: a snapshot exists before the check (else it is the first check)
+//   flags bit 1: the reply ends with a connection error instead of the server's close
+//   flags bit 2: a piece arrives empty (a notification without data) between pieces
+#include "pagecheck.h"
+#include "runtimeerror.h"
+#include "services.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QList>
+#include <QTemporaryDir>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+[[noreturn]] void fail(const char* what)
+{
+    std::fprintf(stderr, "reply path: %s\n", what);
+    std::abort();
+}
+
+void check(bool ok, const char* what)
+{
+    if (!ok)
+        fail(what);
+}
+
+// Small limits, so that short inputs reach them.
+constexpr qint64 kHeaderLimit = 200;
+constexpr qint64 kKeptBody = 64;
+
+// The socket of the check, fed by the harness.
+class PieceSocket : public HttpSocket
+{
+public:
+    void Close() override { ++closes; }
+    void setLocalPort(std::uint16_t) override {}
+    void Connect(const QString&, std::uint16_t) override { ++connects; }
+    void SendData(const QByteArray& data) override { sent += data; }
+    void GetData(QByteArray& data) override { data = std::exchange(waiting, QByteArray()); }
+
+    void arrive(const QByteArray& piece)
+    {
+        waiting += piece;
+        listener()->wscHTTP_DataArrival(waiting.size());
+    }
+    void close() { listener()->wscHTTP_Close(); }
+    void error() { listener()->wscHTTP_Error(10054, QStringLiteral("Connection reset by peer")); }
+
+    QByteArray waiting;
+    QByteArray sent;
+    int closes = 0;
+    int connects = 0;
+};
+
+class Host : public CheckHost
+{
+public:
+    QString urlText() const override { return QStringLiteral("http://127.0.0.1:8080/page"); }
+    void setCaption(const QString& c) override { caption = c; }
+    void setWorkingText(const QByteArray& body) override { text1 = body; }
+    void setSizes(const QString& n, const QString& o) override
+    {
+        newSize = n;
+        oldSize = o;
+    }
+    void logUpdate() override { ++logged; }
+    void announceUpdate() override { ++announced; }
+
+    QString caption;
+    QByteArray text1;
+    QString newSize, oldSize;
+    int logged = 0;
+    int announced = 0;
+};
+
+class NoMessageBox : public MessageBoxService
+{
+public:
+    void show(const QString&, Icon, const QString&) override { fail("a message box came up"); }
+};
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QTemporaryDir& programDir()
+{
+    // On memory where there is some: every input writes data.tmp.
+    static QTemporaryDir dir(QDir("/dev/shm").exists() ? QStringLiteral("/dev/shm/orvell-fuzz-XXXXXX")
+                                                       : QDir::tempPath() + "/orvell-fuzz-XXXXXX");
+    return dir;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    if (size < 1)
+        return 0;
+    const std::uint8_t flags = data[0];
+    const bool hadSnapshot = flags & 1;
+    const bool endsInError = flags & 2;
+    const bool emptyNotifications = flags & 4;
+
+    QList<QByteArray> pieces;
+    for (std::size_t i = 1; i < size;) {
+        std::size_t n = data[i++];
+        if (n & 0x80)
+            n = (n & 0x7f) * 32;
+        n = std::min(n, size - i);
+        pieces.append(QByteArray(reinterpret_cast<const char*>(data + i), qsizetype(n)));
+        i += n;
+    }
+
+    QTemporaryDir& dir = programDir();
+    check(dir.isValid(), "no temporary directory");
+    const QString tmpPath = dir.filePath(QStringLiteral("data.tmp"));
+    const QString snapshotPath = dir.filePath(QStringLiteral("data.orvl"));
+    QFile::remove(tmpPath);
+    QFile::remove(snapshotPath);
+    const QByteArray oldSnapshot = "an earlier body\r\n";
+    if (hadSnapshot) {
+        QFile f(snapshotPath);
+        check(f.open(QIODevice::WriteOnly) && f.write(oldSnapshot) == oldSnapshot.size(),
+              "cannot write the snapshot");
+    }
+
+    NoMessageBox messageBox;
+    Services services;
+    services.messageBox = &messageBox;
+    services.programDir = dir.path();
+    Host host;
+    auto owned = std::make_unique<PieceSocket>();
+    PieceSocket& socket = *owned;
+    PageCheck pageCheck(services, host, std::move(owned));
+    pageCheck.setLimits(kHeaderLimit, kKeptBody);
+
+    pageCheck.FetchURL();
+    check(socket.connects == 1, "no connect");
+    pageCheck.wscHTTP_Connect();
+    check(socket.sent.startsWith("GET /page HTTP/1.1\r\n"), "request not sent");
+
+    // The reference: what the joined reply should give.
+    QByteArray joined;
+    bool overLimit = false;
+    for (const QByteArray& piece : pieces) {
+        joined += piece;
+        if (!joined.contains("\r\n\r\n") && joined.size() > kHeaderLimit)
+            overLimit = true;
+        socket.arrive(piece);
+        if (emptyNotifications)
+            socket.arrive(QByteArray());
+    }
+    const qsizetype blank = joined.indexOf("\r\n\r\n");
+    const bool complete = !overLimit && blank >= 0 && !endsInError;
+    const QByteArray body = blank >= 0 ? joined.mid(blank + 4) : QByteArray();
+
+    // While the reply is still coming, only data.tmp may hold the body so far.
+    if (!overLimit && blank >= 0 && QFile::exists(tmpPath))
+        check(readFile(tmpPath) == body, "data.tmp does not hold the body received so far");
+    check(pageCheck.ResponseText.size() <= qMax(kHeaderLimit, kKeptBody) + joined.size(),
+          "the capture holds more than it should");
+    if (blank < 0 && !overLimit)
+        check(pageCheck.ResponseText == joined, "the header so far is not the joined pieces");
+    if (overLimit)
+        check(pageCheck.ResponseText.size() <= kHeaderLimit + 255 * 32 + 255,
+              "an endless header is kept without bound");
+
+    if (endsInError)
+        socket.error();
+    else
+        socket.close();
+
+    check(!QFile::exists(tmpPath), "data.tmp left behind");
+    const QByteArray snapshot = readFile(snapshotPath);
+    if (!complete) {
+        check(QFile::exists(snapshotPath) == hadSnapshot, "snapshot created or lost by a failure");
+        if (hadSnapshot)
+            check(snapshot == oldSnapshot, "snapshot changed by a failed reply");
+        check(host.logged == 0 && host.announced == 0, "a failed reply was announced");
+        check(!host.caption.isEmpty(), "a failed reply says nothing");
+        return 0;
+    }
+    check(snapshot == body + "\r\n", "snapshot is not the body after the first blank line");
+    check(host.caption == QLatin1String("Connection Closed"), "caption is not Connection Closed");
+    check(host.text1 == body.left(kKeptBody), "Text1 is not the start of the body");
+    check(host.newSize == QString::number(body.size() + 2), "new size shown wrongly");
+    const bool changed = hadSnapshot && body.size() + 2 != oldSnapshot.size();
+    check(host.logged == int(changed) && host.announced == int(changed),
+          "a change not reported exactly once");
+    return 0;
+}
