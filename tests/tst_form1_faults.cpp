@@ -1,0 +1,424 @@
+// The main window's check against servers and disks that misbehave on purpose. Each
+// case looks at what the user sees (the caption, the update log, the sound and the
+// flashing icon) and at what is on disk: data.orvl stays whole and unchanged unless
+// a complete reply arrived, and no data.tmp is left behind.
+//
+// The disk cases mount small file systems of their own: the executable enters a
+// private mount namespace first thing in main(), while it still has one thread; where
+// that is not permitted they skip and say why.
+#include "fakes.h"
+#include "faultserver.h"
+#include "form1.h"
+#include "pagecheck.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QScopeGuard>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <cerrno>
+#include <cstring>
+#include <sched.h>
+#include <sys/mount.h>
+
+using End = FaultServer::Script::End;
+
+namespace {
+
+// Why the disk cases cannot run here; empty when they can.
+QString g_noPrivateMounts;
+
+void enterPrivateMountNamespace()
+{
+    if (::unshare(CLONE_NEWNS) != 0) {
+        g_noPrivateMounts = QStringLiteral("no private mount namespace (unshare: %1)")
+                                .arg(QString::fromLocal8Bit(std::strerror(errno)));
+        return;
+    }
+    // Nothing mounted here may reach the rest of the system.
+    if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+        g_noPrivateMounts = QStringLiteral("mounts cannot be made private (%1)")
+                                .arg(QString::fromLocal8Bit(std::strerror(errno)));
+}
+
+// A small tmpfs at `dir`, inside this process's own mount namespace.
+QString mountTmpfs(const QString& dir, const QByteArray& options)
+{
+    if (::mount("orvell-test", QFile::encodeName(dir).constData(), "tmpfs", MS_NOSUID | MS_NODEV,
+                options.constData()) != 0)
+        return QStringLiteral("cannot mount a tmpfs: %1")
+            .arg(QString::fromLocal8Bit(std::strerror(errno)));
+    return {};
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+const QByteArray kOldSnapshot = "<html>the page as it was</html>\r\n";
+
+// The main window, started on a config.ini that watches the fault server.
+struct Rig
+{
+    explicit Rig(FaultServer& server, const QString& programDir = QString()) : server(server)
+    {
+        programDirPath = programDir.isEmpty() ? t.programDir() : programDir;
+        t.services().programDir = programDirPath;
+        // 10:00:00 AM is no mark: checks start only when the test says so.
+        t.clock.current = QDateTime(QDate(2026, 12, 8), QTime(10, 0, 0));
+        writeFile(QStringLiteral("config.ini"), "\"" + server.url() + "\"\r\n0\r\n\"chime.wav\"\r\n");
+        form = std::make_unique<Form1>(t.services());
+        form->Form_Load();
+    }
+
+    QString dir() const { return programDirPath; }
+    QString path(const QString& name) const { return dir() + QLatin1Char('/') + name; }
+    void writeFile(const QString& name, const QByteArray& bytes) const
+    {
+        QFile f(path(name));
+        if (f.open(QIODevice::WriteOnly))
+            f.write(bytes);
+    }
+    QString caption() const { return form->windowTitle(); }
+    // The caption has left the start and the progress texts: the check has ended,
+    // completed ("Connection Closed") or failed (any other text says why).
+    bool ended() const
+    {
+        static const QStringList running{QStringLiteral("ORVELL 1"),
+                                         QStringLiteral("Connection Estabilished"),
+                                         QStringLiteral("Fetching data")};
+        return !running.contains(caption());
+    }
+    // Starts a check and waits until it has ended one way or another.
+    bool check(int timeoutMs = 20000)
+    {
+        form->setWindowTitle(QStringLiteral("ORVELL 1"));
+        form->FetchURL();
+        return QTest::qWaitFor([this] { return ended(); }, timeoutMs);
+    }
+    int logLines() const { return form->List1->count(); }
+    bool flashing() const { return form->TaskBarIcon1->Flash().isNonZero(); }
+
+    FaultServer& server;
+    TestServices t;
+    QString programDirPath;
+    std::unique_ptr<Form1> form;
+};
+
+} // namespace
+
+class TestForm1Faults : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void droppedConnection_data();
+    void droppedConnection();
+    void silentServerThenNewCheck();
+    void trickledReplyWhileTheScheduleTicks();
+    void endlessHeader();
+    void readOnlyProgramDirectory();
+    void diskFillsWhileWriting();
+    void killedAtRandomMoments();
+};
+
+void TestForm1Faults::initTestCase()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("ORVELL"));
+}
+
+void TestForm1Faults::droppedConnection_data()
+{
+    QTest::addColumn<QByteArray>("head");
+    QTest::addColumn<qint64>("bodyBytes");
+    QTest::addColumn<int>("end");
+    QTest::addColumn<bool>("complete");
+
+    const QByteArray header = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n";
+    const QByteArray halfHeader = header.left(20);
+
+    // An orderly close ends the reply wherever it comes: what arrived is the page.
+    QTest::newRow("closed mid-header") << halfHeader << qint64(0) << int(End::Close) << false;
+    QTest::newRow("closed before a byte") << QByteArray() << qint64(0) << int(End::Close) << false;
+    QTest::newRow("closed mid-body")
+        << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 5000000\r\n\r\n") << qint64(3 << 20)
+        << int(End::Close) << true;
+    // A reset is a failure wherever it comes, even after the last byte.
+    QTest::newRow("reset mid-header") << halfHeader << qint64(0) << int(End::Reset) << false;
+    QTest::newRow("reset before a byte") << QByteArray() << qint64(0) << int(End::Reset) << false;
+    QTest::newRow("reset mid-body") << header << qint64(3 << 20) << int(End::Reset) << false;
+    QTest::newRow("reset after the whole reply")
+        << header + "<html>new</html>" << qint64(0) << int(End::Reset) << false;
+}
+
+void TestForm1Faults::droppedConnection()
+{
+    QFETCH(QByteArray, head);
+    QFETCH(qint64, bodyBytes);
+    QFETCH(int, end);
+    QFETCH(bool, complete);
+
+    FaultServer server;
+    FaultServer::Script script;
+    script.head = head;
+    script.fillBytes = bodyBytes;
+    script.fillUnit = "b";
+    script.end = End(end);
+    server.setScript(script);
+
+    Rig rig(server);
+    rig.writeFile(QStringLiteral("data.orvl"), kOldSnapshot);
+    QVERIFY(rig.check());
+
+    QVERIFY(!QFile::exists(rig.path(QStringLiteral("data.tmp"))));
+    if (complete) {
+        const qsizetype blank = head.indexOf("\r\n\r\n");
+        const QByteArray body = head.mid(blank + 4) + QByteArray(bodyBytes, 'b');
+        QCOMPARE(rig.caption(), QStringLiteral("Connection Closed"));
+        QCOMPARE(QFileInfo(rig.path(QStringLiteral("data.orvl"))).size(), body.size() + 2);
+        QVERIFY(readFile(rig.path(QStringLiteral("data.orvl"))) == body + "\r\n");
+        QCOMPARE(rig.logLines(), 1);
+        QCOMPARE(rig.t.sound.played.size(), 1);
+        QVERIFY(rig.flashing());
+    } else {
+        QVERIFY2(rig.caption() != QLatin1String("Connection Closed"), qPrintable(rig.caption()));
+        QCOMPARE(readFile(rig.path(QStringLiteral("data.orvl"))), kOldSnapshot);
+        QCOMPARE(rig.logLines(), 0);
+        QCOMPARE(rig.t.sound.played.size(), 0);
+        QVERIFY(!rig.flashing());
+    }
+    if (end == int(End::Reset))
+        QVERIFY2(rig.caption().contains(QLatin1String("reset"), Qt::CaseInsensitive),
+                 qPrintable(rig.caption()));
+}
+
+void TestForm1Faults::silentServerThenNewCheck()
+{
+    FaultServer server;
+    FaultServer::Script silent;
+    silent.answer = false;
+    silent.end = End::Hold;
+    server.setScripts({silent, FaultServer::Script::reply("<html>second</html>")});
+
+    Rig rig(server);
+    rig.writeFile(QStringLiteral("data.orvl"), kOldSnapshot);
+    rig.form->FetchURL();
+    QTRY_COMPARE(server.requests(), 1);
+    QTRY_COMPARE(rig.caption(), QStringLiteral("Connection Estabilished"));
+
+    // The program stays responsive: the next check starts over the silent one.
+    QVERIFY(rig.check());
+    QCOMPARE(rig.caption(), QStringLiteral("Connection Closed"));
+    QCOMPARE(readFile(rig.path(QStringLiteral("data.orvl"))), QByteArray("<html>second</html>\r\n"));
+    QCOMPARE(rig.logLines(), 1);
+    // The silent connection was closed by the program, not left open.
+    QTRY_COMPARE(server.closedByClient(), 1);
+    QTRY_COMPARE(server.openConnections(), 0);
+}
+
+void TestForm1Faults::trickledReplyWhileTheScheduleTicks()
+{
+    // 3 bytes every 10 ms: the reply takes about 2.5 s to arrive.
+    const QByteArray body = QByteArray("<html>").append(QByteArray(700, 't')).append("</html>");
+    FaultServer::Script trickle = FaultServer::Script::reply(body);
+    trickle.pieceBytes = 3;
+    trickle.pieceIntervalMs = 10;
+    FaultServer server;
+    server.setScript(trickle);
+
+    Rig rig(server);
+    rig.writeFile(QStringLiteral("data.orvl"), kOldSnapshot);
+    QSignalSpy ticks(&rig.form->Timer1, &QTimer::timeout);
+
+    // How long the event loop goes without running a 20 ms timer, while the reply
+    // trickles in.
+    QElapsedTimer sinceLast;
+    qint64 longestGap = 0;
+    QTimer probe;
+    probe.setInterval(20);
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        longestGap = std::max(longestGap, sinceLast.restart());
+    });
+    sinceLast.start();
+    probe.start();
+
+    rig.form->FetchURL();
+    QTRY_COMPARE(rig.caption(), QStringLiteral("Fetching data"));
+    QVERIFY(QTest::qWaitFor([&] { return rig.ended(); }, 30000));
+    probe.stop();
+
+    QCOMPARE(rig.caption(), QStringLiteral("Connection Closed"));
+    QCOMPARE(readFile(rig.path(QStringLiteral("data.orvl"))), body + "\r\n");
+    QCOMPARE(rig.logLines(), 1);
+    // The schedule ticked on while the reply came in, and nothing held the loop.
+    QVERIFY2(ticks.count() >= 2, qPrintable(QString::number(ticks.count())));
+    QVERIFY2(longestGap < 500, qPrintable(QStringLiteral("%1 ms").arg(longestGap)));
+}
+
+void TestForm1Faults::endlessHeader()
+{
+    FaultServer::Script endless;
+    endless.head = "HTTP/1.1 200 OK\r\n";
+    endless.fillUnit = "X-Filler: " + QByteArray(60, 'f') + "\r\n";
+    endless.fillBytes = -1;
+    endless.end = End::Hold;
+    FaultServer server;
+    server.setScript(endless);
+
+    Rig rig(server);
+    rig.writeFile(QStringLiteral("data.orvl"), kOldSnapshot);
+    QVERIFY(rig.check(60000));
+
+    QVERIFY2(rig.caption().startsWith(QLatin1String("Check failed")), qPrintable(rig.caption()));
+    QVERIFY2(rig.caption().contains(QLatin1String("header")), qPrintable(rig.caption()));
+    QCOMPARE(readFile(rig.path(QStringLiteral("data.orvl"))), kOldSnapshot);
+    QVERIFY(!QFile::exists(rig.path(QStringLiteral("data.tmp"))));
+    QCOMPARE(rig.logLines(), 0);
+    // The program gave up after the limit: it closed the connection, held no more
+    // than the limit and one read, and the server could not push more than that and
+    // the sockets' buffers.
+    QTRY_COMPARE(server.closedByClient(), 1);
+    QVERIFY(rig.form->check().ResponseText.size() <=
+            PageCheck::kMaxHeaderBytes + QtHttpSocket::kChunkBytes);
+    QVERIFY2(server.bytesSent() < PageCheck::kMaxHeaderBytes + (16 << 20),
+             qPrintable(QString::number(server.bytesSent())));
+}
+
+void TestForm1Faults::readOnlyProgramDirectory()
+{
+    if (!g_noPrivateMounts.isEmpty())
+        QSKIP(qPrintable(g_noPrivateMounts));
+    QTemporaryDir base;
+    const QString dir = base.filePath(QStringLiteral("program"));
+    QVERIFY(QDir().mkpath(dir));
+    const QString mounted = mountTmpfs(dir, "size=1m,mode=0755");
+    if (!mounted.isEmpty())
+        QSKIP(qPrintable(mounted));
+    auto unmount = qScopeGuard([&] { ::umount2(QFile::encodeName(dir).constData(), MNT_DETACH); });
+
+    FaultServer server;
+    server.setScript(FaultServer::Script::reply("<html>new and longer</html>"));
+    Rig rig(server, dir);
+    rig.writeFile(QStringLiteral("data.orvl"), kOldSnapshot);
+    // Read-only for everybody, root included.
+    QVERIFY(::mount(nullptr, QFile::encodeName(dir).constData(), nullptr,
+                    MS_REMOUNT | MS_RDONLY | MS_NOSUID | MS_NODEV, nullptr) == 0);
+
+    QVERIFY(rig.check());
+    QVERIFY2(rig.caption().startsWith(QLatin1String("Check failed")), qPrintable(rig.caption()));
+    QVERIFY2(rig.caption().contains(QLatin1String("data.tmp")), qPrintable(rig.caption()));
+    QCOMPARE(readFile(rig.path(QStringLiteral("data.orvl"))), kOldSnapshot);
+    QVERIFY(!QFile::exists(rig.path(QStringLiteral("data.tmp"))));
+    QCOMPARE(rig.logLines(), 0);
+    QCOMPARE(rig.t.sound.played.size(), 0);
+}
+
+void TestForm1Faults::diskFillsWhileWriting()
+{
+    if (!g_noPrivateMounts.isEmpty())
+        QSKIP(qPrintable(g_noPrivateMounts));
+    QTemporaryDir base;
+    const QString dir = base.filePath(QStringLiteral("program"));
+    QVERIFY(QDir().mkpath(dir));
+    const QString mounted = mountTmpfs(dir, "size=256k,mode=0755");
+    if (!mounted.isEmpty())
+        QSKIP(qPrintable(mounted));
+    auto unmount = qScopeGuard([&] { ::umount2(QFile::encodeName(dir).constData(), MNT_DETACH); });
+
+    // A page of 1 MiB does not fit; one of 1 KiB does.
+    FaultServer server;
+    server.setScripts({FaultServer::Script::generated(1 << 20, 'F'),
+                       FaultServer::Script::generated(1024, 's')});
+    Rig rig(server, dir);
+    rig.writeFile(QStringLiteral("data.orvl"), kOldSnapshot);
+
+    QVERIFY(rig.check());
+    QVERIFY2(rig.caption().startsWith(QLatin1String("Check failed")), qPrintable(rig.caption()));
+    QVERIFY2(rig.caption().contains(QLatin1String("data.tmp")), qPrintable(rig.caption()));
+    QCOMPARE(readFile(rig.path(QStringLiteral("data.orvl"))), kOldSnapshot);
+    // The partial data.tmp is gone, and with it the space it took.
+    QVERIFY(!QFile::exists(rig.path(QStringLiteral("data.tmp"))));
+    QCOMPARE(rig.logLines(), 0);
+    QTRY_COMPARE(server.openConnections(), 0);
+
+    QVERIFY(rig.check());
+    QCOMPARE(rig.caption(), QStringLiteral("Connection Closed"));
+    QCOMPARE(readFile(rig.path(QStringLiteral("data.orvl"))), QByteArray(1024, 's') + "\r\n");
+    QCOMPARE(rig.logLines(), 1);
+}
+
+void TestForm1Faults::killedAtRandomMoments()
+{
+    // Three pages of different sizes in turn; the largest takes long enough to write
+    // that many kills land in the middle of data.tmp.
+    const QList<QPair<qint64, char>> pages{{1000, 'a'}, {4 << 20, 'b'}, {150000, 'c'}};
+    QList<FaultServer::Script> scripts;
+    for (const auto& [size, fill] : pages)
+        scripts.append(FaultServer::Script::generated(size, fill));
+    FaultServer server;
+    server.setScripts(scripts);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString snapshot = dir.filePath(QStringLiteral("data.orvl"));
+    auto isCompleteBody = [&](const QByteArray& bytes) {
+        for (const auto& [size, fill] : pages) {
+            if (bytes.size() == size + 2 && bytes.endsWith("\r\n") &&
+                bytes.count(fill) == size)
+                return true;
+        }
+        return false;
+    };
+
+    QRandomGenerator random(QRandomGenerator::global()->generate());
+    constexpr int kRounds = 25;
+    int checksSeen = 0;
+    for (int round = 0; round < kRounds; ++round) {
+        QProcess loop;
+        loop.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        loop.start(QStringLiteral(ORVELL_CHECKLOOP), {dir.path(), QString::fromLatin1(server.url())});
+        QVERIFY2(loop.waitForStarted(), qPrintable(loop.errorString()));
+        // Let it complete a few checks, then kill it at a random moment of the next.
+        const int completions = 1 + int(random.bounded(3));
+        QByteArray out;
+        QVERIFY(QTest::qWaitFor([&] {
+            out += loop.readAllStandardOutput();
+            return out.count('\n') >= completions || loop.state() == QProcess::NotRunning;
+        }, 60000));
+        QCOMPARE(loop.state(), QProcess::Running);
+        checksSeen += int(out.count('\n'));
+        QSignalSpy finished(&loop, &QProcess::finished);
+        QTimer::singleShot(int(random.bounded(40)), &loop, [&loop] { loop.kill(); });
+        QVERIFY(finished.wait(20000));
+        QCOMPARE(loop.exitStatus(), QProcess::CrashExit);
+
+        QVERIFY2(QFile::exists(snapshot), qPrintable(QStringLiteral("round %1").arg(round)));
+        const QByteArray bytes = readFile(snapshot);
+        QVERIFY2(isCompleteBody(bytes),
+                 qPrintable(QStringLiteral("round %1: data.orvl of %2 bytes is no complete body")
+                                .arg(round)
+                                .arg(bytes.size())));
+    }
+    qInfo("%d rounds, %d checks completed between kills", kRounds, checksSeen);
+}
+
+int main(int argc, char** argv)
+{
+    // Before QApplication starts any thread.
+    enterPrivateMountNamespace();
+    QApplication app(argc, argv);
+    TestForm1Faults test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_form1_faults.moc"
