@@ -5,7 +5,6 @@
 #include "runtimeerror.h"
 
 #include <QByteArray>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>

@@ -18,7 +18,6 @@
 #include <QFile>
 #include <QList>
 #include <QTemporaryDir>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -101,8 +100,9 @@ QByteArray readFile(const QString& path)
 QTemporaryDir& programDir()
 {
     // On memory where there is some: every input writes data.tmp.
-    static QTemporaryDir dir(QDir("/dev/shm").exists() ? QStringLiteral("/dev/shm/orvell-fuzz-XXXXXX")
-                                                       : QDir::tempPath() + "/orvell-fuzz-XXXXXX");
+    static QTemporaryDir dir(QDir("/dev/shm").exists()
+                                 ? QStringLiteral("/dev/shm/orvell-fuzz-XXXXXX")
+                                 : QDir::tempPath() + "/orvell-fuzz-XXXXXX");
     return dir;
 }
 

@@ -23,7 +23,6 @@
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
-
 #include <cerrno>
 #include <cstring>
 #include <sched.h>
@@ -76,7 +75,8 @@ struct Rig
         t.services().programDir = programDirPath;
         // 10:00:00 AM is no mark: checks start only when the test says so.
         t.clock.current = QDateTime(QDate(2026, 12, 8), QTime(10, 0, 0));
-        writeFile(QStringLiteral("config.ini"), "\"" + server.url() + "\"\r\n0\r\n\"chime.wav\"\r\n");
+        writeFile(QStringLiteral("config.ini"),
+                  "\"" + server.url() + "\"\r\n0\r\n\"chime.wav\"\r\n");
         form = std::make_unique<Form1>(t.services());
         form->Form_Load();
     }
@@ -219,7 +219,8 @@ void TestForm1Faults::silentServerThenNewCheck()
     // The program stays responsive: the next check starts over the silent one.
     QVERIFY(rig.check());
     QCOMPARE(rig.caption(), QStringLiteral("Connection Closed"));
-    QCOMPARE(readFile(rig.path(QStringLiteral("data.orvl"))), QByteArray("<html>second</html>\r\n"));
+    QCOMPARE(readFile(rig.path(QStringLiteral("data.orvl"))),
+             QByteArray("<html>second</html>\r\n"));
     QCOMPARE(rig.logLines(), 1);
     // The silent connection was closed by the program, not left open.
     QTRY_COMPARE(server.closedByClient(), 1);
@@ -246,9 +247,8 @@ void TestForm1Faults::trickledReplyWhileTheScheduleTicks()
     qint64 longestGap = 0;
     QTimer probe;
     probe.setInterval(20);
-    QObject::connect(&probe, &QTimer::timeout, [&] {
-        longestGap = std::max(longestGap, sinceLast.restart());
-    });
+    QObject::connect(&probe, &QTimer::timeout,
+                     [&] { longestGap = std::max(longestGap, sinceLast.restart()); });
     sinceLast.start();
     probe.start();
 
@@ -337,8 +337,8 @@ void TestForm1Faults::diskFillsWhileWriting()
 
     // A page of 1 MiB does not fit; one of 1 KiB does.
     FaultServer server;
-    server.setScripts({FaultServer::Script::generated(1 << 20, 'F'),
-                       FaultServer::Script::generated(1024, 's')});
+    server.setScripts(
+        {FaultServer::Script::generated(1 << 20, 'F'), FaultServer::Script::generated(1024, 's')});
     Rig rig(server, dir);
     rig.writeFile(QStringLiteral("data.orvl"), kOldSnapshot);
 
@@ -373,8 +373,7 @@ void TestForm1Faults::killedAtRandomMoments()
     const QString snapshot = dir.filePath(QStringLiteral("data.orvl"));
     auto isCompleteBody = [&](const QByteArray& bytes) {
         for (const auto& [size, fill] : pages) {
-            if (bytes.size() == size + 2 && bytes.endsWith("\r\n") &&
-                bytes.count(fill) == size)
+            if (bytes.size() == size + 2 && bytes.endsWith("\r\n") && bytes.count(fill) == size)
                 return true;
         }
         return false;
@@ -386,15 +385,18 @@ void TestForm1Faults::killedAtRandomMoments()
     for (int round = 0; round < kRounds; ++round) {
         QProcess loop;
         loop.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        loop.start(QStringLiteral(ORVELL_CHECKLOOP), {dir.path(), QString::fromLatin1(server.url())});
+        loop.start(QStringLiteral(ORVELL_CHECKLOOP),
+                   {dir.path(), QString::fromLatin1(server.url())});
         QVERIFY2(loop.waitForStarted(), qPrintable(loop.errorString()));
         // Let it complete a few checks, then kill it at a random moment of the next.
         const int completions = 1 + int(random.bounded(3));
         QByteArray out;
-        QVERIFY(QTest::qWaitFor([&] {
-            out += loop.readAllStandardOutput();
-            return out.count('\n') >= completions || loop.state() == QProcess::NotRunning;
-        }, 60000));
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                out += loop.readAllStandardOutput();
+                return out.count('\n') >= completions || loop.state() == QProcess::NotRunning;
+            },
+            60000));
         QCOMPARE(loop.state(), QProcess::Running);
         checksSeen += int(out.count('\n'));
         QSignalSpy finished(&loop, &QProcess::finished);

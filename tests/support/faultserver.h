@@ -9,7 +9,6 @@
 #include <QList>
 #include <QMutex>
 #include <QThread>
-
 #include <memory>
 
 class FaultServerWorker;
@@ -21,14 +20,15 @@ public:
     struct Script
     {
         // How the connection ends once everything is sent.
-        enum class End {
+        enum class End
+        {
             Close, // an orderly close (FIN): the normal end of a reply
             Reset, // an abortive close (RST)
             Hold,  // stays open until the client closes it
         };
 
-        QByteArray head;         // sent first, as soon as the request has arrived
-        qint64 fillBytes = 0;    // then this many bytes repeating fillUnit; -1: endless
+        QByteArray head;      // sent first, as soon as the request has arrived
+        qint64 fillBytes = 0; // then this many bytes repeating fillUnit; -1: endless
         QByteArray fillUnit = "x";
         int pieceBytes = 0;      // 0: as fast as the socket takes it; else bytes per piece
         int pieceIntervalMs = 0; // pause between pieces
