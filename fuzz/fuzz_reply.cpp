@@ -1,8 +1,8 @@
 // Any sequence of received pieces through one check: the capture, the header cut, the
 // body streamed into data.tmp and the snapshot replaced, compared with the rule
 // written the simplest way: the body is everything after the first CR LF CR LF of the
-// joined reply; no blank line, or a header past the limit before one arrives, is a
-// failed reply that leaves the snapshot alone.
+// joined reply; no blank line, a header longer than the limit, or more than the limit
+// received without a blank line, is a failed reply that leaves the snapshot alone.
 //
 // Input: a flags byte, then pieces, each a length byte followed by that many bytes
 // (a length byte with its top bit set means (length & 0x7f) * 32 bytes).
@@ -167,6 +167,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             socket.arrive(QByteArray());
     }
     const qsizetype blank = joined.indexOf("\r\n\r\n");
+    // A header longer than the limit fails however the pieces fell.
+    if (blank > kHeaderLimit)
+        overLimit = true;
     const bool complete = !overLimit && blank >= 0 && !endsInError;
     const QByteArray body = blank >= 0 ? joined.mid(blank + 4) : QByteArray();
 
