@@ -1,0 +1,101 @@
+// One check of a page of each given size through the main window, against a loopback
+// server that generates the body as it sends it (the server holds no page). Prints
+// the time, the throughput and the process's peak resident memory after each size:
+// with the body streamed to data.tmp, a 1 GiB page must peak no higher than a 1 MiB
+// one, give or take the reading buffers.
+//
+//   orvell_bigpage [SIZE ...]     sizes in bytes, or with K, M, G (default: 1M 1G)
+#include "faultserver.h"
+#include "form1.h"
+#include "qtservices.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <cstdio>
+
+namespace {
+
+class NoMarkClock : public Clock
+{
+public:
+    QDateTime now() const override { return QDateTime(QDate::currentDate(), QTime(10, 0, 0)); }
+};
+
+qint64 statusKiB(const char* field)
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(qstrlen(field)).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+qint64 parseSize(QString text)
+{
+    qint64 unit = 1;
+    const QChar last = text.isEmpty() ? QChar() : text.back().toUpper();
+    if (last == QLatin1Char('K') || last == QLatin1Char('M') || last == QLatin1Char('G')) {
+        unit = last == QLatin1Char('K') ? 1 << 10 : last == QLatin1Char('M') ? 1 << 20 : 1 << 30;
+        text.chop(1);
+    }
+    return text.toLongLong() * unit;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("ORVELL"));
+    QStringList sizes = app.arguments().mid(1);
+    if (sizes.isEmpty())
+        sizes = {QStringLiteral("1M"), QStringLiteral("1G")};
+
+    FaultServer server;
+    QTemporaryDir dir;
+    {
+        QFile config(dir.filePath(QStringLiteral("config.ini")));
+        config.open(QIODevice::WriteOnly);
+        config.write("\"" + server.url() + "\"\r\n0\r\n\"none.wav\"\r\n");
+    }
+    QtServices qt;
+    NoMarkClock clock;
+    Services services = qt.services();
+    services.clock = &clock;
+    services.programDir = dir.path();
+    Form1 form(services);
+    form.Form_Load();
+
+    std::printf("%14s %9s %10s %14s %14s  %s\n", "page bytes", "seconds", "MiB/s", "peak RSS KiB",
+                "RSS KiB", "data.orvl");
+    bool ok = true;
+    for (const QString& text : sizes) {
+        const qint64 size = parseSize(text);
+        server.setScript(FaultServer::Script::generated(size, 'p'));
+        form.setWindowTitle(QStringLiteral("bench"));
+        QElapsedTimer timer;
+        timer.start();
+        form.FetchURL();
+        while (form.windowTitle() == QLatin1String("bench") ||
+               form.windowTitle() == QLatin1String("Connection Estabilished") ||
+               form.windowTitle() == QLatin1String("Fetching data"))
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        const double seconds = timer.elapsed() / 1000.0;
+        const qint64 stored = QFileInfo(dir.filePath(QStringLiteral("data.orvl"))).size();
+        const bool right =
+            form.windowTitle() == QLatin1String("Connection Closed") && stored == size + 2;
+        ok = ok && right;
+        std::printf("%14lld %9.2f %10.1f %14lld %14lld  %s\n", size, seconds,
+                    seconds > 0 ? size / 1048576.0 / seconds : 0.0, statusKiB("VmHWM:"),
+                    statusKiB("VmRSS:"), right ? "complete" : qPrintable(form.windowTitle()));
+        std::fflush(stdout);
+    }
+    QFile::remove(dir.filePath(QStringLiteral("data.orvl")));
+    return ok ? 0 : 1;
+}
