@@ -201,12 +201,12 @@ void Form1::connectCommands()
     // The tray icon's events carry their arguments by reference: direct connections.
     connect(TaskBarIcon1.get(), &TaskBarIcon::LeftClick, this, &Form1::TaskBarIcon1_LeftClick,
             Qt::DirectConnection);
-    connect(TaskBarIcon1.get(), &TaskBarIcon::LeftDbClick, this,
-            &Form1::TaskBarIcon1_LeftDbClick, Qt::DirectConnection);
-    connect(TaskBarIcon1.get(), &TaskBarIcon::RightClick, this,
-            &Form1::TaskBarIcon1_RightClick, Qt::DirectConnection);
-    connect(TaskBarIcon1.get(), &TaskBarIcon::RightDbClick, this,
-            &Form1::TaskBarIcon1_RightDbClick, Qt::DirectConnection);
+    connect(TaskBarIcon1.get(), &TaskBarIcon::LeftDbClick, this, &Form1::TaskBarIcon1_LeftDbClick,
+            Qt::DirectConnection);
+    connect(TaskBarIcon1.get(), &TaskBarIcon::RightClick, this, &Form1::TaskBarIcon1_RightClick,
+            Qt::DirectConnection);
+    connect(TaskBarIcon1.get(), &TaskBarIcon::RightDbClick, this, &Form1::TaskBarIcon1_RightDbClick,
+            Qt::DirectConnection);
 
     connect(mnuabout, &QAction::triggered, this, &Form1::mnuabout_Click);
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
