@@ -19,6 +19,8 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include <algorithm>
+
 namespace {
 
 // The designed client area, in twips.
@@ -46,12 +48,37 @@ double screenDpi(bool horizontal)
     return dpi > 0 ? dpi : 96.0;
 }
 
-QFont linkFont()
+// The window's font, which its labels and buttons take unless they have their own.
+QFont panelFont()
 {
     QFont font(QStringLiteral("MS Sans Serif"));
     font.setPointSizeF(8.25);
+    return font;
+}
+
+QFont linkFont()
+{
+    QFont font = panelFont();
     font.setUnderline(true);
     return font;
+}
+
+// Auto-sized labels that make up one line of text: each starts at its designed place or
+// where the one before it ends, whichever is further right, so that a font wider than
+// the designed one does not draw them over each other; a line that then runs past the
+// window's right edge moves left (no further than the edge) to fit.
+void placeLine(const QList<QLabel*>& line, int clientWidth)
+{
+    int end = 0;
+    for (QLabel* label : line) {
+        label->move(std::max(label->x(), end), label->y());
+        end = label->x() + label->width();
+    }
+    const int shift = std::min(end - clientWidth, line.first()->x());
+    if (shift > 0) {
+        for (QLabel* label : line)
+            label->move(label->x() - shift, label->y());
+    }
 }
 
 // The mouse button as a mouse-down handler receives it: 1 left, 2 right, 4 middle.
@@ -106,6 +133,7 @@ Form1::Form1(Services& services, QWidget* parent)
     m_icon = Picture::fromIcon(icon);
     setFixedSize(qRound(kClientWidth / twipsPerPixelX()), qRound(kClientHeight / twipsPerPixelY()));
 
+    setFont(panelFont());
     buildControls();
 
     // The tray icon starts from its default properties; start-up sets what it needs.
@@ -160,6 +188,8 @@ void Form1::buildControls()
         link->setCursor(Qt::PointingHandCursor);
         link->adjustSize();
     }
+    placeLine({Label8, Label9, Label10}, width());
+    placeLine({Label11, Label12}, width());
     Label13 = label("Label13", QStringLiteral("Update log"), 240, 960, 780, 195, true);
 
     List1 = new QListWidget(this);

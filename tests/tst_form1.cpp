@@ -56,6 +56,7 @@ private Q_SLOTS:
     void linksOpenWhenTheLeftButtonGoesDown();
     void clearEmptiesTheLog_data();
     void clearEmptiesTheLog();
+    void creditLinesDoNotOverlap();
 
     void withTrayNoWindowShows();
     void withoutTrayTheWindowShowsWithMenuBar();
@@ -312,6 +313,24 @@ void TestForm1::clearEmptiesTheLog()
     notification.logUpdate();
     QCOMPARE(form.List1->count(), 1);
     QCOMPARE(form.List1->item(0)->text(), QStringLiteral("Update found at 12/8/2026 2:19:59 PM"));
+}
+
+void TestForm1::creditLinesDoNotOverlap()
+{
+    TestServices t;
+    Form1 form(t.services());
+    const QList<QList<QLabel*>> lines{{form.Label8, form.Label9, form.Label10},
+                                      {form.Label11, form.Label12}};
+    for (const auto& line : lines) {
+        for (qsizetype i = 0; i < line.size(); ++i) {
+            QLabel* label = line[i];
+            QVERIFY2(form.rect().contains(label->geometry()), qPrintable(label->objectName()));
+            QCOMPARE(label->width(), label->sizeHint().width()); // the whole text shows
+            if (i > 0)
+                QVERIFY2(line[i - 1]->geometry().right() < label->x(),
+                         qPrintable(label->objectName()));
+        }
+    }
 }
 
 // --- with and without a notification area ------------------------------------------------------
