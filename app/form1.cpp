@@ -18,7 +18,6 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
-
 #include <algorithm>
 
 namespace {
