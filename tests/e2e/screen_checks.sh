@@ -1,0 +1,77 @@
+# Finding the program's windows and reading screenshots, for end-to-end tests that
+# have sourced desktop.sh.
+
+# panel_window: the main window, once it is shown ("ORVELL 1" in its title bar).
+panel_window() {
+    xdotool search --onlyvisible --name '^ORVELL [0-9]+$' 2>/dev/null | head -n 1 | grep .
+}
+
+# menu_window PID ICON: a shown pop-up menu of the program (any other visible window of
+# its own that is neither the tray icon nor the main window).
+menu_window() {
+    local pid=$1 icon=$2 w name
+    for w in $(xdotool search --onlyvisible --pid "$pid" 2>/dev/null); do
+        [ "$w" = "$icon" ] && continue
+        name=$(xdotool getwindowname "$w" 2>/dev/null)
+        [[ "$name" =~ ^ORVELL\ [0-9]+$ ]] && continue # the main window
+        eval "$(xdotool getwindowgeometry --shell "$w" 2>/dev/null)" || continue
+        if [ "${WIDTH:-0}" -gt 20 ] && [ "${HEIGHT:-0}" -gt 20 ]; then
+            echo "$w"
+            return 0
+        fi
+    done
+    return 1
+}
+
+# _pixels FILE X Y W H PYTHON: runs PYTHON with the crop's pixels as rows of (r, g, b).
+_pixels() {
+    local file=$1 x=$2 y=$3 w=$4 h=$5 code=$6
+    convert "$file" -crop "${w}x${h}+${x}+${y}" +repage -depth 8 ppm:- | python3 -c "
+import sys
+data = sys.stdin.buffer.read()
+fields, pos = [], 0
+while len(fields) < 4:
+    while data[pos:pos + 1].isspace(): pos += 1
+    end = pos
+    while not data[end:end + 1].isspace(): end += 1
+    fields.append(data[pos:end]); pos = end
+pos += 1
+w, h = int(fields[1]), int(fields[2])
+px = data[pos:]
+rows = [[tuple(px[(r * w + c) * 3:(r * w + c) * 3 + 3]) for c in range(w)] for r in range(h)]
+$code"
+}
+
+# text_rows FILE X Y W H: the number of lines of dark text in that part of a screenshot
+# (bands of rows with a dark pixel, separated by rows without one).
+text_rows() {
+    _pixels "$@" '
+def dark(p): return 0.299 * p[0] + 0.587 * p[1] + 0.114 * p[2] < 110
+bands, inside = 0, False
+for row in rows:
+    d = any(dark(p) for p in row)
+    if d and not inside: bands += 1
+    inside = d
+print(bands)'
+}
+
+# only_white_inside FILE X Y W H "LX LY LW LH" [...]: succeeds when the window at X,Y
+# (W x H) has white pixels in the first rectangle and none outside the rectangles given
+# (in window coordinates).
+only_white_inside() {
+    local file=$1 x=$2 y=$3 w=$4 h=$5
+    shift 5
+    local rects=""
+    local r
+    for r in "$@"; do rects+="(${r// /,}),"; done
+    _pixels "$file" "$x" "$y" "$w" "$h" "
+rects = [$rects]
+def within(x, y, r): return r[0] <= x < r[0] + r[2] and r[1] <= y < r[1] + r[3]
+first = outside = 0
+for y, row in enumerate(rows):
+    for x, p in enumerate(row):
+        if min(p) >= 250:
+            if within(x, y, rects[0]): first += 1
+            elif not any(within(x, y, r) for r in rects[1:]): outside += 1
+sys.exit(0 if first > 0 and outside == 0 else 1)"
+}
