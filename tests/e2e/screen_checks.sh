@@ -6,6 +6,20 @@ panel_window() {
     xdotool search --onlyvisible --name '^ORVELL [0-9]+$' 2>/dev/null | head -n 1 | grep .
 }
 
+# icon_window PID: the program's icon embedded in the tray (a small visible window of
+# its own; Qt's hidden 1x1 helper window is left out).
+icon_window() {
+    local w
+    for w in $(xdotool search --onlyvisible --pid "$1" 2>/dev/null); do
+        eval "$(xdotool getwindowgeometry --shell "$w" 2>/dev/null)" || continue
+        if [ "${WIDTH:-0}" -gt 1 ] && [ "${WIDTH:-0}" -le 64 ] && [ "${HEIGHT:-0}" -le 64 ]; then
+            echo "$w"
+            return 0
+        fi
+    done
+    return 1
+}
+
 # menu_window PID ICON: a shown pop-up menu of the program (any other visible window of
 # its own that is neither the tray icon nor the main window).
 menu_window() {

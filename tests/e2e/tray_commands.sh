@@ -31,8 +31,8 @@ PATH="$work/bin:$PATH" "$work/orvell" >"$work/out" 2>"$work/err" &
 pid=$!
 _desktop_pids+=("$pid")
 
-wait_for 30 tray_icon_window "$pid" || { failed "no tray icon"; cat "$work/err"; exit 1; }
-icon=$(tray_icon_window "$pid")
+wait_for 30 icon_window "$pid" || { failed "no tray icon"; cat "$work/err"; exit 1; }
+icon=$(icon_window "$pid")
 pass "the icon is in the tray"
 grep -q "no notification area" "$work/err" && failed "the program found no tray"
 if [ -n "$(panel_window)" ]; then failed "a window shows at start-up"; fi
@@ -88,7 +88,7 @@ if wait_for 15 bash -c "! kill -0 $pid 2>/dev/null"; then
     if [ "$status" = 0 ]; then pass "Exit ended the program with status 0"; else
         failed "Exit ended the program with status $status"; fi
 else failed "the program still runs after Exit"; fi
-if tray_icon_window "$pid" >/dev/null; then failed "the icon stayed"; else
+if icon_window "$pid" >/dev/null; then failed "the icon stayed"; else
     pass "the icon left the tray"; fi
 [ "$(wc -l <"$work/opened")" = 1 ] || failed "addresses opened: $(cat "$work/opened")"
 exit $fail
