@@ -53,15 +53,15 @@ desktop_start --no-tray || exit 1
 pid=$!
 _desktop_pids+=("$pid")
 
-if wait_for 30 panel_window; then pass "the main window shows at start-up"; else
+if wait_for 30 panel_window "$pid"; then pass "the main window shows at start-up"; else
     failed "no window shows"; cat "$work/err"; exit 1; fi
 if grep -q "no notification area (system tray) is available" "$work/err"; then
     pass "standard error says there is no tray"
 else failed "standard error: $(cat "$work/err")"; fi
-others=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | grep -vx "$(panel_window)")
+others=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | grep -vx "$(panel_window "$pid")")
 [ -z "$others" ] || failed "windows other than the main window show: $others"
 
-win=$(panel_window)
+win=$(panel_window "$pid")
 eval "$(xdotool getwindowgeometry --shell "$win")"
 bar=$((HEIGHT - 115))
 if [ "$WIDTH" = 461 ] && [ "$bar" -gt 10 ]; then pass "the panel with a menu bar of $bar pixels"; else
@@ -77,8 +77,8 @@ if [ "$rows" = 3 ]; then pass "the credits below it"; else failed "credit lines:
 
 # The menu bar's one entry opens the menu with the three commands.
 xdotool mousemove "$((wx + 20))" "$((wy + bar / 2))" click 1
-if wait_for 10 menu_window "$pid" 0; then
-    menu=$(menu_window "$pid" 0)
+if wait_for 10 menu_window "$pid"; then
+    menu=$(menu_window "$pid")
     eval "$(xdotool getwindowgeometry --shell "$menu")"
     screenshot "$work/menu.png"
     rows=$(text_rows "$work/menu.png" "$((X + 1))" "$((Y + 1))" "$((WIDTH - 2))" "$((HEIGHT - 2))")
@@ -87,12 +87,12 @@ if wait_for 10 menu_window "$pid" 0; then
     xdotool key Down Return
     wait_for 10 bash -c "! xdotool search --onlyvisible --pid $pid 2>/dev/null | grep -qx '$menu'" ||
         failed "the menu stayed open"
-    panel_window >/dev/null || failed "About hid the window"
+    panel_window "$pid" >/dev/null || failed "About hid the window"
 else failed "the menu bar opened no menu"; fi
 
 # A click on the background leaves the window: there is no tray to bring it back from.
 xdotool mousemove "$((wx + 4))" "$((wy + wh - 4))" click 1
-wait_for 2 bash -c "! xdotool search --onlyvisible --name '^ORVELL 1$' | grep -q ." &&
+wait_for 2 bash -c "! xdotool search --onlyvisible --pid $pid | grep -qx $win" &&
     failed "a click on the background hid the window"
 
 # Closing the window ends the program with status 0.

@@ -1,40 +1,33 @@
 # Finding the program's windows and reading screenshots, for end-to-end tests that
 # have sourced desktop.sh.
 
-# panel_window: the main window, once it is shown ("ORVELL 1" in its title bar).
-panel_window() {
-    xdotool search --onlyvisible --name '^ORVELL [0-9]+$' 2>/dev/null | head -n 1 | grep .
-}
-
-# icon_window PID: the program's icon embedded in the tray (a small visible window of
-# its own; Qt's hidden 1x1 helper window is left out).
-icon_window() {
+# _visible_windows PID: the program's shown windows, one "id width height" a line.
+_visible_windows() {
     local w
     for w in $(xdotool search --onlyvisible --pid "$1" 2>/dev/null); do
         eval "$(xdotool getwindowgeometry --shell "$w" 2>/dev/null)" || continue
-        if [ "${WIDTH:-0}" -gt 1 ] && [ "${WIDTH:-0}" -le 64 ] && [ "${HEIGHT:-0}" -le 64 ]; then
-            echo "$w"
-            return 0
-        fi
+        echo "$w ${WIDTH:-0} ${HEIGHT:-0}"
     done
-    return 1
 }
 
-# menu_window PID ICON: a shown pop-up menu of the program (any other visible window of
-# its own that is neither the tray icon nor the main window).
+# panel_window PID: the main window, once it is shown (461 pixels wide; its caption
+# changes while a check runs).
+panel_window() {
+    _visible_windows "$1" | awk '$2 == 461 { print $1; found = 1; exit } END { exit !found }'
+}
+
+# icon_window PID: the program's icon embedded in the tray (a small shown window of
+# its own; Qt's hidden 1x1 helper window is left out).
+icon_window() {
+    _visible_windows "$1" |
+        awk '$2 > 1 && $2 <= 64 && $3 <= 64 { print $1; found = 1; exit } END { exit !found }'
+}
+
+# menu_window PID: a shown pop-up menu of the program (a shown window of its own that
+# is neither the tray icon nor the main window).
 menu_window() {
-    local pid=$1 icon=$2 w name
-    for w in $(xdotool search --onlyvisible --pid "$pid" 2>/dev/null); do
-        [ "$w" = "$icon" ] && continue
-        name=$(xdotool getwindowname "$w" 2>/dev/null)
-        [[ "$name" =~ ^ORVELL\ [0-9]+$ ]] && continue # the main window
-        eval "$(xdotool getwindowgeometry --shell "$w" 2>/dev/null)" || continue
-        if [ "${WIDTH:-0}" -gt 20 ] && [ "${HEIGHT:-0}" -gt 20 ]; then
-            echo "$w"
-            return 0
-        fi
-    done
-    return 1
+    _visible_windows "$1" |
+        awk '$2 > 64 && $2 != 461 && $3 > 20 { print $1; found = 1; exit } END { exit !found }'
 }
 
 # _pixels FILE X Y W H PYTHON: runs PYTHON with the crop's pixels as rows of (r, g, b).

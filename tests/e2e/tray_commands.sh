@@ -35,12 +35,12 @@ wait_for 30 icon_window "$pid" || { failed "no tray icon"; cat "$work/err"; exit
 icon=$(icon_window "$pid")
 pass "the icon is in the tray"
 grep -q "no notification area" "$work/err" && failed "the program found no tray"
-if [ -n "$(panel_window)" ]; then failed "a window shows at start-up"; fi
+if [ -n "$(panel_window "$pid")" ]; then failed "a window shows at start-up"; fi
 
 # --- a right click opens the menu: three entries, "About" first ---------------------------
 click_window "$icon" 3
-wait_for 10 menu_window "$pid" "$icon" || { failed "right click opened no menu"; exit 1; }
-menu=$(menu_window "$pid" "$icon")
+wait_for 10 menu_window "$pid" || { failed "right click opened no menu"; exit 1; }
+menu=$(menu_window "$pid")
 screenshot "$work/menu.png"
 eval "$(xdotool getwindowgeometry --shell "$menu")"
 rows=$(text_rows "$work/menu.png" "$((X + 1))" "$((Y + 1))" "$((WIDTH - 2))" "$((HEIGHT - 2))")
@@ -50,13 +50,13 @@ if [ "$rows" = 3 ]; then pass "the menu shows three entries"; else failed "menu 
 
 # The first entry is "About": it shows the credits panel.
 xdotool key Down Return
-if wait_for 10 panel_window; then pass "the first entry shows the panel"; else
+if wait_for 10 panel_window "$pid"; then pass "the first entry shows the panel"; else
     failed "the first entry did not show the panel"; exit 1; fi
 wait_for 10 bash -c "! xdotool search --onlyvisible --pid $pid 2>/dev/null | grep -qx '$menu'" ||
     failed "the menu stayed open"
 
 # --- only the credits, the log and "Clear" are visible ---------------------------------------
-panel=$(panel_window)
+panel=$(panel_window "$pid")
 eval "$(xdotool getwindowgeometry --shell "$panel")"
 if [ "${WIDTH}x${HEIGHT}" = "461x115" ]; then pass "the panel is 461x115"; else
     failed "panel size ${WIDTH}x${HEIGHT}"; fi
@@ -80,7 +80,7 @@ else failed "a double click opened: $(cat "$work/opened" 2>/dev/null)"; fi
 
 # --- "Exit", the third entry, removes the icon and ends the program with status 0 -----------
 click_window "$icon" 3
-wait_for 10 menu_window "$pid" "$icon" || { failed "no menu for Exit"; exit 1; }
+wait_for 10 menu_window "$pid" || { failed "no menu for Exit"; exit 1; }
 xdotool key Down Down Down Return
 if wait_for 15 bash -c "! kill -0 $pid 2>/dev/null"; then
     wait "$pid"
