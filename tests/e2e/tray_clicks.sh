@@ -35,7 +35,7 @@ fail() {
 
 wait_for 30 grep -qx ready "$out" || fail "the icon was not shown"
 win=""
-find_icon() { win=$(tray_icon_window "$host_pid") && [ -n "$win" ]; }
+find_icon() { win=$(tray_icon_window trayhost) && [ -n "$win" ]; }
 wait_for 20 find_icon || fail "no embedded tray icon window"
 find_icon
 
