@@ -4,8 +4,8 @@
 #include "fakes.h"
 #include "form1.h"
 #include "form2.h"
+#include "loopbackserver.h"
 #include "startup.h"
-#include "updatenotification.h"
 
 #include <QCursor>
 #include <QLabel>
@@ -20,18 +20,33 @@
 
 namespace {
 
-// A main window loaded as at start-up, its tray icon in the notification area.
+// A main window loaded as at start-up, its tray icon in the notification area, watching
+// the given address, with a snapshot from an earlier check. Its schedule is stopped: checks start only when a test says so.
 struct LoadedForm
 {
-    LoadedForm()
+    explicit LoadedForm(const QString& url = QStringLiteral("http://watched.example/"))
     {
-        t.writeFile("config.ini", "\"http://watched.example/\"\r\n0\r\n\"chime.wav\"\r\n");
+        t.writeFile("config.ini",
+                    QStringLiteral("\"%1\"\r\n0\r\n\"chime.wav\"\r\n").arg(url).toLatin1());
+        t.writeFile("data.orvl", "<p>the snapshot of an earlier check</p>\r\n");
         form = std::make_unique<Form1>(t.services());
         form->Form_Load();
+        form->Timer1.stop();
     }
     TestServices t;
     std::unique_ptr<Form1> form;
 };
+
+// A page on the loopback server that grows by one line with every request, so that
+// every check finds a change.
+void serveGrowingPage(LoopbackServer& server, int requests)
+{
+    QByteArray body;
+    for (int i = 0; i < requests; ++i) {
+        body += "<p>line</p>";
+        server.scripts.append({{"HTTP/1.1 200 OK\r\n\r\n" + body}});
+    }
+}
 
 using Reports = QList<int>;
 
@@ -57,6 +72,8 @@ private Q_SLOTS:
     void clearEmptiesTheLog_data();
     void clearEmptiesTheLog();
     void creditLinesDoNotOverlap();
+    void checkNowFetchesAtAnyTime_data();
+    void checkNowFetchesAtAnyTime();
 
     void withTrayNoWindowShows();
     void withoutTrayTheWindowShowsWithMenuBar();
@@ -295,23 +312,22 @@ void TestForm1::clearEmptiesTheLog()
 {
     QFETCH(int, lines);
 
-    LoadedForm f;
+    LoopbackServer server;
+    serveGrowingPage(server, 1);
+    LoadedForm f(QStringLiteral("http://%1/page").arg(server.hostName()));
     Form1& form = *f.form;
-    UpdateNotification notification(
-        f.t.services(),
-        {form.List1, form.TaskBarIcon1.get(), form.form2(), &form.ShowPopup, &form.SoundFile});
     for (int i = 0; i < lines; ++i)
-        notification.logUpdate();
+        form.List1->addItem(QStringLiteral("Update found at 12/8/2026 1:0%1:59 PM").arg(i));
     form.mnuabout_Click();
 
     QTest::mouseClick(form.Command1, Qt::LeftButton);
     QCOMPARE(form.List1->count(), 0);
     QVERIFY(form.isVisible());
 
-    // The next update lands in the emptied log, as its only line.
+    // The next update found lands in the emptied log, as its only line.
     f.t.clock.current = QDateTime(QDate(2026, 12, 8), QTime(14, 19, 59));
-    notification.logUpdate();
-    QCOMPARE(form.List1->count(), 1);
+    form.mnucheck->trigger();
+    QTRY_COMPARE(form.List1->count(), 1);
     QCOMPARE(form.List1->item(0)->text(), QStringLiteral("Update found at 12/8/2026 2:19:59 PM"));
 }
 
@@ -331,6 +347,41 @@ void TestForm1::creditLinesDoNotOverlap()
                          qPrintable(label->objectName()));
         }
     }
+}
+
+void TestForm1::checkNowFetchesAtAnyTime_data()
+{
+    QTest::addColumn<QTime>("time");
+    QTest::addColumn<bool>("panelShown");
+
+    QTest::newRow("between the marks, hidden") << QTime(13, 9, 58) << false;
+    QTest::newRow("in an hour without marks, hidden") << QTime(22, 9, 59) << false;
+    QTest::newRow("at a mark, hidden") << QTime(14, 19, 59) << false;
+    QTest::newRow("at midnight, panel shown") << QTime(0, 0, 0) << true;
+}
+
+void TestForm1::checkNowFetchesAtAnyTime()
+{
+    QFETCH(QTime, time);
+    QFETCH(bool, panelShown);
+
+    LoopbackServer server;
+    serveGrowingPage(server, 1);
+    LoadedForm f(QStringLiteral("http://%1/page").arg(server.hostName()));
+    Form1& form = *f.form;
+    f.t.clock.current = QDateTime(QDate(2026, 12, 8), time);
+    if (panelShown)
+        form.mnuabout_Click();
+
+    // "Check Now" from the menu that a right click on the tray icon opens.
+    f.t.notifyArea.sendMouse(MouseMessage::RightButtonUp);
+    QTRY_VERIFY(form.mnuFile->isVisible());
+    form.mnucheck->trigger();
+    QTRY_COMPARE(server.requests.size(), 1);
+    QVERIFY(server.requests[0].startsWith("GET /page HTTP/1.1\r\n"));
+    QTRY_COMPARE(form.List1->count(), 1);
+    QCOMPARE(form.isVisible(), panelShown);
+    QCOMPARE(server.connections, 1);
 }
 
 // --- with and without a notification area ------------------------------------------------------
