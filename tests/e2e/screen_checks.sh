@@ -82,3 +82,25 @@ for y, row in enumerate(rows):
             elif not any(within(x, y, r) for r in rects[1:]): outside += 1
 sys.exit(0 if first > 0 and outside == 0 else 1)"
 }
+
+# window_picture WIN: a fingerprint of what the screen shows where the window is.
+window_picture() {
+    local X Y WIDTH HEIGHT
+    eval "$(xdotool getwindowgeometry --shell "$1")"
+    import -window root png:- 2>/dev/null |
+        convert png:- -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage rgb:- | md5sum | cut -c1-32
+}
+picture_is() { [ "$(window_picture "$1")" = "$2" ]; }
+picture_is_not() { [ "$(window_picture "$1")" != "$2" ]; }
+
+# holds SECONDS CMD...: succeeds when CMD succeeds every time it is tried, about every
+# 0.1 s, for that long.
+holds() {
+    local limit=$1; shift
+    local end
+    end=$(($(date +%s%N) + limit * 1000000000))
+    while [ "$(date +%s%N)" -lt "$end" ]; do
+        "$@" >/dev/null 2>&1 || return 1
+        sleep 0.1
+    done
+}
