@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The real program on an X desktop without a tray host: it says so on standard error,
-# shows its main window at once with the menu as its menu bar, and closing that window
-# ends it with status 0.
+# shows its main window at once with the menu as its menu bar, whose "Check Now" fetches
+# the page, and closing that window ends it with status 0.
 #   no_tray.sh PROGRAM [SHOTS_DIR]
 set -u
 program=$1
@@ -13,7 +13,6 @@ source "$here/screen_checks.sh"
 work="$DESKTOP_TMP/program"
 mkdir -p "$work"
 cp "$program" "$work/orvell"
-printf '"http://127.0.0.1:9/"\r\n0\r\n"chime.wav"\r\n' >"$work/config.ini"
 
 fail=0
 pass() { echo "PASS $*"; }
@@ -49,6 +48,13 @@ PY
 }
 
 desktop_start --no-tray || exit 1
+
+python3 "$here/page_server.py" "$work/requests" >"$work/port" &
+_desktop_pids+=("$!")
+wait_for 10 grep -q . "$work/port" || { failed "the page server did not start"; exit 1; }
+printf '"http://127.0.0.1:%s/page"\r\n0\r\n"chime.wav"\r\n' "$(cat "$work/port")" \
+    >"$work/config.ini"
+printf '<p>an earlier page</p>\r\n' >"$work/data.orvl"
 "$work/orvell" >"$work/out" 2>"$work/err" &
 pid=$!
 _desktop_pids+=("$pid")
@@ -89,6 +95,21 @@ if wait_for 10 menu_window "$pid"; then
         failed "the menu stayed open"
     panel_window "$pid" >/dev/null || failed "About hid the window"
 else failed "the menu bar opened no menu"; fi
+
+# Its second entry, "Check Now", fetches the page; the update lands in the window's log.
+xdotool mousemove "$((wx + 20))" "$((wy + bar / 2))" click 1
+if wait_for 10 menu_window "$pid"; then
+    xdotool key Down Down Return
+    if wait_for 20 grep -q "^GET /page HTTP/1.1" "$work/requests"; then
+        pass "Check Now fetched the page"
+    else failed "Check Now fetched nothing"; fi
+    log_shows_update() {
+        screenshot "$work/log.png" &&
+            [ "$(text_rows "$work/log.png" "$((wx + 82))" "$((wy + bar + 66))" 365 39)" = 1 ]
+    }
+    if wait_for 10 log_shows_update; then pass "the update found shows in the log"; else
+        failed "the log shows no update"; fi
+else failed "the menu bar opened no menu again"; fi
 
 # A click on the background leaves the window: there is no tray to bring it back from.
 xdotool mousemove "$((wx + 4))" "$((wy + wh - 4))" click 1
