@@ -21,7 +21,8 @@
 namespace {
 
 // A main window loaded as at start-up, its tray icon in the notification area, watching
-// the given address, with a snapshot from an earlier check. Its schedule is stopped: checks start only when a test says so.
+// the given address, with a snapshot from an earlier check. Its schedule is stopped:
+// checks start only when a test says so.
 struct LoadedForm
 {
     explicit LoadedForm(const QString& url = QStringLiteral("http://watched.example/"))
