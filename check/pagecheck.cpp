@@ -74,10 +74,13 @@ QByteArray PageCheck::request(const QString& requestPath, const QString& hostNam
 {
     QByteArray r;
     r.reserve(57 + requestPath.size() + hostName.size());
+    // The text goes out in the encoding config.ini was read in, so that the bytes of
+    // the URL in the file are the bytes on the wire (Latin-1 would turn every
+    // character beyond it into "?").
     r += "GET ";
-    r += requestPath.toLatin1();
+    r += requestPath.toLocal8Bit();
     r += " HTTP/1.1\r\nHost: ";
-    r += hostName.toLatin1();
+    r += hostName.toLocal8Bit();
     r += "\r\nAccept: */*\r\nConnection: close\r\n\r\n";
     return r;
 }

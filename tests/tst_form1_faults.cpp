@@ -92,14 +92,16 @@ const QByteArray kOldSnapshot = "<html>the page as it was</html>\r\n";
 // The main window, started on a config.ini that watches the fault server.
 struct Rig
 {
-    explicit Rig(FaultServer& server, const QString& programDir = QString()) : server(server)
+    explicit Rig(FaultServer& server, const QString& programDir = QString(),
+                 const QByteArray& page = "page")
+        : server(server)
     {
         programDirPath = programDir.isEmpty() ? t.programDir() : programDir;
         t.services().programDir = programDirPath;
         // 10:00:00 AM is no mark: checks start only when the test says so.
         t.clock.current = QDateTime(QDate(2026, 12, 8), QTime(10, 0, 0));
         writeFile(QStringLiteral("config.ini"),
-                  "\"" + server.url() + "\"\r\n0\r\n\"chime.wav\"\r\n");
+                  "\"" + server.url(page) + "\"\r\n0\r\n\"chime.wav\"\r\n");
         form = std::make_unique<Form1>(t.services());
         form->Form_Load();
     }
@@ -149,6 +151,7 @@ private Q_SLOTS:
     void droppedConnection();
     void hangingServerThenNewCheck_data();
     void hangingServerThenNewCheck();
+    void urlBeyondAsciiGoesOutAsWritten();
     void trickledReplyWhileTheScheduleTicks();
     void endlessHeader();
     void readOnlyProgramDirectory();
@@ -277,6 +280,20 @@ void TestForm1Faults::hangingServerThenNewCheck()
     // The hanging connection was closed by the program, not left open.
     QTRY_COMPARE(server.closedByClient(), 1);
     QTRY_COMPARE(server.openConnections(), 0);
+}
+
+void TestForm1Faults::urlBeyondAsciiGoesOutAsWritten()
+{
+    // A path as config.ini holds it, in UTF-8: accented letters, CJK, a query.
+    const QByteArray path = "caf\xc3\xa9/\xe6\x97\xa5\xe6\x9c\xac?q=\xc3\xbc";
+    FaultServer server;
+    server.setScript(FaultServer::Script::reply("<html>page</html>"));
+    Rig rig(server, QString(), path);
+
+    QVERIFY(rig.check());
+    QCOMPARE(rig.caption(), QStringLiteral("Connection Closed"));
+    const QByteArray request = server.lastRequest();
+    QCOMPARE(request.left(request.indexOf("\r\n")), "GET /" + path + " HTTP/1.1");
 }
 
 void TestForm1Faults::trickledReplyWhileTheScheduleTicks()
