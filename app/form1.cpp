@@ -21,7 +21,9 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
+
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -246,6 +248,9 @@ void Form1::buildControls()
     Label1 = label("Label1", QStringLiteral("URL:"), 0, 5040, 6255, 255, false);
     txtURL = new QLineEdit(this);
     txtURL->setObjectName(QStringLiteral("txtURL"));
+    // The URL of config.ini is taken whole: a line edit would cut it at 32767 characters
+    // and the check would ask for another page.
+    txtURL->setMaxLength(std::numeric_limits<int>::max());
     place(txtURL, 0, 5400, 6615, 285);
     cmdReadURL = new QPushButton(QStringLiteral("GO"), this);
     cmdReadURL->setObjectName(QStringLiteral("cmdReadURL"));

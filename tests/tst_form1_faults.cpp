@@ -152,6 +152,7 @@ private Q_SLOTS:
     void hangingServerThenNewCheck_data();
     void hangingServerThenNewCheck();
     void urlBeyondAsciiGoesOutAsWritten();
+    void urlOfOneMebibyte();
     void trickledReplyWhileTheScheduleTicks();
     void endlessHeader();
     void readOnlyProgramDirectory();
@@ -294,6 +295,21 @@ void TestForm1Faults::urlBeyondAsciiGoesOutAsWritten()
     QCOMPARE(rig.caption(), QStringLiteral("Connection Closed"));
     const QByteArray request = server.lastRequest();
     QCOMPARE(request.left(request.indexOf("\r\n")), "GET /" + path + " HTTP/1.1");
+}
+
+void TestForm1Faults::urlOfOneMebibyte()
+{
+    // A request far larger than the socket takes at once goes out whole.
+    const QByteArray path = "long?" + QByteArray(1 << 20, 'q');
+    FaultServer server;
+    server.setScript(FaultServer::Script::reply("<html>page</html>"));
+    Rig rig(server, QString(), path);
+
+    QVERIFY(rig.check());
+    QCOMPARE(rig.caption(), QStringLiteral("Connection Closed"));
+    const QByteArray request = server.lastRequest();
+    QCOMPARE(request.size(), 57 + 1 + path.size() + rig.form->check().HostName.size());
+    QVERIFY(request.startsWith("GET /" + path + " HTTP/1.1\r\n"));
 }
 
 void TestForm1Faults::trickledReplyWhileTheScheduleTicks()

@@ -44,9 +44,10 @@ private:
         const QByteArray data = m_socket->readAll();
         if (m_started)
             return;
-        if (m_request.size() < 64 * 1024)
-            m_request += data;
-        if (!m_request.contains("\r\n\r\n"))
+        // A request of any length: its blank line is looked for across the pieces.
+        const qsizetype from = qMax<qsizetype>(0, m_request.size() - 3);
+        m_request += data;
+        if (m_request.indexOf("\r\n\r\n", from) < 0)
             return;
         m_started = true;
         {
