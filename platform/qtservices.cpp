@@ -8,9 +8,11 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QRegion>
 #include <QSoundEffect>
 #include <QSystemTrayIcon>
 #include <QUrl>
+#include <QWidget>
 
 #include <cstdio>
 
@@ -148,6 +150,29 @@ void QtSoundPlayer::play(const QString& path)
     effect->play();
 }
 
+// --- window shape ------------------------------------------------------------------------
+
+std::int32_t QtWindowShape::GetPixel(const QImage& surface, int x, int y) const
+{
+    if (!surface.valid(x, y))
+        return InvalidColour;
+    const QRgb rgb = surface.pixel(x, y);
+    return std::int32_t(qRed(rgb) | qGreen(rgb) << 8 | qBlue(rgb) << 16);
+}
+
+void QtWindowShape::SetWindowRgn(QWidget& window, const QList<QRect>& rects)
+{
+    if (rects.isEmpty()) {
+        // Qt takes an empty mask for "no mask", which would show the whole window:
+        // a pixel outside the window leaves nothing of it shown or clickable.
+        window.setMask(QRegion(-1, -1, 1, 1));
+        return;
+    }
+    QRegion region;
+    region.setRects(rects.constData(), int(rects.size()));
+    window.setMask(region);
+}
+
 // --- the program's services -------------------------------------------------------------
 
 QtServices::QtServices() : m_notifyArea(new QtNotifyArea)
@@ -156,6 +181,7 @@ QtServices::QtServices() : m_notifyArea(new QtNotifyArea)
     m_services.clock = &m_clock;
     m_services.urlOpener = &m_urlOpener;
     m_services.sound = &m_sound;
+    m_services.windowShape = &m_windowShape;
     m_services.notifyArea = m_notifyArea;
     m_services.programDir = QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
 }

@@ -61,6 +61,15 @@ public:
     void play(const QString& path) override;
 };
 
+// Reads pixels from the QImage and sets the window's mask, made at once from all the
+// rectangles.
+class QtWindowShape : public WindowShape
+{
+public:
+    std::int32_t GetPixel(const QImage& surface, int x, int y) const override;
+    void SetWindowRgn(QWidget& window, const QList<QRect>& rects) override;
+};
+
 // The Qt-backed services of the running program, owned in one place.
 class QtServices
 {
@@ -78,6 +87,7 @@ private:
     SystemClock m_clock;
     DesktopUrlOpener m_urlOpener;
     QtSoundPlayer m_sound;
+    QtWindowShape m_windowShape;
     QtNotifyArea* m_notifyArea;
     Services m_services;
 };

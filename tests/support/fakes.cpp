@@ -22,6 +22,7 @@ TestServices::TestServices()
     m_services.clock = &clock;
     m_services.urlOpener = &urlOpener;
     m_services.sound = &sound;
+    m_services.windowShape = &windowShape;
     m_services.notifyArea = &notifyArea;
     m_services.programDir = m_dir.path();
 }

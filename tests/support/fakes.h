@@ -4,6 +4,7 @@
 // desktop and answer as a test scripts them.
 
 #include "notifyarea.h"
+#include "qtservices.h"
 #include "services.h"
 
 #include <QDateTime>
@@ -76,6 +77,19 @@ public:
     QStringList played;
 };
 
+// Shapes windows as the program does (so QWidget::mask() holds the shape) and keeps
+// the rectangles of every call.
+class RecordingWindowShape : public QtWindowShape
+{
+public:
+    void SetWindowRgn(QWidget& window, const QList<QRect>& rects) override
+    {
+        calls.append(rects);
+        QtWindowShape::SetWindowRgn(window, rects);
+    }
+    QList<QList<QRect>> calls;
+};
+
 // A full set of fakes with a fresh temporary program directory.
 class TestServices
 {
@@ -92,6 +106,7 @@ public:
     FakeClock clock;
     RecordingUrlOpener urlOpener;
     RecordingSoundPlayer sound;
+    RecordingWindowShape windowShape;
 
 private:
     QTemporaryDir m_dir;
