@@ -59,6 +59,9 @@ class QtSoundPlayer : public QObject, public SoundPlayer
 public:
     explicit QtSoundPlayer(QObject* parent = nullptr);
     void play(const QString& path) override;
+
+    // How long after the end of its sound an effect is let go at the latest.
+    static constexpr int kSoundGraceMs = 3000;
 };
 
 // Reads pixels from the QImage and sets the window's mask, made at once from all the
