@@ -3,7 +3,10 @@
 #include "configfile.h"
 #include "credits.h"
 #include "form2.h"
+#include "httpsocket.h"
+#include "pagecheck.h"
 #include "propertybag.h"
+#include "updatenotification.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -53,6 +56,38 @@ QFont linkFont()
 
 } // namespace
 
+// The main window as a check sees it.
+class Form1::CheckHostAdapter : public CheckHost
+{
+public:
+    explicit CheckHostAdapter(Form1& form) : m_form(form) {}
+    QString urlText() const override { return m_form.txtURL->text(); }
+    void setCaption(const QString& caption) override
+    {
+        if (m_form.windowTitle() != caption)
+            m_form.setWindowTitle(caption);
+    }
+    void setWorkingText(const QByteArray& body) override { m_form.Text1.setText(body); }
+    void setSizes(const QString& newSize, const QString& oldSize) override
+    {
+        m_form.Label2->setText(newSize);
+        m_form.Label3->setText(oldSize);
+    }
+    void logUpdate() override
+    {
+        if (m_form.m_notification)
+            m_form.m_notification->logUpdate();
+    }
+    void announceUpdate() override
+    {
+        if (m_form.m_notification)
+            m_form.m_notification->announceUpdate();
+    }
+
+private:
+    Form1& m_form;
+};
+
 double Form1::twipsPerPixelX()
 {
     return 1440.0 / screenDpi(true);
@@ -86,10 +121,18 @@ Form1::Form1(Services& services, QWidget* parent)
     // drift past a whole second.
     Timer1.setTimerType(Qt::PreciseTimer);
     Timer1.setInterval(1000);
+    connect(&Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
     Timer1.start();
+
+    m_checkHost = std::make_unique<CheckHostAdapter>(*this);
+    m_check = std::make_unique<PageCheck>(m_services, *m_checkHost,
+                                          std::make_unique<QtHttpSocket>());
 }
 
-Form1::~Form1() = default;
+Form1::~Form1()
+{
+    m_check.reset();
+}
 
 void Form1::buildControls()
 {
@@ -161,7 +204,9 @@ void Form1::buildControls()
     mnucheck->setObjectName(QStringLiteral("mnucheck"));
     mnuexit = mnuFile->addAction(QStringLiteral("Exit"));
     mnuexit->setObjectName(QStringLiteral("mnuexit"));
+    connect(mnucheck, &QAction::triggered, this, &Form1::mnucheck_Click);
     connect(mnuexit, &QAction::triggered, this, &Form1::mnuexit_Click);
+    connect(cmdReadURL, &QPushButton::clicked, this, &Form1::cmdReadURL_Click);
 }
 
 QString Form1::configPath() const
@@ -181,6 +226,9 @@ void Form1::Form_Load()
     TaskBarIcon1->letFlashIcon(m_form2->iconPicture());
     TaskBarIcon1->letFlashTime(500);
     TaskBarIcon1->letEnabled(True);
+    m_notification = std::make_unique<UpdateNotification>(
+        m_services, UpdateNotification::Targets{List1, TaskBarIcon1.get(), m_form2.get(),
+                                                &ShowPopup, &SoundFile});
 
     // 7. The caption carries the major version.
     setWindowTitle(QStringLiteral("ORVELL %1").arg(ORVELL_VERSION_MAJOR));
@@ -192,8 +240,45 @@ void Form1::Form_Load()
     txtURL->setText(items.url);
 }
 
+void Form1::FetchURL()
+{
+    m_check->FetchURL();
+}
+
+void Form1::cmdReadURL_Click()
+{
+    m_check->FetchURL();
+}
+
+void Form1::mnucheck_Click()
+{
+    FetchURL();
+}
+
+void Form1::Timer1_Timer()
+{
+    // The time text is always the U.S. form, so the marks hold whatever the locale.
+    scheduleTick(Clock::timeText(m_services.clock->now().time()));
+}
+
+void Form1::scheduleTick(const QString& timeText)
+{
+    static const char* const marks[] = {"09:59 ", "19:59 ", "29:59 ", "39:59 ",
+                                        "49:59 ", "59:59 ", "00:59 "};
+    Label6->setText(timeText);
+    const QString first8 = Label6->text().left(8);
+    Label4->setText(first8.right(6));
+    Label5->setText(first8);
+    for (const char* mark : marks) {
+        if (Label4->text() == QLatin1String(mark))
+            FetchURL();
+    }
+}
+
 void Form1::Form_Unload()
 {
+    // The notification acts on the tray icon, which goes now.
+    m_notification.reset();
     // The tray icon leaves the notification area with the control.
     TaskBarIcon1.reset();
 }

@@ -18,6 +18,8 @@ class QListWidget;
 class QMenu;
 class QPushButton;
 class Form2;
+class PageCheck;
+class UpdateNotification;
 
 // A working text box that is never shown. It may hold a whole page, so it keeps the
 // bytes as they are and lays nothing out.
@@ -53,6 +55,20 @@ public:
     static double twipsPerPixelY();
 
     QString configPath() const;
+
+    // Starts one check of the page in txtURL (the "GO" button does the same).
+    void FetchURL();
+    void cmdReadURL_Click();
+    // "Check Now".
+    void mnucheck_Click();
+    // The schedule's tick: at second 59 of minutes 09, 19, ... 59 and 00 of the time
+    // text ("1:09:59 PM"), a check starts.
+    void Timer1_Timer();
+    // The tick on a given time text: Label6, Label5, Label4, then the seven marks.
+    void scheduleTick(const QString& timeText);
+
+    // The fetch and its state (HostName, RequestPath, ResponseText, HeaderStripped).
+    PageCheck& check() const { return *m_check; }
 
     // Settings read from config.ini.
     std::uint8_t ShowPopup = 0;
@@ -102,4 +118,8 @@ private:
     Services& m_services;
     Picture m_icon;
     std::unique_ptr<Form2> m_form2;
+    class CheckHostAdapter;
+    std::unique_ptr<CheckHostAdapter> m_checkHost;
+    std::unique_ptr<PageCheck> m_check;
+    std::unique_ptr<UpdateNotification> m_notification;
 };

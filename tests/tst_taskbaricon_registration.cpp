@@ -43,6 +43,7 @@ private Q_SLOTS:
     void tip();
     void tipWhileUnregisteredGoesWithNextAdd();
     void terminateDeletesOnlyARegisteredIcon();
+    void enabledOtherThanTrueCountsAsRegistered();
 
 private:
     RecordingNotifyArea* area = nullptr;
@@ -92,8 +93,7 @@ void TestTaskBarIconRegistration::enabledTwiceAddsOnceDeletesOnce()
     icon->letEnabled(True);
     icon->letEnabled(False);
     icon->letEnabled(False);
-    QCOMPARE(area->messages(),
-             (QList<NotifyMessage>{NotifyMessage::Add, NotifyMessage::Delete}));
+    QCOMPARE(area->messages(), (QList<NotifyMessage>{NotifyMessage::Add, NotifyMessage::Delete}));
     QCOMPARE(icon->Enabled(), False);
 }
 
@@ -228,6 +228,28 @@ void TestTaskBarIconRegistration::terminateDeletesOnlyARegisteredIcon()
         area->calls.clear();
     }
     QCOMPARE(area->messages(), QList<NotifyMessage>{NotifyMessage::Delete});
+}
+
+void TestTaskBarIconRegistration::enabledOtherThanTrueCountsAsRegistered()
+{
+    // Enabled keeps the value it was set with; any non-zero value added the icon, so
+    // tip and icon changes reach it, flashing can start, and it goes with the control.
+    {
+        TaskBarIcon control(*area);
+        control.InitProperties();
+        control.letBaseIcon(base);
+        control.letFlashIcon(flash);
+        control.letEnabled(Boolean(std::int16_t(1)));
+        QCOMPARE(control.Enabled(), Boolean(std::int16_t(1)));
+        control.letTip(QStringLiteral("tip"));
+        control.letBaseIcon(flash);
+        control.letBaseIcon(base);
+        control.letFlash(True);
+        QCOMPARE(control.Flash(), True);
+    }
+    QCOMPARE(area->messages(),
+             (QList<NotifyMessage>{NotifyMessage::Add, NotifyMessage::Modify, NotifyMessage::Modify,
+                                   NotifyMessage::Modify, NotifyMessage::Delete}));
 }
 
 QTEST_MAIN(TestTaskBarIconRegistration)

@@ -4,7 +4,7 @@
 #include "runtimeerror.h"
 
 #include <QDebug>
-
+#include <cmath>
 #include <limits>
 
 namespace {
@@ -16,6 +16,22 @@ std::uint32_t nextWindowHandle()
 }
 
 constexpr std::int32_t kStoreLimit = std::numeric_limits<std::int16_t>::max();
+constexpr std::int32_t kSizeTwips = 480;
+constexpr int kElementMissing = 340;
+
+// A store index as the control array takes it: a 16-bit signed integer.
+std::int16_t storeIndex(std::int32_t index)
+{
+    if (index < std::numeric_limits<std::int16_t>::min() || index > kStoreLimit)
+        throw RuntimeError(RuntimeError::Overflow);
+    return std::int16_t(index);
+}
+
+RuntimeError elementMissing(std::int32_t index)
+{
+    return RuntimeError(kElementMissing,
+                        QStringLiteral("Control array element '%1' doesn't exist").arg(index));
+}
 
 // Runs a timer's step; an error raised there has no caller to go to, so it stops
 // that timer and is reported instead of unwinding through the event loop.
@@ -40,10 +56,12 @@ TaskBarIcon::TaskBarIcon(NotifyArea& notifyArea, QObject* parent)
     Timer2.setTimerType(Qt::PreciseTimer);
     Timer1.setInterval(500);
     Timer2.setInterval(0);
-    AnimatePicture.append(Picture());
+    AnimatePicture.emplace(0, Picture());
     m_notifyArea.setMouseHandler([this](int message) { deliverMouseReport(message); });
-    connect(&Timer1, &QTimer::timeout, this, [this] { runStep(Timer1, [this] { Timer1_Timer(); }); });
-    connect(&Timer2, &QTimer::timeout, this, [this] { runStep(Timer2, [this] { Timer2_Timer(); }); });
+    connect(&Timer1, &QTimer::timeout, this,
+            [this] { runStep(Timer1, [this] { Timer1_Timer(); }); });
+    connect(&Timer2, &QTimer::timeout, this,
+            [this] { runStep(Timer2, [this] { Timer2_Timer(); }); });
 }
 
 TaskBarIcon::~TaskBarIcon()
@@ -51,7 +69,7 @@ TaskBarIcon::~TaskBarIcon()
     m_notifyArea.setMouseHandler({});
     // Terminate: a registered icon leaves the notification area with the control.
     // Enabled is not changed and nothing is notified.
-    if (m_Enabled.isExactlyTrue())
+    if (isRegistered())
         m_notifyArea.notify(NotifyMessage::Delete, IconData);
 }
 
@@ -115,8 +133,8 @@ void TaskBarIcon::letBaseIcon(const PictureRef& New_BaseIcon)
         letEnabled(False);
     m_BaseIcon = New_BaseIcon;
     Q_EMIT propertyChanged(QStringLiteral("BaseIcon"));
-    if (IsIconPicture(m_BaseIcon) && m_userMode && m_Enabled.isExactlyTrue() &&
-        m_Flash.isFalse() && m_Animate.isFalse())
+    if (IsIconPicture(m_BaseIcon) && m_userMode && isRegistered() && m_Flash.isFalse() &&
+        m_Animate.isFalse())
         modifyIcon(m_BaseIcon);
 }
 
@@ -124,7 +142,7 @@ void TaskBarIcon::letTip(const QString& New_Tip)
 {
     m_Tip = New_Tip;
     Q_EMIT propertyChanged(QStringLiteral("Tip"));
-    if (m_userMode && m_Enabled.isExactlyTrue()) {
+    if (m_userMode && isRegistered()) {
         IconData.setTip(m_Tip);
         m_notifyArea.notify(NotifyMessage::Modify, IconData);
     }
@@ -151,7 +169,8 @@ void TaskBarIcon::letFlash(Boolean New_Flash)
     if (New_Flash == m_Flash)
         return;
     const bool ok = IsIconPicture(m_FlashIcon);
-    if (m_Enabled.isExactlyTrue() && New_Flash.isExactlyTrue() && m_Animate.isFalse() && ok) {
+    // Only exactly True (-1) starts; another non-zero value neither starts nor stops.
+    if (isRegistered() && New_Flash.isExactlyTrue() && m_Animate.isFalse() && ok) {
         FlashToggle = True;
         startTimer(Timer1, m_FlashTime);
         m_Flash = True;
@@ -188,8 +207,7 @@ void TaskBarIcon::letAnimate(Boolean New_Animate)
 {
     if (New_Animate == m_Animate)
         return;
-    if (m_Flash.isFalse() && m_Enabled.isExactlyTrue() && m_PictureIndex >= 1 &&
-        New_Animate.isNonZero()) {
+    if (m_Flash.isFalse() && isRegistered() && m_PictureIndex >= 1 && New_Animate.isNonZero()) {
         startTimer(Timer2, m_AnimationTime);
         m_Animate = True;
         Q_EMIT propertyChanged(QStringLiteral("Animate"));
@@ -209,12 +227,17 @@ void TaskBarIcon::letAddIcon(const PictureRef& New_AddIcon)
     Q_EMIT propertyChanged(QStringLiteral("AddIcon"));
     if (!IsIconPicture(m_AddIcon))
         return;
-    if (m_PictureIndex == std::numeric_limits<std::int32_t>::max() || m_PictureIndex >= kStoreLimit)
-        // The store's index is 16 bits: the 32768th icon overflows. The count is
-        // left as it was, so it always matches the store.
+    // The count is 32 bits and the store's index 16 bits: the 32768th icon
+    // overflows. On any failure the count is left as it was, so it still matches
+    // the store.
+    if (m_PictureIndex == std::numeric_limits<std::int32_t>::max())
         throw RuntimeError(RuntimeError::Overflow);
-    ++m_PictureIndex;
-    AnimatePicture.append(*m_AddIcon);
+    const std::int32_t next = m_PictureIndex + 1;
+    const std::int16_t element = storeIndex(next);
+    if (element < 1) // a negative count restored from saved properties
+        throw elementMissing(next);
+    AnimatePicture[element] = *m_AddIcon;
+    m_PictureIndex = next;
 }
 
 void TaskBarIcon::letPictureIndex(std::int32_t)
@@ -227,7 +250,10 @@ Boolean TaskBarIcon::ResetIcons()
 {
     if (m_PictureIndex == 0)
         return False;
-    AnimatePicture.resize(1); // element 0 stays
+    storeIndex(m_PictureIndex); // a count beyond the 16-bit index overflows
+    // Every run-time element goes, also any left over from a count restored from
+    // saved properties; element 0 stays.
+    AnimatePicture.erase(AnimatePicture.upper_bound(0), AnimatePicture.end());
     m_PictureIndex = 0;
     return False;
 }
@@ -241,7 +267,12 @@ void TaskBarIcon::Timer2_Timer()
     ++AnimationFrame;
     if (AnimationFrame > m_PictureIndex)
         AnimationFrame = 1;
-    modifyIcon(AnimatePicture.value(AnimationFrame));
+    // A count restored from saved properties may name elements that were never
+    // created.
+    const auto it = AnimatePicture.find(storeIndex(AnimationFrame));
+    if (it == AnimatePicture.end())
+        throw elementMissing(AnimationFrame);
+    modifyIcon(it->second);
 }
 
 // --- mouse reports and events ------------------------------------------------------------
@@ -278,42 +309,101 @@ void TaskBarIcon::UserControl_MouseMove(std::int16_t& Button, std::int16_t& Shif
 
 namespace {
 
+bool isNumber(const QVariant& v)
+{
+    switch (v.metaType().id()) {
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Float:
+    case QMetaType::Double:
+    case QMetaType::Char:
+    case QMetaType::SChar:
+    case QMetaType::UChar:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isText(const QVariant& v)
+{
+    return v.metaType() == QMetaType::fromType<QString>() ||
+           v.metaType() == QMetaType::fromType<QByteArray>();
+}
+
+// The number a value stands for: numbers as they are, a Boolean as 0 or -1, text
+// that reads as a finite number (surrounding spaces allowed). Anything else,
+// including "nan" and "inf", is a type mismatch.
+double toNumber(const QVariant& v)
+{
+    if (v.metaType() == QMetaType::fromType<bool>())
+        return v.toBool() ? -1.0 : 0.0;
+    bool ok = false;
+    double d = 0;
+    if (isNumber(v))
+        d = v.toDouble(&ok);
+    else if (isText(v))
+        d = v.toString().trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(d))
+        throw RuntimeError(RuntimeError::TypeMismatch);
+    return d;
+}
+
+// A saved picture: nothing stays nothing, a picture object is taken as it is;
+// anything else is not a picture.
 PictureRef toPicture(const QVariant& v)
 {
-    if (!v.isValid() || v.isNull())
+    if (!v.isValid() || v.metaType() == QMetaType::fromType<std::nullptr_t>())
         return std::nullopt;
-    if (v.canConvert<Picture>() && v.metaType() == QMetaType::fromType<Picture>())
+    if (v.metaType() == QMetaType::fromType<Picture>())
         return v.value<Picture>();
     throw RuntimeError(RuntimeError::TypeMismatch);
 }
 
+// A saved Boolean: any non-zero number is True (-1), zero False; text may also
+// be "True" or "False" in any case.
 Boolean toBoolean(const QVariant& v)
 {
-    if (v.metaType() == QMetaType::fromType<bool>())
-        return v.toBool() ? True : False;
-    bool ok = false;
-    const double d = v.toDouble(&ok);
-    if (!ok) {
+    if (isText(v)) {
         const QString s = v.toString().trimmed();
         if (s.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0)
             return True;
         if (s.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0)
             return False;
-        throw RuntimeError(RuntimeError::TypeMismatch);
     }
-    return d != 0 ? True : False;
+    return toNumber(v) != 0 ? True : False;
 }
 
+// A saved 32-bit integer: rounded to the nearest whole number, halves to even;
+// outside the 32-bit range it overflows.
 std::int32_t toLong(const QVariant& v)
 {
-    bool ok = false;
-    const double d = v.toDouble(&ok);
-    if (!ok)
-        throw RuntimeError(RuntimeError::TypeMismatch);
-    const double r = std::nearbyint(d); // ties to even
-    if (r < std::numeric_limits<std::int32_t>::min() || r > std::numeric_limits<std::int32_t>::max())
+    const double r = std::nearbyint(toNumber(v));
+    if (r < std::numeric_limits<std::int32_t>::min() ||
+        r > std::numeric_limits<std::int32_t>::max())
         throw RuntimeError(RuntimeError::Overflow);
     return std::int32_t(r);
+}
+
+// Saved text: text as it is, a number in its shortest form, a Boolean as "True" or
+// "False". A picture is not text.
+QString toText(const QVariant& v)
+{
+    if (!v.isValid())
+        return QString();
+    if (isText(v))
+        return v.toString();
+    if (v.metaType() == QMetaType::fromType<bool>())
+        return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+    if (isNumber(v))
+        return QString::number(v.toDouble(), 'g', 15);
+    throw RuntimeError(RuntimeError::TypeMismatch);
 }
 
 QVariant fromPicture(const PictureRef& p)
@@ -325,9 +415,10 @@ QVariant fromPicture(const PictureRef& p)
 
 void TaskBarIcon::InitProperties()
 {
-    m_BaseIcon = Picture();
-    m_FlashIcon = Picture();
-    m_AddIcon = Picture();
+    // Three separate loads from the empty file name: three empty pictures.
+    m_BaseIcon = Picture::load(QString());
+    m_FlashIcon = Picture::load(QString());
+    m_AddIcon = Picture::load(QString());
     m_Enabled = False;
     m_Tip.clear();
     m_Flash = False;
@@ -348,7 +439,7 @@ void TaskBarIcon::ReadProperties(const PropertyBag& bag)
     m_BaseIcon = toPicture(bag.ReadProperty(QStringLiteral("BaseIcon"), noPicture));
     m_FlashIcon = toPicture(bag.ReadProperty(QStringLiteral("FlashIcon"), noPicture));
     m_Enabled = toBoolean(bag.ReadProperty(QStringLiteral("Enabled"), zero));
-    m_Tip = bag.ReadProperty(QStringLiteral("Tip"), QString()).toString();
+    m_Tip = toText(bag.ReadProperty(QStringLiteral("Tip"), QString()));
     m_Flash = toBoolean(bag.ReadProperty(QStringLiteral("Flash"), zero));
     m_Animate = toBoolean(bag.ReadProperty(QStringLiteral("Animate"), zero));
     m_AnimationTime = toLong(bag.ReadProperty(QStringLiteral("AnimationTime"), fiveHundred));
@@ -371,4 +462,19 @@ void TaskBarIcon::WriteProperties(PropertyBag& bag) const
     bag.WriteProperty(QStringLiteral("AnimationTime"), m_AnimationTime, fiveHundred);
     bag.WriteProperty(QStringLiteral("FlashTime"), m_FlashTime, fiveHundred);
     bag.WriteProperty(QStringLiteral("PictureIndex"), m_PictureIndex, zero);
+}
+
+// --- size ---------------------------------------------------------------------------------
+
+void TaskBarIcon::setExtent(std::int32_t width, std::int32_t height)
+{
+    m_Width = width;
+    m_Height = height;
+    Resize();
+}
+
+void TaskBarIcon::Resize()
+{
+    m_Width = kSizeTwips;
+    m_Height = kSizeTwips;
 }

@@ -7,8 +7,8 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
-
 #include <cstdint>
+#include <map>
 
 class PropertyBag;
 
@@ -35,7 +35,11 @@ public:
     // The window that receives the notification area's mouse reports.
     std::uint32_t windowHandle() const { return m_windowHandle; }
     // The control's scale mode: 1 twips (the default), 3 pixels.
-    enum ScaleMode : int { Twips = 1, Pixels = 3 };
+    enum ScaleMode : int
+    {
+        Twips = 1,
+        Pixels = 3
+    };
     void setScaleMode(int scaleMode) { m_scaleMode = scaleMode; }
     int scaleMode() const { return m_scaleMode; }
     // The screen's horizontal twips per pixel (a whole number, 15 at 96 dpi).
@@ -95,9 +99,25 @@ public:
     Boolean ResetIcons();
 
     // --- host notifications -----------------------------------------------------------
+    // A new instance in a designer: empty pictures, everything off, both times 500.
+    // No notification-area call and no propertyChanged.
     void InitProperties();
+    // Restores saved values straight into the fields, converting each to its type
+    // (RuntimeError 13 or 6 when a value cannot be converted). No property procedure
+    // runs: nothing is registered, started, added to the store or notified.
     void ReadProperties(const PropertyBag& bag);
+    // Saves every persisted property with its default; a value equal to its default
+    // stores nothing.
     void WriteProperties(PropertyBag& bag) const;
+
+    // The control's size in its container, in twips. It always keeps 480 x 480
+    // (32 x 32 pixels at 15 twips per pixel): whatever size the host asks for,
+    // Resize sets it back.
+    std::int32_t Width() const { return m_Width; }
+    std::int32_t Height() const { return m_Height; }
+    // The host changes the control's size, then lets it react (Resize).
+    void setExtent(std::int32_t width, std::int32_t height);
+    void Resize();
 
     // The record sent with every notification-area call (read-only view for hosts
     // and tests).
@@ -124,9 +144,16 @@ public:
     void Timer2_Timer(); // animation step
     bool flashTimerActive() const { return Timer1.isActive(); }
     bool animationTimerActive() const { return Timer2.isActive(); }
+    int flashTimerInterval() const { return Timer1.interval(); }
+    int animationTimerInterval() const { return Timer2.interval(); }
+    // Number of run-time elements of the icon store (element 0 not counted).
+    int storeElementCount() const { return int(AnimatePicture.size()) - 1; }
 
 private:
     static bool IsIconPicture(const PictureRef& picture);
+    // Whether the icon is registered with the notification area. Enabled keeps the
+    // value it was set with, so any non-zero value counts.
+    bool isRegistered() const { return m_Enabled.isNonZero(); }
     void SetIconVisible(Boolean show);
     void modifyIcon(const PictureRef& picture);
     static void startTimer(QTimer& timer, std::int32_t interval);
@@ -159,5 +186,10 @@ private:
     QTimer Timer1;
     QTimer Timer2;
     // Element n holds frame n; element 0 is the store's template and never a frame.
-    QList<Picture> AnimatePicture;
+    // Elements are keyed by their 16-bit index: a count restored from saved
+    // properties may not match the elements that exist.
+    std::map<std::int16_t, Picture> AnimatePicture;
+
+    std::int32_t m_Width = 480;
+    std::int32_t m_Height = 480;
 };

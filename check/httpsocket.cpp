@@ -1,0 +1,205 @@
+#include "httpsocket.h"
+
+#include "runtimeerror.h"
+
+#include <QHostAddress>
+#include <QSocketNotifier>
+#include <QTcpSocket>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+QString errorText(int err)
+{
+    return QString::fromLocal8Bit(std::strerror(err));
+}
+
+} // namespace
+
+QtHttpSocket::QtHttpSocket(QObject* parent) : QObject(parent) {}
+
+QtHttpSocket::~QtHttpSocket()
+{
+    Close();
+}
+
+bool QtHttpSocket::isValidHost(const QString& host)
+{
+    if (host.isEmpty())
+        return false;
+    if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']')))
+        return QHostAddress(host.mid(1, host.size() - 2)).protocol() ==
+               QAbstractSocket::IPv6Protocol;
+    for (const QChar c : host) {
+        const char16_t u = c.unicode();
+        const bool ok = (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') ||
+                        (u >= '0' && u <= '9') || u == '.' || u == '-' || u == '_';
+        if (!ok)
+            return false;
+    }
+    return true;
+}
+
+void QtHttpSocket::Close()
+{
+    if (QTcpSocket* old = m_connecting) {
+        m_connecting = nullptr;
+        old->disconnect(this);
+        old->abort();
+        old->deleteLater();
+    }
+    closeDescriptor();
+}
+
+void QtHttpSocket::closeDescriptor()
+{
+    delete m_readNotifier;
+    m_readNotifier = nullptr;
+    delete m_writeNotifier;
+    m_writeNotifier = nullptr;
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+    m_unsent.clear();
+    m_received.resize(0);
+}
+
+void QtHttpSocket::Connect(const QString& remoteHost, std::uint16_t remotePort)
+{
+    if (!isValidHost(remoteHost))
+        throw RuntimeError(InvalidHost,
+                           QStringLiteral("The host name \"%1\" is not valid").arg(remoteHost));
+    if (remotePort == 0)
+        throw RuntimeError(InvalidPort, QStringLiteral("The port 0 is not valid"));
+    Close();
+    auto* socket = new QTcpSocket(this);
+    m_connecting = socket;
+    if (m_localPort != 0)
+        socket->bind(QHostAddress::Any, m_localPort);
+    connect(socket, &QTcpSocket::connected, this, &QtHttpSocket::onConnected);
+    connect(socket, &QTcpSocket::errorOccurred, this, &QtHttpSocket::onConnectError);
+    QString host = remoteHost;
+    if (host.startsWith(QLatin1Char('[')))
+        host = host.mid(1, host.size() - 2);
+    socket->connectToHost(host, remotePort);
+}
+
+void QtHttpSocket::onConnected()
+{
+    QTcpSocket* socket = m_connecting;
+    if (!socket)
+        return;
+    // The descriptor is duplicated, then the QTcpSocket let go: closing its copy
+    // leaves the connection open on ours.
+    const int fd = ::fcntl(int(socket->socketDescriptor()), F_DUPFD_CLOEXEC, 0);
+    const int err = errno;
+    m_connecting = nullptr;
+    socket->disconnect(this);
+    socket->abort();
+    socket->deleteLater();
+    if (fd < 0) {
+        if (listener())
+            listener()->wscHTTP_Error(kConnectionError, errorText(err));
+        return;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    m_fd = fd;
+    m_readNotifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+    connect(m_readNotifier, &QSocketNotifier::activated, this, &QtHttpSocket::onReadable);
+    if (listener())
+        listener()->wscHTTP_Connect();
+}
+
+void QtHttpSocket::onConnectError()
+{
+    QTcpSocket* socket = m_connecting;
+    if (!socket)
+        return;
+    const int number = int(socket->error());
+    const QString description = socket->errorString();
+    Close();
+    if (listener())
+        listener()->wscHTTP_Error(number, description);
+}
+
+void QtHttpSocket::SendData(const QByteArray& data)
+{
+    if (m_fd < 0)
+        return;
+    m_unsent += data;
+    onWritable();
+}
+
+void QtHttpSocket::onWritable()
+{
+    while (m_fd >= 0 && !m_unsent.isEmpty()) {
+        const ssize_t n = ::send(m_fd, m_unsent.constData(), size_t(m_unsent.size()), MSG_NOSIGNAL);
+        if (n > 0) {
+            m_unsent.remove(0, n);
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            if (!m_writeNotifier) {
+                m_writeNotifier = new QSocketNotifier(m_fd, QSocketNotifier::Write, this);
+                connect(m_writeNotifier, &QSocketNotifier::activated, this,
+                        &QtHttpSocket::onWritable);
+            }
+            m_writeNotifier->setEnabled(true);
+            return;
+        } else {
+            failConnection(errno);
+            return;
+        }
+    }
+    if (m_writeNotifier)
+        m_writeNotifier->setEnabled(false);
+}
+
+void QtHttpSocket::GetData(QByteArray& data)
+{
+    // The buffers change hands: the caller's old one is filled by the next read.
+    std::swap(data, m_received);
+    m_received.resize(0);
+}
+
+void QtHttpSocket::onReadable()
+{
+    const int fd = m_fd;
+    // A few reads per notification, so that a fast server cannot starve the rest of
+    // the program.
+    for (int round = 0; round < 16 && fd >= 0 && fd == m_fd; ++round) {
+        m_received.resize(kChunkBytes);
+        const ssize_t n = ::recv(fd, m_received.data(), size_t(kChunkBytes), 0);
+        if (n > 0) {
+            m_received.resize(n);
+            if (listener())
+                listener()->wscHTTP_DataArrival(n);
+            continue;
+        }
+        m_received.resize(0);
+        if (n == 0) {
+            // The server closed the connection: the end of the reply.
+            closeDescriptor();
+            if (listener())
+                listener()->wscHTTP_Close();
+            return;
+        }
+        if (errno == EINTR)
+            continue;
+        if (errno == EAGAIN || errno == EWOULDBLOCK)
+            return;
+        failConnection(errno);
+        return;
+    }
+}
+
+void QtHttpSocket::failConnection(int err)
+{
+    closeDescriptor();
+    if (listener())
+        listener()->wscHTTP_Error(kConnectionError, errorText(err));
+}

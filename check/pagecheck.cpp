@@ -1,0 +1,269 @@
+#include "pagecheck.h"
+
+#include "runtimeerror.h"
+#include "services.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+const QByteArray kBlankLine("\r\n\r\n");
+
+QString applicationTitle()
+{
+    return QCoreApplication::applicationName();
+}
+
+} // namespace
+
+PageCheck::PageCheck(Services& services, CheckHost& host, std::unique_ptr<HttpSocket> socket)
+    : m_services(services), m_host(host), m_socket(std::move(socket))
+{
+    m_socket->setListener(this);
+}
+
+PageCheck::~PageCheck()
+{
+    m_socket->setListener(nullptr);
+    m_socket->Close();
+    discardTmp();
+}
+
+QString PageCheck::tmpPath() const
+{
+    return m_services.programDir + QStringLiteral("/data.tmp");
+}
+
+QString PageCheck::snapshotPath() const
+{
+    return m_services.programDir + QStringLiteral("/data.orvl");
+}
+
+PageCheck::Target PageCheck::connectTarget(const QString& hostName)
+{
+    const qsizetype colon = hostName.lastIndexOf(QLatin1Char(':'));
+    if (colon > 0) {
+        const QString digits = hostName.mid(colon + 1);
+        bool allDigits = !digits.isEmpty() && digits.size() <= 5;
+        for (const QChar c : digits)
+            allDigits = allDigits && c >= QLatin1Char('0') && c <= QLatin1Char('9');
+        const int port = allDigits ? digits.toInt() : 0;
+        if (port >= 1 && port <= 65535)
+            return {hostName.left(colon), std::uint16_t(port)};
+    }
+    return {hostName, 80};
+}
+
+QByteArray PageCheck::request(const QString& requestPath, const QString& hostName)
+{
+    QByteArray r;
+    r.reserve(57 + requestPath.size() + hostName.size());
+    r += "GET ";
+    r += requestPath.toLatin1();
+    r += " HTTP/1.1\r\nHost: ";
+    r += hostName.toLatin1();
+    r += "\r\nAccept: */*\r\nConnection: close\r\n\r\n";
+    return r;
+}
+
+void PageCheck::FetchURL()
+{
+    // 1. A URL is needed.
+    const QString url = m_host.urlText();
+    if (url.isEmpty()) {
+        m_services.messageBox->show(QStringLiteral("Please, enter the URL to retrieve."),
+                                    MessageBoxService::Icon::Information, applicationTitle());
+        return;
+    }
+
+    // 2-4. Without an "http://" prefix, split at the first "/"; no "/" means path "/".
+    QString working = url.startsWith(QLatin1String("http://")) ? url.mid(7) : url;
+    if (!working.contains(QLatin1Char('/')))
+        working += QLatin1Char('/');
+    const qsizetype p = working.indexOf(QLatin1Char('/'));
+    HostName = working.left(p);
+    RequestPath = working.mid(p);
+
+    // 5. A running fetch is abandoned with its partial reply.
+    m_active = false;
+    discardTmp();
+    m_host.setWorkingText(QByteArray());
+    ResponseText.clear();
+    HeaderStripped = False;
+    m_bodySize = 0;
+
+    // 6. Connect; a request the socket refuses at once is reported here.
+    try {
+        m_socket->Close();
+        m_socket->setLocalPort(0);
+        const Target target = connectTarget(HostName);
+        m_active = true;
+        m_socket->Connect(target.host, target.port);
+    } catch (const RuntimeError& e) {
+        m_active = false;
+        showError(e.number(), e.description());
+    }
+}
+
+void PageCheck::showError(int number, const QString& description)
+{
+    m_services.messageBox->show(QStringLiteral("Error was occurred.\r\nError #: %1\r\n"
+                                               "Description: %2")
+                                    .arg(number)
+                                    .arg(description),
+                                MessageBoxService::Icon::Exclamation, applicationTitle());
+}
+
+void PageCheck::wscHTTP_Connect()
+{
+    if (!m_active)
+        return;
+    m_socket->SendData(request(RequestPath, HostName));
+    m_host.setCaption(QStringLiteral("Connection Estabilished"));
+}
+
+void PageCheck::wscHTTP_DataArrival(std::int64_t)
+{
+    m_host.setCaption(QStringLiteral("Fetching data"));
+    m_socket->GetData(m_chunk);
+    if (!m_active || m_chunk.isEmpty())
+        return;
+    if (HeaderStripped.isNonZero()) {
+        takeBody(m_chunk.constData(), m_chunk.size());
+        return;
+    }
+
+    // The header is gathered until the blank line that ends it, which may be split
+    // across pieces: the search starts 3 bytes before the new piece.
+    const qsizetype from = std::max<qsizetype>(0, ResponseText.size() - 3);
+    ResponseText += m_chunk;
+    const qsizetype p = ResponseText.indexOf(kBlankLine, from);
+    if (p < 0) {
+        if (ResponseText.size() > kMaxHeaderBytes)
+            fail(QStringLiteral("Check failed: the reply's header is longer than 1 MiB"));
+        return;
+    }
+    const QByteArray reply = std::exchange(ResponseText, QByteArray());
+    HeaderStripped = True;
+    m_tmp.setFileName(tmpPath());
+    if (!m_tmp.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
+        fail(QStringLiteral("Check failed: cannot create data.tmp: %1").arg(m_tmp.errorString()));
+        return;
+    }
+    takeBody(reply.constData() + p + 4, reply.size() - p - 4);
+}
+
+void PageCheck::takeBody(const char* data, qint64 size)
+{
+    if (size <= 0)
+        return;
+    if (m_tmp.write(data, size) != size) {
+        fail(QStringLiteral("Check failed: cannot write data.tmp: %1").arg(m_tmp.errorString()));
+        return;
+    }
+    m_bodySize += size;
+    const qint64 room = kKeptBodyBytes - ResponseText.size();
+    if (room > 0)
+        ResponseText.append(data, std::min(room, size));
+}
+
+void PageCheck::wscHTTP_Close()
+{
+    if (!m_active)
+        return;
+    if (HeaderStripped.isFalse()) {
+        fail(QStringLiteral("Check failed: the reply ended before its header was complete"));
+        return;
+    }
+    m_active = false;
+    m_host.setCaption(QStringLiteral("Connection Closed"));
+    m_host.setWorkingText(ResponseText);
+
+    // data.tmp: the body, then CR LF, complete before it may replace the snapshot.
+    const bool written = m_tmp.write("\r\n", 2) == 2;
+    m_tmp.close();
+    if (!written || m_tmp.error() != QFileDevice::NoError) {
+        fail(QStringLiteral("Check failed: cannot write data.tmp: %1").arg(m_tmp.errorString()));
+        return;
+    }
+    const qint64 newSize = QFileInfo(tmpPath()).size();
+    if (newSize != m_bodySize + 2) {
+        fail(QStringLiteral("Check failed: data.tmp holds %1 bytes instead of %2")
+                 .arg(newSize)
+                 .arg(m_bodySize + 2));
+        return;
+    }
+    const QFileInfo snapshot(snapshotPath());
+    const bool hadSnapshot = snapshot.exists();
+    const qint64 oldSize = hadSnapshot ? snapshot.size() : 0;
+    m_host.setSizes(QString::number(newSize), hadSnapshot ? QString::number(oldSize) : QString());
+
+    // The first check has nothing to compare with: its body only becomes the snapshot.
+    const bool changed = hadSnapshot && newSize != oldSize;
+
+    // One rename replaces the snapshot, so it is never missing or half-written.
+    if (!replaceSnapshot(snapshot.isFile())) {
+        const int err = errno;
+        fail(QStringLiteral("Check failed: cannot rename data.tmp to data.orvl: %1")
+                 .arg(QString::fromLocal8Bit(std::strerror(err))));
+        return;
+    }
+    m_tmp.setFileName(QString());
+    if (changed) {
+        m_host.logUpdate();
+        m_host.announceUpdate();
+    }
+}
+
+bool PageCheck::replaceSnapshot(bool snapshotIsFile)
+{
+    const QByteArray tmp = QFile::encodeName(tmpPath());
+    const QByteArray snapshot = QFile::encodeName(snapshotPath());
+#ifdef RENAME_EXCHANGE
+    // Swapping the two names is as atomic as a rename over the snapshot, but spares
+    // the file system's forced write-out of a file renamed over another (ext4), which
+    // would make the check of a large page wait for the disk. The old snapshot then
+    // goes under the name data.tmp and is removed.
+    if (snapshotIsFile && ::renameat2(AT_FDCWD, tmp.constData(), AT_FDCWD, snapshot.constData(),
+                                      RENAME_EXCHANGE) == 0) {
+        ::unlink(tmp.constData());
+        return true;
+    }
+#else
+    Q_UNUSED(snapshotIsFile);
+#endif
+    return std::rename(tmp.constData(), snapshot.constData()) == 0;
+}
+
+void PageCheck::wscHTTP_Error(int, const QString& description)
+{
+    if (!m_active)
+        return;
+    m_active = false;
+    discardTmp();
+    m_host.setCaption(description);
+}
+
+void PageCheck::fail(const QString& why)
+{
+    m_active = false;
+    m_socket->Close();
+    discardTmp();
+    m_host.setCaption(why);
+}
+
+void PageCheck::discardTmp()
+{
+    // The data.tmp of this fetch, open or left by a failed write or rename.
+    if (m_tmp.isOpen())
+        m_tmp.close();
+    if (!m_tmp.fileName().isEmpty())
+        QFile::remove(m_tmp.fileName());
+    m_tmp.setFileName(QString());
+}

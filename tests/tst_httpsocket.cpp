@@ -1,0 +1,157 @@
+// The TCP socket of a fetch on a real loopback server: the order of its events, the
+// server's close as the normal end, later failures as errors, and requests it
+// refuses at once.
+#include "httpsocket.h"
+#include "loopbackserver.h"
+#include "runtimeerror.h"
+
+#include <QTest>
+
+namespace {
+
+// Takes every piece of data and writes down what happened.
+class Recorder : public HttpSocketEvents
+{
+public:
+    explicit Recorder(HttpSocket& socket) : m_socket(socket) { socket.setListener(this); }
+    void wscHTTP_Connect() override { events << QStringLiteral("Connect"); }
+    void wscHTTP_DataArrival(std::int64_t) override
+    {
+        QByteArray chunk;
+        m_socket.GetData(chunk);
+        data += chunk;
+        if (events.isEmpty() || events.last() != QLatin1String("DataArrival"))
+            events << QStringLiteral("DataArrival");
+    }
+    void wscHTTP_Close() override { events << QStringLiteral("Close"); }
+    void wscHTTP_Error(int, const QString& description) override
+    {
+        events << QStringLiteral("Error");
+        error = description;
+    }
+    QStringList events;
+    QByteArray data;
+    QString error;
+
+private:
+    HttpSocket& m_socket;
+};
+
+} // namespace
+
+class TestHttpSocket : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void serverCloseIsCloseNotError();
+    void requestGoesOutUnchanged();
+    void refusedConnectionIsError();
+    void resetIsError();
+    void closeSilencesTheConnection();
+    void rejectedAtOnce_data();
+    void rejectedAtOnce();
+};
+
+void TestHttpSocket::serverCloseIsCloseNotError()
+{
+    LoopbackServer server;
+    server.scripts = {{{"HTTP/1.1 200 OK\r\n\r\n", "body"}, 10}};
+    QtHttpSocket socket;
+    Recorder r(socket);
+    socket.Connect(QStringLiteral("127.0.0.1"), server.port());
+    QTRY_COMPARE(r.events.value(0), QStringLiteral("Connect"));
+    socket.SendData("GET / HTTP/1.1\r\n\r\n");
+    QTRY_COMPARE(r.events.value(2), QStringLiteral("Close"));
+    QCOMPARE(r.events, (QStringList{"Connect", "DataArrival", "Close"}));
+    QCOMPARE(r.data, QByteArray("HTTP/1.1 200 OK\r\n\r\nbody"));
+}
+
+void TestHttpSocket::requestGoesOutUnchanged()
+{
+    LoopbackServer server;
+    server.scripts = {{{}, 0, LoopbackServer::Script::End::Hold}};
+    QtHttpSocket socket;
+    Recorder r(socket);
+    socket.setLocalPort(0);
+    socket.Connect(QStringLiteral("127.0.0.1"), server.port());
+    QTRY_COMPARE(r.events.value(0), QStringLiteral("Connect"));
+    static const char raw[] = "GET /\x00\xff\r HTTP/1.1\r\n\r\n";
+    const QByteArray bytes(raw, sizeof raw - 1);
+    socket.SendData(bytes);
+    QTRY_COMPARE(server.requests.value(0), bytes);
+}
+
+void TestHttpSocket::refusedConnectionIsError()
+{
+    QtHttpSocket socket;
+    Recorder r(socket);
+    socket.Connect(QStringLiteral("127.0.0.1"), LoopbackServer::closedPort());
+    QTRY_COMPARE(r.events, QStringList{"Error"});
+    QCOMPARE(r.error, QStringLiteral("Connection refused"));
+    QTest::qWait(50); // nothing more follows the error
+    QCOMPARE(r.events, QStringList{"Error"});
+}
+
+void TestHttpSocket::resetIsError()
+{
+    LoopbackServer server;
+    server.scripts = {{{"HTTP/1.1 200 OK\r\n\r\npart"}, 20, LoopbackServer::Script::End::Reset}};
+    QtHttpSocket socket;
+    Recorder r(socket);
+    socket.Connect(QStringLiteral("127.0.0.1"), server.port());
+    QTRY_COMPARE(r.events.value(0), QStringLiteral("Connect"));
+    socket.SendData("GET / HTTP/1.1\r\n\r\n");
+    QTRY_VERIFY(r.events.contains(QStringLiteral("Error")));
+    QVERIFY(!r.events.contains(QStringLiteral("Close")));
+}
+
+void TestHttpSocket::closeSilencesTheConnection()
+{
+    LoopbackServer server;
+    server.scripts = {{{"HTTP/1.1 200 OK\r\n\r\nbody"}, 0, LoopbackServer::Script::End::Hold}};
+    QtHttpSocket socket;
+    Recorder r(socket);
+    socket.Connect(QStringLiteral("127.0.0.1"), server.port());
+    QTRY_COMPARE(r.events.value(0), QStringLiteral("Connect"));
+    socket.SendData("GET / HTTP/1.1\r\n\r\n");
+    QTRY_COMPARE(server.requests.value(0).size(), 18);
+    const QStringList before = r.events;
+    socket.Close();
+    QTRY_COMPARE(server.disconnectedByClient, 1);
+    QCOMPARE(r.events, before); // no Close, no Error, no data after Close
+    QByteArray none("x");
+    socket.GetData(none);
+    QVERIFY(none.isEmpty());
+}
+
+void TestHttpSocket::rejectedAtOnce_data()
+{
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<int>("port");
+    QTest::addColumn<int>("number");
+    QTest::newRow("empty host") << QString() << 80 << int(QtHttpSocket::InvalidHost);
+    QTest::newRow("scheme with colon") << "HTTP:" << 80 << int(QtHttpSocket::InvalidHost);
+    QTest::newRow("blank in host") << "a b" << 80 << int(QtHttpSocket::InvalidHost);
+    QTest::newRow("port 0") << "127.0.0.1" << 0 << int(QtHttpSocket::InvalidPort);
+}
+
+void TestHttpSocket::rejectedAtOnce()
+{
+    QFETCH(QString, host);
+    QFETCH(int, port);
+    QFETCH(int, number);
+    QtHttpSocket socket;
+    Recorder r(socket);
+    try {
+        socket.Connect(host, std::uint16_t(port));
+        QFAIL("the request was accepted");
+    } catch (const RuntimeError& e) {
+        QCOMPARE(e.number(), number);
+        QVERIFY(!e.description().isEmpty());
+    }
+    QTest::qWait(20);
+    QVERIFY(r.events.isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestHttpSocket)
+#include "tst_httpsocket.moc"

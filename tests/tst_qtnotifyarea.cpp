@@ -1,0 +1,47 @@
+// The Qt notification area turns QSystemTrayIcon's activations into the shell's
+// mouse messages, in the order the shell sends them.
+#include "qtservices.h"
+
+#include <QSystemTrayIcon>
+#include <QTest>
+
+class TestQtNotifyArea : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void activations_data();
+    void activations();
+};
+
+void TestQtNotifyArea::activations_data()
+{
+    QTest::addColumn<QList<int>>("reasons");
+    QTest::addColumn<QList<int>>("messages");
+    using R = QSystemTrayIcon;
+    QTest::newRow("click: left button-up") << QList<int>{R::Trigger} << QList<int>{514};
+    // Qt reports the first click of a double click as Trigger, then DoubleClick: the
+    // control sees button-up, double-click and the second button-up.
+    QTest::newRow("double click") << QList<int>{R::Trigger, R::DoubleClick}
+                                  << QList<int>{514, 515, 514};
+    QTest::newRow("context: right button-up") << QList<int>{R::Context} << QList<int>{517};
+    QTest::newRow("middle click: nothing") << QList<int>{R::MiddleClick} << QList<int>{};
+    QTest::newRow("unknown: nothing") << QList<int>{R::Unknown} << QList<int>{};
+}
+
+void TestQtNotifyArea::activations()
+{
+    QFETCH(QList<int>, reasons);
+    QFETCH(QList<int>, messages);
+    QtNotifyArea area;
+    QList<int> reported;
+    area.setMouseHandler([&](int message) { reported.append(message); });
+    auto* tray = area.findChild<QSystemTrayIcon*>();
+    QVERIFY(tray);
+    QVERIFY(!tray->contextMenu()); // the owner pops its own menu on RightClick
+    for (int r : reasons)
+        Q_EMIT tray->activated(QSystemTrayIcon::ActivationReason(r));
+    QCOMPARE(reported, messages);
+}
+
+QTEST_MAIN(TestQtNotifyArea)
+#include "tst_qtnotifyarea.moc"
