@@ -26,6 +26,7 @@ struct Stage
     explicit Stage(std::uint8_t showPopupValue, const QString& sound = QStringLiteral("chime.wav"))
         : showPopup(showPopupValue), soundFile(sound)
     {
+        t.clock.current = QDateTime(QDate(2026, 12, 8), QTime(13, 9, 59));
         tray.letBaseIcon(makeIcon(qRgb(0, 0, 255)));
         tray.letFlashIcon(popup.iconPicture());
         tray.letFlashTime(500);
