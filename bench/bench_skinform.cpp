@@ -7,7 +7,6 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-
 #include <algorithm>
 #include <cstdio>
 #include <vector>
@@ -47,7 +46,7 @@ int main(int argc, char* argv[])
     std::sort(ms.begin(), ms.end());
     std::printf("SkinForm on the popup picture (%dx%d, %d rectangles), %d runs: "
                 "min %.3f ms, median %.3f ms, max %.3f ms (target < 5 ms)\n",
-                picture.width(), picture.height(), shape.count, runs, ms.front(),
-                ms[ms.size() / 2], ms.back());
+                picture.width(), picture.height(), shape.count, runs, ms.front(), ms[ms.size() / 2],
+                ms.back());
     return ms[ms.size() / 2] < 5.0 ? 0 : 1;
 }

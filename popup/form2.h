@@ -4,7 +4,6 @@
 #include "skinwindow.h"
 
 #include <QTimer>
-
 #include <cstdint>
 
 class PictureBox;

@@ -45,8 +45,8 @@ bool soundServerRunning()
 int playbackStreams()
 {
     QProcess p;
-    p.start(QStringLiteral("pactl"), {QStringLiteral("list"), QStringLiteral("short"),
-                                      QStringLiteral("sink-inputs")});
+    p.start(QStringLiteral("pactl"),
+            {QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("sink-inputs")});
     p.waitForFinished(5000);
     return int(p.readAllStandardOutput().count('\n'));
 }

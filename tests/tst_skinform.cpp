@@ -19,12 +19,24 @@ QImage pictureFrom(const QStringList& rows)
         for (int x = 0; x < img.width(); ++x) {
             QRgb c = 0;
             switch (rows[y][x].toLatin1()) {
-            case 'K': c = qRgb(0xFF, 0x00, 0xFF); break;
-            case 'k': c = qRgb(0xFE, 0x00, 0xFF); break;
-            case 'a': c = qRgb(0x20, 0x60, 0xC0); break;
-            case 'b': c = qRgb(0xF0, 0xF0, 0xF0); break;
-            case 'r': c = qRgb(0x56, 0x34, 0x12); break;
-            default: c = qRgb(0, 0, 0); break;
+            case 'K':
+                c = qRgb(0xFF, 0x00, 0xFF);
+                break;
+            case 'k':
+                c = qRgb(0xFE, 0x00, 0xFF);
+                break;
+            case 'a':
+                c = qRgb(0x20, 0x60, 0xC0);
+                break;
+            case 'b':
+                c = qRgb(0xF0, 0xF0, 0xF0);
+                break;
+            case 'r':
+                c = qRgb(0x56, 0x34, 0x12);
+                break;
+            default:
+                c = qRgb(0, 0, 0);
+                break;
             }
             img.setPixel(x, y, c);
         }
@@ -33,7 +45,10 @@ QImage pictureFrom(const QStringList& rows)
 }
 
 using Rects = QList<QRect>;
-QRect run(int x1, int y, int x2) { return QRect(x1, y, x2 - x1, 1); }
+QRect run(int x1, int y, int x2)
+{
+    return QRect(x1, y, x2 - x1, 1);
+}
 
 struct Shaped
 {

@@ -40,7 +40,7 @@ python3 -u -m http.server --bind 127.0.0.1 --directory "$work/site" 0 >"$work/se
 server_pid=$!
 port=""
 for _ in $(seq 100); do
-    port=$(sed -n 's/.*port \([0-9]*\).*/\1/p' "$work/server.out" | head -1)
+    port=$(sed -n 's/.*port \([0-9]*\).*/\1/p' "$work/server.out" 2>/dev/null | head -1 || true)
     [ -n "$port" ] && break
     sleep 0.1
 done

@@ -27,7 +27,6 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
-
 #include <cstdio>
 
 namespace {
