@@ -7,10 +7,18 @@
 #include <QTcpSocket>
 #include <cerrno>
 #include <cstring>
+
+#if defined(Q_OS_UNIX) && !defined(ORVELL_PORTABLE_SOCKET)
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#define ORVELL_OWN_DESCRIPTOR 1
+#ifndef MSG_NOSIGNAL
+#define MSG_NOSIGNAL 0 // macOS: SIGPIPE is switched off on the socket instead
+#endif
+#endif
 
+#ifdef ORVELL_OWN_DESCRIPTOR
 namespace {
 
 QString errorText(int err)
@@ -19,6 +27,7 @@ QString errorText(int err)
 }
 
 } // namespace
+#endif
 
 QtHttpSocket::QtHttpSocket(QObject* parent) : QObject(parent) {}
 
@@ -61,8 +70,10 @@ void QtHttpSocket::closeDescriptor()
     m_readNotifier = nullptr;
     delete m_writeNotifier;
     m_writeNotifier = nullptr;
+#ifdef ORVELL_OWN_DESCRIPTOR
     if (m_fd >= 0)
         ::close(m_fd);
+#endif
     m_fd = -1;
     m_unsent.clear();
     m_received.resize(0);
@@ -93,6 +104,26 @@ void QtHttpSocket::onConnected()
     QTcpSocket* socket = m_connecting;
     if (!socket)
         return;
+#ifndef ORVELL_OWN_DESCRIPTOR
+    // Without descriptors of our own the QTcpSocket carries the connection. A reset
+    // then looks like an orderly close, which is the one thing lost here.
+    connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
+        m_received = socket->readAll();
+        if (listener() && !m_received.isEmpty())
+            listener()->wscHTTP_DataArrival(m_received.size());
+    });
+    connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+        if (socket != m_connecting)
+            return;
+        m_connecting = nullptr;
+        socket->disconnect(this);
+        socket->deleteLater();
+        if (listener())
+            listener()->wscHTTP_Close();
+    });
+    if (listener())
+        listener()->wscHTTP_Connect();
+#else
     // The descriptor is duplicated, then the QTcpSocket let go: closing its copy
     // leaves the connection open on ours.
     const int fd = ::fcntl(int(socket->socketDescriptor()), F_DUPFD_CLOEXEC, 0);
@@ -108,10 +139,15 @@ void QtHttpSocket::onConnected()
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
     m_fd = fd;
+#ifdef SO_NOSIGPIPE
+    const int one = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_NOSIGPIPE, &one, sizeof one);
+#endif
     m_readNotifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
     connect(m_readNotifier, &QSocketNotifier::activated, this, &QtHttpSocket::onReadable);
     if (listener())
         listener()->wscHTTP_Connect();
+#endif
 }
 
 void QtHttpSocket::onConnectError()
@@ -119,6 +155,8 @@ void QtHttpSocket::onConnectError()
     QTcpSocket* socket = m_connecting;
     if (!socket)
         return;
+    if (socket->error() == QAbstractSocket::RemoteHostClosedError)
+        return; // the end of a reply: `disconnected` follows
     const int number = int(socket->error());
     const QString description = socket->errorString();
     Close();
@@ -128,12 +166,18 @@ void QtHttpSocket::onConnectError()
 
 void QtHttpSocket::SendData(const QByteArray& data)
 {
+#ifndef ORVELL_OWN_DESCRIPTOR
+    if (m_connecting && m_connecting->state() == QAbstractSocket::ConnectedState)
+        m_connecting->write(data);
+#else
     if (m_fd < 0)
         return;
     m_unsent += data;
     onWritable();
+#endif
 }
 
+#ifdef ORVELL_OWN_DESCRIPTOR
 void QtHttpSocket::onWritable()
 {
     while (m_fd >= 0 && !m_unsent.isEmpty()) {
@@ -159,6 +203,8 @@ void QtHttpSocket::onWritable()
         m_writeNotifier->setEnabled(false);
 }
 
+#endif
+
 void QtHttpSocket::GetData(QByteArray& data)
 {
     // The buffers change hands: the caller's old one is filled by the next read.
@@ -166,6 +212,7 @@ void QtHttpSocket::GetData(QByteArray& data)
     m_received.resize(0);
 }
 
+#ifdef ORVELL_OWN_DESCRIPTOR
 void QtHttpSocket::onReadable()
 {
     const int fd = m_fd;
@@ -203,3 +250,4 @@ void QtHttpSocket::failConnection(int err)
     if (listener())
         listener()->wscHTTP_Error(kConnectionError, errorText(err));
 }
+#endif

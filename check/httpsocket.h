@@ -90,10 +90,11 @@ public:
 private:
     void onConnected();
     void onConnectError();
+    void closeDescriptor();
+    // Reading and writing the connection's own descriptor (POSIX systems).
     void onReadable();
     void onWritable();
     void failConnection(int err);
-    void closeDescriptor();
 
     QPointer<QTcpSocket> m_connecting;
     int m_fd = -1;

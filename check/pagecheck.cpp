@@ -8,8 +8,12 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#if defined(Q_OS_UNIX)
 #include <fcntl.h>
 #include <unistd.h>
+#elif defined(Q_OS_WIN)
+#include <qt_windows.h>
+#endif
 
 namespace {
 
@@ -144,11 +148,13 @@ void PageCheck::wscHTTP_DataArrival(std::int64_t)
     const qsizetype from = std::max<qsizetype>(0, ResponseText.size() - 3);
     ResponseText += m_chunk;
     const qsizetype p = ResponseText.indexOf(kBlankLine, from);
-    if (p < 0) {
-        if (ResponseText.size() > kMaxHeaderBytes)
-            fail(QStringLiteral("Check failed: the reply's header is longer than 1 MiB"));
+    // The limit holds however the reply was cut into pieces.
+    if ((p < 0 && ResponseText.size() > kMaxHeaderBytes) || p > kMaxHeaderBytes) {
+        fail(QStringLiteral("Check failed: the reply's header is longer than 1 MiB"));
         return;
     }
+    if (p < 0)
+        return;
     const QByteArray reply = std::exchange(ResponseText, QByteArray());
     HeaderStripped = True;
     m_tmp.setFileName(tmpPath());
@@ -238,7 +244,14 @@ bool PageCheck::replaceSnapshot(bool snapshotIsFile)
 #else
     Q_UNUSED(snapshotIsFile);
 #endif
+#if defined(Q_OS_WIN)
+    // A plain rename there refuses an existing target; this one replaces it in one step.
+    return MoveFileExW(reinterpret_cast<const wchar_t*>(tmpPath().utf16()),
+                       reinterpret_cast<const wchar_t*>(snapshotPath().utf16()),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+#else
     return std::rename(tmp.constData(), snapshot.constData()) == 0;
+#endif
 }
 
 void PageCheck::wscHTTP_Error(int, const QString& description)
