@@ -11,13 +11,17 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QCursor>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
+#include <algorithm>
 
 namespace {
 
@@ -46,12 +50,65 @@ double screenDpi(bool horizontal)
     return dpi > 0 ? dpi : 96.0;
 }
 
-QFont linkFont()
+// The window's font, which its labels and buttons take unless they have their own.
+QFont panelFont()
 {
     QFont font(QStringLiteral("MS Sans Serif"));
     font.setPointSizeF(8.25);
+    return font;
+}
+
+QFont linkFont()
+{
+    QFont font = panelFont();
     font.setUnderline(true);
     return font;
+}
+
+// Auto-sized labels that make up one line of text: each starts at its designed place or
+// where the one before it ends, whichever is further right, so that a font wider than
+// the designed one does not draw them over each other; a line that then runs past the
+// window's right edge moves left (no further than the edge) to fit.
+void placeLine(const QList<QLabel*>& line, int clientWidth)
+{
+    int end = 0;
+    for (QLabel* label : line) {
+        label->move(std::max(label->x(), end), label->y());
+        end = label->x() + label->width();
+    }
+    const int shift = std::min(end - clientWidth, line.first()->x());
+    if (shift > 0) {
+        for (QLabel* label : line)
+            label->move(label->x() - shift, label->y());
+    }
+}
+
+// The mouse button as a mouse-down handler receives it: 1 left, 2 right, 4 middle.
+std::int16_t buttonCode(Qt::MouseButton button)
+{
+    switch (button) {
+    case Qt::LeftButton:
+        return 1;
+    case Qt::RightButton:
+        return 2;
+    case Qt::MiddleButton:
+        return 4;
+    default:
+        return 0;
+    }
+}
+
+// The keys held down: 1 shift, 2 control, 4 alt.
+std::int16_t shiftCode(Qt::KeyboardModifiers modifiers)
+{
+    std::int16_t code = 0;
+    if (modifiers & Qt::ShiftModifier)
+        code |= 1;
+    if (modifiers & Qt::ControlModifier)
+        code |= 2;
+    if (modifiers & Qt::AltModifier)
+        code |= 4;
+    return code;
 }
 
 } // namespace
@@ -110,12 +167,14 @@ Form1::Form1(Services& services, QWidget* parent)
     m_icon = Picture::fromIcon(icon);
     setFixedSize(qRound(kClientWidth / twipsPerPixelX()), qRound(kClientHeight / twipsPerPixelY()));
 
+    setFont(panelFont());
     buildControls();
 
     // The tray icon starts from its default properties; start-up sets what it needs.
     TaskBarIcon1 = std::make_unique<TaskBarIcon>(*m_services.notifyArea);
     TaskBarIcon1->ReadProperties(EmptyPropertyBag());
     TaskBarIcon1->setTwipsPerPixelX(float(qRound(twipsPerPixelX())));
+    connectCommands();
 
     // The schedule's timer runs from creation: a precise timer, since a coarse one may
     // drift past a whole second.
@@ -171,6 +230,8 @@ void Form1::buildControls()
         link->setCursor(Qt::PointingHandCursor);
         link->adjustSize();
     }
+    placeLine({Label8, Label9, Label10}, width());
+    placeLine({Label11, Label12}, width());
     Label13 = label("Label13", QStringLiteral("Update log"), 240, 960, 780, 195, true);
 
     List1 = new QListWidget(this);
@@ -207,6 +268,24 @@ void Form1::buildControls()
     connect(mnucheck, &QAction::triggered, this, &Form1::mnucheck_Click);
     connect(mnuexit, &QAction::triggered, this, &Form1::mnuexit_Click);
     connect(cmdReadURL, &QPushButton::clicked, this, &Form1::cmdReadURL_Click);
+}
+
+void Form1::connectCommands()
+{
+    // The tray icon's events carry their arguments by reference: direct connections.
+    connect(TaskBarIcon1.get(), &TaskBarIcon::LeftClick, this, &Form1::TaskBarIcon1_LeftClick,
+            Qt::DirectConnection);
+    connect(TaskBarIcon1.get(), &TaskBarIcon::LeftDbClick, this, &Form1::TaskBarIcon1_LeftDbClick,
+            Qt::DirectConnection);
+    connect(TaskBarIcon1.get(), &TaskBarIcon::RightClick, this, &Form1::TaskBarIcon1_RightClick,
+            Qt::DirectConnection);
+    connect(TaskBarIcon1.get(), &TaskBarIcon::RightDbClick, this, &Form1::TaskBarIcon1_RightDbClick,
+            Qt::DirectConnection);
+
+    connect(mnuabout, &QAction::triggered, this, &Form1::mnuabout_Click);
+    connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+    Label9->installEventFilter(this);
+    Label12->installEventFilter(this);
 }
 
 QString Form1::configPath() const
@@ -293,8 +372,129 @@ void Form1::mnuexit_Click()
 
 void Form1::closeEvent(QCloseEvent* event)
 {
+    if (isWithoutNotificationArea()) {
+        // There is no tray to come back to: closing the window ends the program.
+        event->accept();
+        mnuexit_Click();
+        return;
+    }
     // Closing the panel through its frame only hides it: the program goes on in
     // the tray.
     event->ignore();
     hide();
+}
+
+// --- tray icon commands ----------------------------------------------------------------
+
+void Form1::TaskBarIcon1_LeftClick(std::int16_t&, std::int16_t&, float&, float&)
+{
+    TaskBarIcon1->letFlash(False);
+}
+
+void Form1::TaskBarIcon1_LeftDbClick(std::int16_t& Button, std::int16_t&, float&, float&)
+{
+    if (Button != 1)
+        return;
+    m_services.urlOpener->open(Credits::homePageAddress);
+}
+
+void Form1::TaskBarIcon1_RightClick(std::int16_t&, std::int16_t&, float&, float&)
+{
+    // A context menu at the pointer, with no entry marked as the default; the main
+    // window stays where it is.
+    mnuFile->setDefaultAction(nullptr);
+    mnuFile->popup(QCursor::pos());
+}
+
+void Form1::TaskBarIcon1_RightDbClick(std::int16_t&, std::int16_t&, float&, float&) {}
+
+// --- credits panel ------------------------------------------------------------------------
+
+void Form1::mnuabout_Click()
+{
+    if (isMinimized())
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+}
+
+void Form1::Form_Click()
+{
+    // Without a tray a hidden window could not be brought back: it stays.
+    if (isWithoutNotificationArea())
+        return;
+    hide();
+}
+
+void Form1::Label9_MouseDown(std::int16_t Button, std::int16_t, float, float)
+{
+    if (Button != 1)
+        return;
+    m_services.urlOpener->open(Credits::toolAddress);
+}
+
+void Form1::Label12_MouseDown(std::int16_t Button, std::int16_t, float, float)
+{
+    if (Button != 1)
+        return;
+    m_services.urlOpener->open(Credits::authorAddress);
+}
+
+void Form1::Command1_Click()
+{
+    List1->clear();
+}
+
+void Form1::mousePressEvent(QMouseEvent* event)
+{
+    // Presses that a label or another control lets through are not the background's.
+    if (event->button() == Qt::LeftButton && !childAt(event->position().toPoint()))
+        Form_Click();
+    QWidget::mousePressEvent(event);
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseButtonPress && (watched == Label9 || watched == Label12)) {
+        const auto* press = static_cast<QMouseEvent*>(event);
+        const QPointF at = press->position();
+        const std::int16_t button = buttonCode(press->button());
+        const std::int16_t shift = shiftCode(press->modifiers());
+        const float x = float(at.x() * twipsPerPixelX());
+        const float y = float(at.y() * twipsPerPixelY());
+        if (watched == Label9)
+            Label9_MouseDown(button, shift, x, y);
+        else
+            Label12_MouseDown(button, shift, x, y);
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// --- a desktop without a notification area ------------------------------------------------
+
+void Form1::showWithoutNotificationArea()
+{
+    if (!m_menuBar) {
+        // The menu goes above the panel as the window's menu bar; everything else
+        // moves down by its height, so the panel keeps its look below it.
+        m_menuBar = new QMenuBar(this);
+        m_menuBar->setObjectName(QStringLiteral("menuBar"));
+        m_menuBar->setNativeMenuBar(false);
+        m_menuBar->addMenu(mnuFile);
+        const int barHeight = m_menuBar->sizeHint().height();
+        for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (child != m_menuBar && !child->isWindow())
+                child->move(child->x(), child->y() + barHeight);
+        }
+        m_menuBar->setGeometry(0, 0, width(), barHeight);
+        setFixedSize(width(), height() + barHeight);
+
+        // A normal window, listed in the task bar, that can be minimised.
+        setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                       Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                       Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    }
+    mnuabout_Click();
 }

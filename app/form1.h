@@ -16,6 +16,7 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QMenu;
+class QMenuBar;
 class QPushButton;
 class Form2;
 class PageCheck;
@@ -49,6 +50,29 @@ public:
     void Form_Load();
     // The "Exit" command: removes the tray icon and ends the program with status 0.
     void mnuexit_Click();
+
+    // Tray icon commands. A left click stops the flashing; a left double click opens
+    // the watched site's home page; a right click pops up the menu at the pointer.
+    void TaskBarIcon1_LeftClick(std::int16_t& Button, std::int16_t& Shift, float& x, float& y);
+    void TaskBarIcon1_LeftDbClick(std::int16_t& Button, std::int16_t& Shift, float& x, float& y);
+    void TaskBarIcon1_RightClick(std::int16_t& Button, std::int16_t& Shift, float& x, float& y);
+    void TaskBarIcon1_RightDbClick(std::int16_t& Button, std::int16_t& Shift, float& x, float& y);
+
+    // The credits panel. "About" shows the window; a click on its background hides it;
+    // the two links open their pages when the left button goes down on them (Button:
+    // 1 left, 2 right, 4 middle; Shift: 1 shift, 2 control, 4 alt; X and Y in twips);
+    // "Clear" empties the update log.
+    void mnuabout_Click();
+    void Form_Click();
+    void Label9_MouseDown(std::int16_t Button, std::int16_t Shift, float X, float Y);
+    void Label12_MouseDown(std::int16_t Button, std::int16_t Shift, float X, float Y);
+    void Command1_Click();
+
+    // For a desktop without a notification area: the window becomes the program's
+    // face, a normal window with the menu as its menu bar, shown at once. Closing it
+    // ends the program, and a click on its background no longer hides it.
+    void showWithoutNotificationArea();
+    bool isWithoutNotificationArea() const { return m_menuBar != nullptr; }
 
     // Converts twips to pixels with the screen's factors (15 twips a pixel at 96 dpi).
     static double twipsPerPixelX();
@@ -110,9 +134,12 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildControls();
+    void connectCommands();
     void Form_Unload();
 
     Services& m_services;
@@ -122,4 +149,5 @@ private:
     std::unique_ptr<CheckHostAdapter> m_checkHost;
     std::unique_ptr<PageCheck> m_check;
     std::unique_ptr<UpdateNotification> m_notification;
+    QMenuBar* m_menuBar = nullptr;
 };

@@ -1,6 +1,7 @@
 #include "startup.h"
 
 #include "form1.h"
+#include "notifyarea.h"
 #include "runtimeerror.h"
 #include "services.h"
 
@@ -27,5 +28,8 @@ int Startup::loadMainWindow(Form1& form)
         reportRuntimeError(error, *form.services().messageBox, form.configPath());
         return kFailedStatus;
     }
+    // Without a notification area the window is the program's only face.
+    if (!form.services().notifyArea->isAvailable())
+        form.showWithoutNotificationArea();
     return 0;
 }

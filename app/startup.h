@@ -19,7 +19,8 @@ inline constexpr int kFailedStatus = 1;
 void reportRuntimeError(const RuntimeError& error, MessageBoxService& messageBox,
                         const QString& fileName, std::FILE* err = stderr);
 
-// Loads the main window. Returns 0 when the program is up and running, or the exit
+// Loads the main window; on a desktop without a notification area it then shows the
+// window as the program's face. Returns 0 when the program is up and running, or the exit
 // status to end with after the error has been reported.
 int loadMainWindow(Form1& form);
 

@@ -1,0 +1,128 @@
+#!/usr/bin/env bash
+# The tray commands of the real program on a real X desktop with an XEmbed tray host,
+# driven by real clicks: the right-click menu and its order, "Check Now" fetching from a
+# loopback server and the icon flashing, a left click stopping the flashing, "About"
+# with only the credits panel visible, a double click opening the home page, "Exit".
+#   tray_commands.sh PROGRAM [SHOTS_DIR]
+# With SHOTS_DIR, the screenshots of the menu and of the panel are kept there.
+set -u
+program=$1
+shots=${2:-}
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/desktop.sh"
+source "$here/screen_checks.sh"
+
+work="$DESKTOP_TMP/program"
+mkdir -p "$work/bin"
+cp "$program" "$work/orvell"
+# The browser: a stub first in PATH that writes down the address it is asked to open.
+cat >"$work/bin/xdg-open" <<EOF
+#!/bin/sh
+echo "\$1" >>"$work/opened"
+EOF
+chmod +x "$work/bin/xdg-open"
+
+fail=0
+pass() { echo "PASS $*"; }
+failed() { echo "FAIL $*"; fail=1; }
+
+desktop_start || exit 1
+
+# The watched page, on the loopback interface; a snapshot from an earlier check.
+python3 "$here/page_server.py" "$work/requests" >"$work/port" &
+_desktop_pids+=("$!")
+wait_for 10 grep -q . "$work/port" || { failed "the page server did not start"; exit 1; }
+printf '"http://127.0.0.1:%s/page"\r\n0\r\n"chime.wav"\r\n' "$(cat "$work/port")" \
+    >"$work/config.ini"
+printf '<p>an earlier page</p>\r\n' >"$work/data.orvl"
+
+PATH="$work/bin:$PATH" "$work/orvell" >"$work/out" 2>"$work/err" &
+pid=$!
+_desktop_pids+=("$pid")
+
+wait_for 30 icon_window "$pid" || { failed "no tray icon"; cat "$work/err"; exit 1; }
+icon=$(icon_window "$pid")
+pass "the icon is in the tray"
+grep -q "no notification area" "$work/err" && failed "the program found no tray"
+if [ -n "$(panel_window "$pid")" ]; then failed "a window shows at start-up"; fi
+
+base=$(window_picture "$icon")
+
+# --- a right click opens the menu: three entries ------------------------------------------------
+click_window "$icon" 3
+wait_for 10 menu_window "$pid" || { failed "right click opened no menu"; exit 1; }
+menu=$(menu_window "$pid")
+screenshot "$work/menu.png"
+eval "$(xdotool getwindowgeometry --shell "$menu")"
+rows=$(text_rows "$work/menu.png" "$((X + 1))" "$((Y + 1))" "$((WIDTH - 2))" "$((HEIGHT - 2))")
+if [ "$rows" = 3 ]; then pass "the menu shows three entries"; else failed "menu rows: $rows"; fi
+[ -n "$shots" ] && convert "$work/menu.png" -crop "$((WIDTH + 130))x$((HEIGHT + 30))+$((X - 110))+0" \
+    +repage "$shots/tray-menu.png"
+
+# The second entry is "Check Now": the page is fetched, it has changed, the icon flashes.
+xdotool key Down Down Return
+if wait_for 20 grep -q "^GET /page HTTP/1.1" "$work/requests"; then
+    pass "the second entry fetched the page from the loopback server"
+else failed "the second entry fetched nothing"; fi
+wait_for 10 bash -c "! xdotool search --onlyvisible --pid $pid 2>/dev/null | grep -qx '$menu'" ||
+    failed "the menu stayed open"
+if wait_for 10 picture_is_not "$icon" "$base"; then pass "the icon flashes"; else
+    failed "the icon does not flash after a change"; fi
+
+# --- a left click stops the flashing ------------------------------------------------------------
+click_window "$icon" 1
+if wait_for 5 picture_is "$icon" "$base" && holds 2 picture_is "$icon" "$base"; then
+    pass "a left click stopped the flashing"
+else failed "the icon goes on flashing after a left click"; fi
+if [ -n "$(panel_window "$pid")" ]; then failed "a left click showed the window"; fi
+
+# The first entry is "About": it shows the credits panel.
+click_window "$icon" 3
+wait_for 10 menu_window "$pid" || { failed "no menu for About"; exit 1; }
+menu=$(menu_window "$pid")
+xdotool key Down Return
+if wait_for 10 panel_window "$pid"; then pass "the first entry shows the panel"; else
+    failed "the first entry did not show the panel"; exit 1; fi
+wait_for 10 bash -c "! xdotool search --onlyvisible --pid $pid 2>/dev/null | grep -qx '$menu'" ||
+    failed "the menu stayed open"
+
+# --- only the credits, the log and "Clear" are visible ---------------------------------------
+panel=$(panel_window "$pid")
+eval "$(xdotool getwindowgeometry --shell "$panel")"
+if [ "${WIDTH}x${HEIGHT}" = "461x115" ]; then pass "the panel is 461x115"; else
+    failed "panel size ${WIDTH}x${HEIGHT}"; fi
+screenshot "$work/about.png"
+# Text boxes and lists are drawn white: the one white field must be the update log
+# (the "Clear" button's bevel has white edges too).
+if only_white_inside "$work/about.png" "$X" "$Y" "$WIDTH" "$HEIGHT" "80 64 369 43" \
+    "16 80 57 17"; then
+    pass "no working field shows: the log is the only white field"
+else failed "a white field other than the log shows"; fi
+rows=$(text_rows "$work/about.png" "$X" "$Y" 461 60)
+if [ "$rows" = 3 ]; then pass "three credit lines"; else failed "credit lines: $rows"; fi
+rows=$(text_rows "$work/about.png" "$((X + 82))" "$((Y + 66))" 365 39)
+if [ "$rows" = 1 ]; then pass "the update log shows the update found"; else
+    failed "update log lines: $rows"; fi
+[ -n "$shots" ] && convert "$work/about.png" -crop "${WIDTH}x${HEIGHT}+$X+$Y" +repage \
+    "$shots/about-panel.png"
+
+# --- a double click opens the home page -------------------------------------------------------
+click_window "$icon" 1 2
+if wait_for 15 grep -qx "http://orvell.example.org/" "$work/opened"; then
+    pass "a double click opened the home page"
+else failed "a double click opened: $(cat "$work/opened" 2>/dev/null)"; fi
+
+# --- "Exit", the third entry, removes the icon and ends the program with status 0 -----------
+click_window "$icon" 3
+wait_for 10 menu_window "$pid" || { failed "no menu for Exit"; exit 1; }
+xdotool key Down Down Down Return
+if wait_for 15 bash -c "! kill -0 $pid 2>/dev/null"; then
+    wait "$pid"
+    status=$?
+    if [ "$status" = 0 ]; then pass "Exit ended the program with status 0"; else
+        failed "Exit ended the program with status $status"; fi
+else failed "the program still runs after Exit"; fi
+if icon_window "$pid" >/dev/null; then failed "the icon stayed"; else
+    pass "the icon left the tray"; fi
+[ "$(wc -l <"$work/opened")" = 1 ] || failed "addresses opened: $(cat "$work/opened")"
+exit $fail

@@ -1,0 +1,476 @@
+// The main window's commands: clicks on the tray icon, the credits panel with its links
+// and update log, and the window that stands in for the tray on a desktop without one.
+#include "credits.h"
+#include "fakes.h"
+#include "form1.h"
+#include "form2.h"
+#include "loopbackserver.h"
+#include "startup.h"
+
+#include <QCursor>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <memory>
+
+namespace {
+
+// A main window loaded as at start-up, its tray icon in the notification area, watching
+// the given address, with a snapshot from an earlier check. Its schedule is stopped:
+// checks start only when a test says so.
+struct LoadedForm
+{
+    explicit LoadedForm(const QString& url = QStringLiteral("http://watched.example/"))
+    {
+        t.writeFile("config.ini",
+                    QStringLiteral("\"%1\"\r\n0\r\n\"chime.wav\"\r\n").arg(url).toLatin1());
+        t.writeFile("data.orvl", "<p>the snapshot of an earlier check</p>\r\n");
+        form = std::make_unique<Form1>(t.services());
+        form->Form_Load();
+        form->Timer1.stop();
+    }
+    TestServices t;
+    std::unique_ptr<Form1> form;
+};
+
+// A page on the loopback server that grows by one line with every request, so that
+// every check finds a change.
+void serveGrowingPage(LoopbackServer& server, int requests)
+{
+    QByteArray body;
+    for (int i = 0; i < requests; ++i) {
+        body += "<p>line</p>";
+        server.scripts.append({{"HTTP/1.1 200 OK\r\n\r\n" + body}});
+    }
+}
+
+using Reports = QList<int>;
+
+} // namespace
+
+class TestForm1 : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void cleanup();
+
+    void trayReports_data();
+    void trayReports();
+    void leftClickWhileNotFlashingChangesNothing();
+    void rightClickPopsUpMenuAtPointer();
+
+    void aboutShowsThePanelAndKeepsTheLog();
+    void onlyTheBackgroundHidesThePanel_data();
+    void onlyTheBackgroundHidesThePanel();
+    void linksOpenWhenTheLeftButtonGoesDown_data();
+    void linksOpenWhenTheLeftButtonGoesDown();
+    void clearEmptiesTheLog_data();
+    void clearEmptiesTheLog();
+    void creditLinesDoNotOverlap();
+    void checkNowFetchesAtAnyTime_data();
+    void checkNowFetchesAtAnyTime();
+
+    void withTrayNoWindowShows();
+    void withoutTrayTheWindowShowsWithMenuBar();
+    void withoutTrayTheBackgroundDoesNotHideTheWindow();
+    void withoutTrayClosingTheWindowEndsTheProgram();
+};
+
+void TestForm1::initTestCase()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("ORVELL"));
+}
+
+void TestForm1::cleanup()
+{
+    // A menu left open by a test would swallow the next test's clicks.
+    if (QWidget* popup = QApplication::activePopupWidget())
+        popup->close();
+}
+
+// --- clicks on the tray icon ---------------------------------------------------------------
+
+void TestForm1::trayReports_data()
+{
+    QTest::addColumn<bool>("flashing");
+    QTest::addColumn<Reports>("reports");
+    QTest::addColumn<bool>("flashingAfter");
+    QTest::addColumn<QStringList>("opened");
+    QTest::addColumn<bool>("menuShown");
+
+    using namespace MouseMessage;
+    const QStringList none;
+    const QStringList home{Credits::homePageAddress};
+    QTest::newRow("left click stops the flashing")
+        << true << Reports{LeftButtonDown, LeftButtonUp} << false << none << false;
+    // The notification area reports a double click as down, up, double click, up.
+    QTest::newRow("left double click stops the flashing and opens the home page")
+        << true << Reports{LeftButtonDown, LeftButtonUp, LeftButtonDoubleClick, LeftButtonUp}
+        << false << home << false;
+    QTest::newRow("left double click while not flashing opens the home page")
+        << false << Reports{LeftButtonDown, LeftButtonUp, LeftButtonDoubleClick, LeftButtonUp}
+        << false << home << false;
+    QTest::newRow("right click opens the menu and leaves the flashing")
+        << true << Reports{RightButtonDown, RightButtonUp} << true << none << true;
+    QTest::newRow("right double click does nothing")
+        << true << Reports{RightButtonDoubleClick} << true << none << false;
+    QTest::newRow("middle button does nothing")
+        << true << Reports{MiddleButtonDown, MiddleButtonUp, MiddleButtonDoubleClick} << true
+        << none << false;
+    QTest::newRow("pointer moving and buttons going down do nothing")
+        << true << Reports{Move, LeftButtonDown, RightButtonDown} << true << none << false;
+}
+
+void TestForm1::trayReports()
+{
+    QFETCH(bool, flashing);
+    QFETCH(Reports, reports);
+    QFETCH(bool, flashingAfter);
+    QFETCH(QStringList, opened);
+    QFETCH(bool, menuShown);
+
+    LoadedForm f;
+    TaskBarIcon& tray = *f.form->TaskBarIcon1;
+    if (flashing) {
+        tray.letFlash(True);
+        QVERIFY(tray.flashTimerActive());
+    }
+    for (int message : reports)
+        f.t.notifyArea.sendMouse(message);
+
+    QCOMPARE(tray.Flash(), flashingAfter ? True : False);
+    QCOMPARE(tray.flashTimerActive(), flashingAfter);
+    if (flashing && !flashingAfter) // back on the base icon
+        QCOMPARE(f.t.notifyArea.calls.last().data.hIcon, f.form->iconPicture().handle());
+    QCOMPARE(f.t.urlOpener.opened, opened);
+    QCOMPARE(f.form->mnuFile->isVisible(), menuShown);
+    // No click shows the main window.
+    QVERIFY(!f.form->isVisible());
+}
+
+void TestForm1::leftClickWhileNotFlashingChangesNothing()
+{
+    LoadedForm f;
+    const auto callsBefore = f.t.notifyArea.calls.size();
+    QSignalSpy changed(f.form->TaskBarIcon1.get(), &TaskBarIcon::propertyChanged);
+    f.t.notifyArea.sendMouse(MouseMessage::LeftButtonUp);
+    QCOMPARE(f.form->TaskBarIcon1->Flash(), False);
+    QCOMPARE(f.t.notifyArea.calls.size(), callsBefore);
+    QCOMPARE(changed.count(), 0);
+}
+
+void TestForm1::rightClickPopsUpMenuAtPointer()
+{
+    LoadedForm f;
+    const QPoint pointer(200, 150);
+    QCursor::setPos(pointer);
+    if (QCursor::pos() != pointer)
+        QSKIP("this platform cannot place the pointer");
+    f.t.notifyArea.sendMouse(MouseMessage::RightButtonUp);
+
+    QMenu* menu = f.form->mnuFile;
+    QTRY_VERIFY(menu->isVisible());
+    QCOMPARE(menu->pos(), pointer); // its top-left corner at the pointer
+    QCOMPARE(menu->defaultAction(), nullptr);
+    QStringList entries;
+    for (QAction* a : menu->actions())
+        entries << a->text();
+    QCOMPARE(entries, (QStringList{"About", "Check Now", "Exit"}));
+
+    // Its "About" shows the panel.
+    f.form->mnuabout->trigger();
+    QVERIFY(f.form->isVisible());
+}
+
+// --- the credits panel ------------------------------------------------------------------------
+
+void TestForm1::aboutShowsThePanelAndKeepsTheLog()
+{
+    LoadedForm f;
+    Form1& form = *f.form;
+    form.List1->addItem(QStringLiteral("Update found at 12/8/2026 1:09:59 PM"));
+    form.mnuabout->trigger();
+    QVERIFY(form.isVisible());
+    QVERIFY(!form.isModal());
+
+    QTest::mouseClick(&form, Qt::LeftButton, {}, QPoint(4, 4));
+    QVERIFY(!form.isVisible());
+    form.mnuabout->trigger();
+    QVERIFY(form.isVisible());
+    QCOMPARE(form.List1->count(), 1); // hiding and showing keep the log
+    // "About" while shown leaves it shown.
+    form.mnuabout->trigger();
+    QVERIFY(form.isVisible());
+}
+
+void TestForm1::onlyTheBackgroundHidesThePanel_data()
+{
+    QTest::addColumn<QString>("target"); // object name, empty: the window itself
+    QTest::addColumn<int>("button");
+    QTest::addColumn<bool>("hides");
+
+    const int left = Qt::LeftButton;
+    QTest::newRow("background") << QString() << left << true;
+    QTest::newRow("background, right button") << QString() << int(Qt::RightButton) << false;
+    QTest::newRow("title line") << "Label7" << left << false;
+    QTest::newRow("credit text") << "Label8" << left << false;
+    QTest::newRow("tool link") << "Label9" << left << false;
+    QTest::newRow("tool name") << "Label10" << left << false;
+    QTest::newRow("author text") << "Label11" << left << false;
+    QTest::newRow("author link") << "Label12" << left << false;
+    QTest::newRow("log heading") << "Label13" << left << false;
+    QTest::newRow("log") << "List1" << left << false;
+    QTest::newRow("Clear") << "Command1" << left << false;
+}
+
+void TestForm1::onlyTheBackgroundHidesThePanel()
+{
+    QFETCH(QString, target);
+    QFETCH(int, button);
+    QFETCH(bool, hides);
+
+    LoadedForm f;
+    Form1& form = *f.form;
+    form.mnuabout_Click();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+
+    QWidget* widget = &form;
+    QPoint at(4, 4); // a corner of the window that no control covers
+    if (!target.isEmpty()) {
+        widget = form.findChild<QWidget*>(target);
+        QVERIFY(widget);
+        if (auto* list = qobject_cast<QListWidget*>(widget))
+            widget = list->viewport();
+        at = widget->rect().center();
+    }
+    QCOMPARE(form.childAt(widget->mapTo(&form, at)) == nullptr, target.isEmpty());
+
+    QTest::mouseClick(widget, Qt::MouseButton(button), {}, at);
+    QCOMPARE(form.isVisible(), !hides);
+    // A double click is two presses: it hides no more than a click.
+    if (form.isVisible()) {
+        QTest::mouseDClick(widget, Qt::MouseButton(button), {}, at);
+        QVERIFY(form.isVisible());
+    }
+}
+
+void TestForm1::linksOpenWhenTheLeftButtonGoesDown_data()
+{
+    QTest::addColumn<QString>("link");
+    QTest::addColumn<int>("button");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<QString>("opened"); // empty: nothing
+
+    QTest::newRow("tool link, left")
+        << "Label9" << int(Qt::LeftButton) << 0 << Credits::toolAddress;
+    QTest::newRow("tool link, left with shift")
+        << "Label9" << int(Qt::LeftButton) << int(Qt::ShiftModifier) << Credits::toolAddress;
+    QTest::newRow("tool link, right") << "Label9" << int(Qt::RightButton) << 0 << QString();
+    QTest::newRow("tool link, middle") << "Label9" << int(Qt::MiddleButton) << 0 << QString();
+    QTest::newRow("author link, left")
+        << "Label12" << int(Qt::LeftButton) << 0 << Credits::authorAddress;
+    QTest::newRow("author link, right") << "Label12" << int(Qt::RightButton) << 0 << QString();
+    QTest::newRow("author link, middle") << "Label12" << int(Qt::MiddleButton) << 0 << QString();
+}
+
+void TestForm1::linksOpenWhenTheLeftButtonGoesDown()
+{
+    QFETCH(QString, link);
+    QFETCH(int, button);
+    QFETCH(int, modifiers);
+    QFETCH(QString, opened);
+
+    LoadedForm f;
+    Form1& form = *f.form;
+    form.mnuabout_Click();
+    auto* label = form.findChild<QLabel*>(link);
+    QVERIFY(label);
+    const QStringList expected = opened.isEmpty() ? QStringList() : QStringList{opened};
+
+    // The page opens as the button goes down; letting it go opens nothing more.
+    QTest::mousePress(label, Qt::MouseButton(button), Qt::KeyboardModifiers(modifiers));
+    QCOMPARE(f.t.urlOpener.opened, expected);
+    QTest::mouseRelease(label, Qt::MouseButton(button), Qt::KeyboardModifiers(modifiers));
+    QCOMPARE(f.t.urlOpener.opened, expected);
+    QVERIFY(form.isVisible());
+}
+
+void TestForm1::clearEmptiesTheLog_data()
+{
+    QTest::addColumn<int>("lines");
+    QTest::newRow("empty log") << 0;
+    QTest::newRow("one line") << 1;
+    QTest::newRow("three lines") << 3;
+}
+
+void TestForm1::clearEmptiesTheLog()
+{
+    QFETCH(int, lines);
+
+    LoopbackServer server;
+    serveGrowingPage(server, 1);
+    LoadedForm f(QStringLiteral("http://%1/page").arg(server.hostName()));
+    Form1& form = *f.form;
+    for (int i = 0; i < lines; ++i)
+        form.List1->addItem(QStringLiteral("Update found at 12/8/2026 1:0%1:59 PM").arg(i));
+    form.mnuabout_Click();
+
+    QTest::mouseClick(form.Command1, Qt::LeftButton);
+    QCOMPARE(form.List1->count(), 0);
+    QVERIFY(form.isVisible());
+
+    // The next update found lands in the emptied log, as its only line.
+    f.t.clock.current = QDateTime(QDate(2026, 12, 8), QTime(14, 19, 59));
+    form.mnucheck->trigger();
+    QTRY_COMPARE(form.List1->count(), 1);
+    QCOMPARE(form.List1->item(0)->text(), QStringLiteral("Update found at 12/8/2026 2:19:59 PM"));
+}
+
+void TestForm1::creditLinesDoNotOverlap()
+{
+    TestServices t;
+    Form1 form(t.services());
+    const QList<QList<QLabel*>> lines{{form.Label8, form.Label9, form.Label10},
+                                      {form.Label11, form.Label12}};
+    for (const auto& line : lines) {
+        for (qsizetype i = 0; i < line.size(); ++i) {
+            QLabel* label = line[i];
+            QVERIFY2(form.rect().contains(label->geometry()), qPrintable(label->objectName()));
+            QCOMPARE(label->width(), label->sizeHint().width()); // the whole text shows
+            if (i > 0)
+                QVERIFY2(line[i - 1]->geometry().right() < label->x(),
+                         qPrintable(label->objectName()));
+        }
+    }
+}
+
+void TestForm1::checkNowFetchesAtAnyTime_data()
+{
+    QTest::addColumn<QTime>("time");
+    QTest::addColumn<bool>("panelShown");
+
+    QTest::newRow("between the marks, hidden") << QTime(13, 9, 58) << false;
+    QTest::newRow("in an hour without marks, hidden") << QTime(22, 9, 59) << false;
+    QTest::newRow("at a mark, hidden") << QTime(14, 19, 59) << false;
+    QTest::newRow("at midnight, panel shown") << QTime(0, 0, 0) << true;
+}
+
+void TestForm1::checkNowFetchesAtAnyTime()
+{
+    QFETCH(QTime, time);
+    QFETCH(bool, panelShown);
+
+    LoopbackServer server;
+    serveGrowingPage(server, 1);
+    LoadedForm f(QStringLiteral("http://%1/page").arg(server.hostName()));
+    Form1& form = *f.form;
+    f.t.clock.current = QDateTime(QDate(2026, 12, 8), time);
+    if (panelShown)
+        form.mnuabout_Click();
+
+    // "Check Now" from the menu that a right click on the tray icon opens.
+    f.t.notifyArea.sendMouse(MouseMessage::RightButtonUp);
+    QTRY_VERIFY(form.mnuFile->isVisible());
+    form.mnucheck->trigger();
+    QTRY_VERIFY(server.requests.value(0).startsWith("GET /page HTTP/1.1\r\n"));
+    QTRY_COMPARE(form.List1->count(), 1);
+    QCOMPARE(form.isVisible(), panelShown);
+    QCOMPARE(server.connections, 1);
+}
+
+// --- with and without a notification area ------------------------------------------------------
+
+void TestForm1::withTrayNoWindowShows()
+{
+    TestServices t;
+    t.writeFile("config.ini", "u,0,s");
+    Form1 form(t.services());
+    QCOMPARE(Startup::loadMainWindow(form), 0);
+    QVERIFY(!form.isVisible());
+    QVERIFY(!form.isWithoutNotificationArea());
+    QCOMPARE(form.findChild<QMenuBar*>(), nullptr);
+}
+
+void TestForm1::withoutTrayTheWindowShowsWithMenuBar()
+{
+    TestServices t;
+    t.notifyArea.available = false;
+    t.writeFile("config.ini", "u,0,s");
+    Form1 form(t.services());
+    const QSize panelSize = form.size();
+    QCOMPARE(Startup::loadMainWindow(form), 0);
+
+    QVERIFY(form.isVisible());
+    QCOMPARE(form.windowType(), Qt::Window); // a normal window, listed in the task bar
+    QVERIFY(form.windowFlags() & Qt::WindowMinimizeButtonHint);
+    QVERIFY(form.Timer1.isActive()); // the schedule goes on
+
+    // The menu bar holds the menu with its three commands, above the panel.
+    auto* bar = form.findChild<QMenuBar*>();
+    QVERIFY(bar);
+    QVERIFY(bar->isVisible());
+    QCOMPARE(bar->actions().size(), 1);
+    QCOMPARE(bar->actions().first()->menu(), form.mnuFile);
+    QStringList entries;
+    for (QAction* a : form.mnuFile->actions())
+        entries << a->text();
+    QCOMPARE(entries, (QStringList{"About", "Check Now", "Exit"}));
+
+    // The panel keeps its size and look below the bar; the working fields stay unseen.
+    const int barHeight = bar->height();
+    QVERIFY(barHeight > 0);
+    QCOMPARE(form.size(), panelSize + QSize(0, barHeight));
+    QCOMPARE(form.minimumSize(), form.maximumSize());
+    const QRect panel(0, barHeight, panelSize.width(), panelSize.height());
+    const QList<QWidget*> shown{form.Label7,  form.Label8,  form.Label9, form.Label10, form.Label11,
+                                form.Label12, form.Label13, form.List1,  form.Command1};
+    for (QWidget* w : shown)
+        QVERIFY2(panel.contains(w->geometry()), qPrintable(w->objectName()));
+    const QList<QWidget*> working{form.Label1, form.txtURL, form.cmdReadURL, form.Label6,
+                                  form.Label2, form.Label3, form.Label5,     form.Label4};
+    for (QWidget* w : working)
+        QVERIFY2(!form.rect().intersects(w->geometry()), qPrintable(w->objectName()));
+}
+
+void TestForm1::withoutTrayTheBackgroundDoesNotHideTheWindow()
+{
+    TestServices t;
+    t.notifyArea.available = false;
+    t.writeFile("config.ini", "u,0,s");
+    Form1 form(t.services());
+    QCOMPARE(Startup::loadMainWindow(form), 0);
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    const QPoint background(4, form.height() - 4);
+    QCOMPARE(form.childAt(background), nullptr);
+    QTest::mouseClick(&form, Qt::LeftButton, {}, background);
+    QVERIFY(form.isVisible());
+}
+
+void TestForm1::withoutTrayClosingTheWindowEndsTheProgram()
+{
+    TestServices t;
+    t.notifyArea.available = false;
+    t.writeFile("config.ini", "u,0,s");
+    Form1 form(t.services());
+    QCOMPARE(Startup::loadMainWindow(form), 0);
+    t.notifyArea.calls.clear();
+
+    QTimer::singleShot(0, &form, [&form] { form.close(); });
+    QTimer guard; // ends the loop with another status if closing does not
+    guard.setSingleShot(true);
+    connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+    guard.start(10000);
+    QCOMPARE(QCoreApplication::exec(), 0);
+    QVERIFY(!form.isVisible());
+    QVERIFY(!form.TaskBarIcon1);
+    QCOMPARE(t.notifyArea.messages(), QList<NotifyMessage>{NotifyMessage::Delete});
+}
+
+QTEST_MAIN(TestForm1)
+#include "tst_form1.moc"
