@@ -12,14 +12,6 @@
 #include <QTest>
 
 namespace {
-
-Picture makeIcon(QRgb colour)
-{
-    QPixmap pm(16, 16);
-    pm.fill(QColor::fromRgb(colour));
-    return Picture::fromIcon(QIcon(pm));
-}
-
 // The main window's pieces the notification acts on, set up as start-up leaves them.
 struct Stage
 {
@@ -27,7 +19,7 @@ struct Stage
         : showPopup(showPopupValue), soundFile(sound)
     {
         t.clock.current = QDateTime(QDate(2026, 12, 8), QTime(13, 9, 59));
-        tray.letBaseIcon(makeIcon(qRgb(0, 0, 255)));
+        tray.letBaseIcon(makeTestIcon(qRgb(0, 0, 255)));
         tray.letFlashIcon(popup.iconPicture());
         tray.letFlashTime(500);
         tray.letEnabled(True);

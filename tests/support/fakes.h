@@ -4,6 +4,8 @@
 // desktop and answer as a test scripts them.
 
 #include "notifyarea.h"
+#include "picture.h"
+#include "runtimeerror.h"
 #include "qtservices.h"
 #include "services.h"
 
@@ -114,3 +116,18 @@ private:
     QTemporaryDir m_dir;
     Services m_services;
 };
+
+// A solid-colour icon and a bitmap, for the controls' picture properties.
+Picture makeTestIcon(QRgb colour);
+Picture makeTestBitmap();
+
+// The number of the run-time error a call raises, 0 when it raises none.
+template <typename F> int runtimeErrorOf(F f)
+{
+    try {
+        f();
+    } catch (const RuntimeError& e) {
+        return e.number();
+    }
+    return 0;
+}
