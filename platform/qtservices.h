@@ -59,6 +59,18 @@ class QtSoundPlayer : public QObject, public SoundPlayer
 public:
     explicit QtSoundPlayer(QObject* parent = nullptr);
     void play(const QString& path) override;
+
+    // How long after the end of its sound an effect is let go at the latest.
+    static constexpr int kSoundGraceMs = 3000;
+};
+
+// Reads pixels from the QImage and sets the window's mask, made at once from all the
+// rectangles.
+class QtWindowShape : public WindowShape
+{
+public:
+    std::int32_t GetPixel(const QImage& surface, int x, int y) const override;
+    void SetWindowRgn(QWidget& window, const QList<QRect>& rects) override;
 };
 
 // The Qt-backed services of the running program, owned in one place.
@@ -78,6 +90,7 @@ private:
     SystemClock m_clock;
     DesktopUrlOpener m_urlOpener;
     QtSoundPlayer m_sound;
+    QtWindowShape m_windowShape;
     QtNotifyArea* m_notifyArea;
     Services m_services;
 };

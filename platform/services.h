@@ -1,11 +1,16 @@
 #pragma once
 
 #include <QDateTime>
+#include <QList>
+#include <QRect>
 #include <QString>
 
+#include <cstdint>
 #include <memory>
 
 class NotifyArea;
+class QImage;
+class QWidget;
 
 // Modal message boxes with the application's title and a single OK button.
 class MessageBoxService
@@ -47,6 +52,22 @@ public:
     virtual void play(const QString& path) = 0;
 };
 
+// The window system's part of shaping a window: reading the pixels of a picture
+// holder's drawing surface, and cutting a top-level window to a set of rectangles.
+// Colours are 0x00BBGGRR values (red in the low byte).
+class WindowShape
+{
+public:
+    // What a position outside the surface reads as; it never equals a colour.
+    static constexpr std::int32_t InvalidColour = -1; // 0xFFFFFFFF
+    virtual ~WindowShape() = default;
+    // The colour of pixel (x, y) of the surface; InvalidColour outside it.
+    virtual std::int32_t GetPixel(const QImage& surface, int x, int y) const = 0;
+    // From now on only the union of the rectangles (window coordinates, each one
+    // pixel high) is shown and takes the mouse. No rectangles: nothing is.
+    virtual void SetWindowRgn(QWidget& window, const QList<QRect>& rects) = 0;
+};
+
 // Everything the program reaches outside itself, handed to the windows that need it.
 // Tests put fakes in; the program puts in the Qt-backed services (makeQtServices).
 struct Services
@@ -55,6 +76,7 @@ struct Services
     Clock* clock = nullptr;
     UrlOpener* urlOpener = nullptr;
     SoundPlayer* sound = nullptr;
+    WindowShape* windowShape = nullptr;
     // The notification area of the main window's tray icon.
     NotifyArea* notifyArea = nullptr;
     // The program's directory, without a trailing separator.

@@ -1,22 +1,55 @@
 #pragma once
 
 #include "picture.h"
+#include "skinwindow.h"
 
-#include <QWidget>
+#include <QTimer>
+#include <cstdint>
 
+class PictureBox;
+class QLabel;
 struct Services;
 
-// The update popup: a small frameless window that announces a detected change.
-class Form2 : public QWidget
+// The update popup: a small card-shaped window without frame or task-bar entry that
+// announces a detected change. Created once, hidden, at start-up; shaped to its
+// background picture and stamped with the date and time of its creation. A click on
+// it, or the next tick of its free-running timer, hides it.
+class Form2 : public SkinWindow
 {
     Q_OBJECT
 public:
+    // The key colour of the background picture: magenta.
+    static constexpr std::int32_t KeyColour = 0x00FF00FF;
+    // Ticks of Timer1 come this often, shown or hidden; each counts to kTickCount.
+    static constexpr int TimerInterval = 9999;
+    static constexpr int TickCount = 9999999;
+
+    // Creates the popup and runs its load handler (Form_Load). It is left shown, as
+    // the shaping leaves it; the creator hides it.
     explicit Form2(Services& services, QWidget* parent = nullptr);
 
     // The popup's own window icon, which also serves as the tray's flash icon.
-    const Picture& iconPicture() const { return m_icon; }
+    const ::Picture& iconPicture() const { return m_icon; }
+
+    PictureBox* Backpic = nullptr;
+    QLabel* Label1 = nullptr;
+    QTimer Timer1;
+
+    // The tick: a counted delay, then the popup hides.
+    void Timer1_Timer();
+    // A click on the popup's surface hides it.
+    void Form_Click();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
+    void Form_Load();
+
     Services& m_services;
-    Picture m_icon;
+    ::Picture m_icon;
+    bool m_pressed = false;
+    bool m_placed = false;
 };

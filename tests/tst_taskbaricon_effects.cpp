@@ -13,29 +13,6 @@
 #include <limits>
 
 namespace {
-Picture makeIcon(QRgb colour)
-{
-    QPixmap pm(16, 16);
-    pm.fill(QColor::fromRgb(colour));
-    return Picture::fromIcon(QIcon(pm));
-}
-Picture makeBitmap()
-{
-    QImage img(8, 8, QImage::Format_RGB32);
-    img.fill(Qt::gray);
-    return Picture::fromImage(img);
-}
-
-// The error number a call raises, 0 when it raises none.
-template <typename F> int errorOf(F f)
-{
-    try {
-        f();
-    } catch (const RuntimeError& e) {
-        return e.number();
-    }
-    return 0;
-}
 
 // Records, besides each call, when it came.
 class TimedNotifyArea : public RecordingNotifyArea
@@ -120,11 +97,11 @@ void TestTaskBarIconEffects::init()
     area = new RecordingNotifyArea;
     icon = new TaskBarIcon(*area);
     icon->InitProperties();
-    base = makeIcon(qRgb(0, 0, 255));
-    flash = makeIcon(qRgb(255, 128, 0));
-    f1 = makeIcon(qRgb(1, 0, 0));
-    f2 = makeIcon(qRgb(2, 0, 0));
-    f3 = makeIcon(qRgb(3, 0, 0));
+    base = makeTestIcon(qRgb(0, 0, 255));
+    flash = makeTestIcon(qRgb(255, 128, 0));
+    f1 = makeTestIcon(qRgb(1, 0, 0));
+    f2 = makeTestIcon(qRgb(2, 0, 0));
+    f3 = makeTestIcon(qRgb(3, 0, 0));
 }
 
 void TestTaskBarIconEffects::cleanup()
@@ -197,7 +174,7 @@ void TestTaskBarIconEffects::flashStart()
         icon->letFlashIcon(std::nullopt);
         break;
     case Setup::BitmapFlashIcon:
-        icon->letFlashIcon(makeBitmap());
+        icon->letFlashIcon(makeTestBitmap());
         break;
     default:
         icon->letFlashIcon(flash);
@@ -498,11 +475,11 @@ void TestTaskBarIconEffects::stopPaths()
     else if (stop == QLatin1String("Animate"))
         icon->letAnimate(False);
     else if (stop == QLatin1String("FlashIcon"))
-        icon->letFlashIcon(makeBitmap());
+        icon->letFlashIcon(makeTestBitmap());
     else if (stop == QLatin1String("Enabled"))
         icon->letEnabled(False);
     else
-        icon->letBaseIcon(makeBitmap());
+        icon->letBaseIcon(makeTestBitmap());
 
     QCOMPARE(area->messages(), messages);
     QCOMPARE(area->calls.first().data.hIcon, base.handle()); // the old base icon
@@ -517,7 +494,7 @@ void TestTaskBarIconEffects::stopPaths()
 void TestTaskBarIconEffects::nonIconToAddIcon_data()
 {
     QTest::addColumn<PictureRef>("picture");
-    QTest::newRow("bitmap") << PictureRef(makeBitmap());
+    QTest::newRow("bitmap") << PictureRef(makeTestBitmap());
     QTest::newRow("empty picture") << PictureRef(Picture());
     QTest::newRow("nothing") << PictureRef();
 }
@@ -562,7 +539,7 @@ void TestTaskBarIconEffects::errors()
     const PictureRef before = icon->AddIcon();
     QSignalSpy changed(icon, &TaskBarIcon::propertyChanged);
     const int raised =
-        errorOf([&] { pictureIndex ? icon->letPictureIndex(5) : icon->letAddIcon(f1); });
+        runtimeErrorOf([&] { pictureIndex ? icon->letPictureIndex(5) : icon->letAddIcon(f1); });
     QCOMPARE(raised, error);
     const bool added = error == 0;
     const bool stored = added || error == 6; // stored and notified before the overflow
@@ -578,7 +555,7 @@ void TestTaskBarIconEffects::the32768thIconOverflows()
         icon->letAddIcon(f1);
     QCOMPARE(icon->PictureIndex(), 32767);
     QSignalSpy changed(icon, &TaskBarIcon::propertyChanged);
-    QCOMPARE(errorOf([&] { icon->letAddIcon(f2); }), 6);
+    QCOMPARE(runtimeErrorOf([&] { icon->letAddIcon(f2); }), 6);
     // Stored and notified before the store overflowed; the count still matches the store.
     QCOMPARE(icon->AddIcon(), PictureRef(f2));
     QCOMPARE(changed.count(), 1);
@@ -607,10 +584,10 @@ void TestTaskBarIconEffects::restoredCountsBeyondTheStore()
     bag.setValue(QStringLiteral("PictureIndex"), count);
     icon->ReadProperties(bag);
     QCOMPARE(icon->PictureIndex(), count);
-    QCOMPARE(errorOf([&] { icon->letAddIcon(f1); }), addError);
+    QCOMPARE(runtimeErrorOf([&] { icon->letAddIcon(f1); }), addError);
     QCOMPARE(icon->PictureIndex(), count);
     QCOMPARE(icon->storeElementCount(), 0);
-    QCOMPARE(errorOf([&] { icon->ResetIcons(); }), resetError);
+    QCOMPARE(runtimeErrorOf([&] { icon->ResetIcons(); }), resetError);
     QCOMPARE(icon->PictureIndex(), resetError ? count : 0);
 }
 
@@ -624,7 +601,7 @@ void TestTaskBarIconEffects::animationStepBeyondTheIndexOverflows()
     for (int i = 0; i < 32767; ++i)
         icon->Timer2_Timer();
     QCOMPARE(area->calls.size(), 32767);
-    QCOMPARE(errorOf([&] { icon->Timer2_Timer(); }), 6);
+    QCOMPARE(runtimeErrorOf([&] { icon->Timer2_Timer(); }), 6);
     QCOMPARE(area->calls.size(), 32767);
 }
 
@@ -637,7 +614,7 @@ void TestTaskBarIconEffects::missingFrameStopsTheRunningTimer()
     bag.setValue(QStringLiteral("PictureIndex"), 2);
     bag.setValue(QStringLiteral("AnimationTime"), 20);
     icon->ReadProperties(bag);
-    QCOMPARE(errorOf([&] { icon->Timer2_Timer(); }), 340);
+    QCOMPARE(runtimeErrorOf([&] { icon->Timer2_Timer(); }), 340);
 
     registerIcon();
     QTest::ignoreMessage(QtWarningMsg,

@@ -11,12 +11,6 @@
 #include <QTest>
 
 namespace {
-Picture makeIcon(QRgb colour)
-{
-    QPixmap pm(16, 16);
-    pm.fill(QColor::fromRgb(colour));
-    return Picture::fromIcon(QIcon(pm));
-}
 
 // A bag that remembers every read and write, with the default given.
 class LoggingBag : public MemoryPropertyBag
@@ -197,9 +191,9 @@ void TestTaskBarIconProperties::newInstanceWritesNoNumberBooleanOrText()
 void TestTaskBarIconProperties::readingCallsNoPropertyProcedure()
 {
     MemoryPropertyBag bag;
-    bag.setValue(QStringLiteral("BaseIcon"), QVariant::fromValue(makeIcon(qRgb(0, 0, 255))));
-    bag.setValue(QStringLiteral("FlashIcon"), QVariant::fromValue(makeIcon(qRgb(255, 0, 0))));
-    bag.setValue(QStringLiteral("AddIcon"), QVariant::fromValue(makeIcon(qRgb(0, 255, 0))));
+    bag.setValue(QStringLiteral("BaseIcon"), QVariant::fromValue(makeTestIcon(qRgb(0, 0, 255))));
+    bag.setValue(QStringLiteral("FlashIcon"), QVariant::fromValue(makeTestIcon(qRgb(255, 0, 0))));
+    bag.setValue(QStringLiteral("AddIcon"), QVariant::fromValue(makeTestIcon(qRgb(0, 255, 0))));
     bag.setValue(QStringLiteral("Enabled"), true);
     bag.setValue(QStringLiteral("Flash"), true);
     bag.setValue(QStringLiteral("Animate"), true);
@@ -219,7 +213,7 @@ void TestTaskBarIconProperties::readingCallsNoPropertyProcedure()
 
 void TestTaskBarIconProperties::readEnabledShowsNoIconUntilFalseThenTrue()
 {
-    const Picture base = makeIcon(qRgb(0, 0, 255));
+    const Picture base = makeTestIcon(qRgb(0, 0, 255));
     MemoryPropertyBag bag;
     bag.setValue(QStringLiteral("BaseIcon"), QVariant::fromValue(base));
     bag.setValue(QStringLiteral("Enabled"), true);
@@ -298,10 +292,10 @@ void TestTaskBarIconProperties::roundTripThroughIniFile()
 {
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("form.ini"));
-    const Picture base = makeIcon(qRgb(0, 0, 255));
+    const Picture base = makeTestIcon(qRgb(0, 0, 255));
     icon->InitProperties();
     icon->letBaseIcon(base);
-    icon->letFlashIcon(makeIcon(qRgb(255, 0, 0)));
+    icon->letFlashIcon(makeTestIcon(qRgb(255, 0, 0)));
     icon->letTip(QStringLiteral("Watching, always"));
     icon->letFlashTime(250);
     icon->letAnimationTime(1000);
@@ -381,8 +375,8 @@ void TestTaskBarIconProperties::terminate()
         bag.setValue(QStringLiteral("Enabled"), true);
         control->ReadProperties(bag);
     } else if (state != QLatin1String("new")) {
-        control->letBaseIcon(makeIcon(qRgb(0, 0, 255)));
-        control->letFlashIcon(makeIcon(qRgb(255, 0, 0)));
+        control->letBaseIcon(makeTestIcon(qRgb(0, 0, 255)));
+        control->letFlashIcon(makeTestIcon(qRgb(255, 0, 0)));
         control->letEnabled(True);
         if (state == QLatin1String("disabled"))
             control->letEnabled(False);

@@ -7,18 +7,6 @@
 #include <QTest>
 
 namespace {
-Picture makeIcon(QRgb colour)
-{
-    QPixmap pm(16, 16);
-    pm.fill(QColor::fromRgb(colour));
-    return Picture::fromIcon(QIcon(pm));
-}
-Picture makeBitmap()
-{
-    QImage img(8, 8, QImage::Format_RGB32);
-    img.fill(Qt::gray);
-    return Picture::fromImage(img);
-}
 QByteArray tipBytes(const NotifyIconData& d)
 {
     return QByteArray(d.szTip.data(), int(d.szTip.size()));
@@ -56,8 +44,8 @@ void TestTaskBarIconRegistration::init()
     area = new RecordingNotifyArea;
     icon = new TaskBarIcon(*area);
     icon->InitProperties();
-    base = makeIcon(qRgb(0, 0, 255));
-    flash = makeIcon(qRgb(255, 128, 0));
+    base = makeTestIcon(qRgb(0, 0, 255));
+    flash = makeTestIcon(qRgb(255, 128, 0));
 }
 
 void TestTaskBarIconRegistration::cleanup()
@@ -101,7 +89,7 @@ void TestTaskBarIconRegistration::enabledWithoutIconDoesNothing()
 {
     QSignalSpy changed(icon, &TaskBarIcon::propertyChanged);
     icon->letEnabled(True); // empty picture
-    icon->letBaseIcon(makeBitmap());
+    icon->letBaseIcon(makeTestBitmap());
     changed.clear();
     icon->letEnabled(True); // a bitmap
     QVERIFY(area->calls.isEmpty());
@@ -114,7 +102,7 @@ void TestTaskBarIconRegistration::newBaseIconWhileRegisteredModifiesOnce()
     icon->letBaseIcon(base);
     icon->letEnabled(True);
     area->calls.clear();
-    const Picture other = makeIcon(qRgb(0, 200, 0));
+    const Picture other = makeTestIcon(qRgb(0, 200, 0));
     icon->letBaseIcon(other);
     QCOMPARE(area->messages(), QList<NotifyMessage>{NotifyMessage::Modify});
     QCOMPARE(area->calls.first().data.hIcon, other.handle());
@@ -127,7 +115,7 @@ void TestTaskBarIconRegistration::newBaseIconInDesignerIsOnlyStored()
     icon->letBaseIcon(base);
     icon->letEnabled(True); // a designer's control adds its icon too
     area->calls.clear();
-    const Picture other = makeIcon(qRgb(0, 200, 0));
+    const Picture other = makeTestIcon(qRgb(0, 200, 0));
     icon->setBaseIcon(other);
     QVERIFY(area->calls.isEmpty());
     QCOMPARE(icon->BaseIcon(), PictureRef(other));
@@ -141,7 +129,7 @@ void TestTaskBarIconRegistration::bitmapBaseIconDeletesAndDisables()
     icon->letFlash(True);
     area->calls.clear();
 
-    const Picture bitmap = makeBitmap();
+    const Picture bitmap = makeTestBitmap();
     icon->letBaseIcon(bitmap);
     // The flash stops (restoring the old base icon), then the icon goes.
     QCOMPARE(area->messages(),

@@ -9,12 +9,9 @@
 #include <QPixmap>
 #include <QSettings>
 
-namespace {
-
-bool isNumeric(const QVariant& v)
+bool PropertyBag::isNumber(const QVariant& v)
 {
     switch (v.metaType().id()) {
-    case QMetaType::Bool:
     case QMetaType::Short:
     case QMetaType::UShort:
     case QMetaType::Int:
@@ -25,12 +22,20 @@ bool isNumeric(const QVariant& v)
     case QMetaType::ULongLong:
     case QMetaType::Float:
     case QMetaType::Double:
+    case QMetaType::Char:
     case QMetaType::SChar:
     case QMetaType::UChar:
         return true;
     default:
         return false;
     }
+}
+
+namespace {
+
+bool isNumeric(const QVariant& v)
+{
+    return v.metaType() == QMetaType::fromType<bool>() || PropertyBag::isNumber(v);
 }
 
 double numericValue(const QVariant& v)

@@ -18,6 +18,9 @@ public:
     virtual void WriteProperty(const QString& key, const QVariant& value,
                                const QVariant& defaultValue) = 0;
 
+    // Whether a value holds a number (of any width; a Boolean is not one).
+    static bool isNumber(const QVariant& v);
+
     // Whether a value equals its default, as the host compares them: numbers and
     // Booleans by value (False is 0, True is -1, so a Boolean False equals a 16-bit 0),
     // text by its characters, pictures by type and handle, nothing only to nothing.

@@ -311,24 +311,7 @@ namespace {
 
 bool isNumber(const QVariant& v)
 {
-    switch (v.metaType().id()) {
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::Long:
-    case QMetaType::ULong:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Float:
-    case QMetaType::Double:
-    case QMetaType::Char:
-    case QMetaType::SChar:
-    case QMetaType::UChar:
-        return true;
-    default:
-        return false;
-    }
+    return PropertyBag::isNumber(v);
 }
 
 bool isText(const QVariant& v)

@@ -1,6 +1,7 @@
 #include "fakes.h"
 
 #include <QFile>
+#include <QPixmap>
 
 QList<NotifyMessage> RecordingNotifyArea::messages() const
 {
@@ -22,6 +23,7 @@ TestServices::TestServices()
     m_services.clock = &clock;
     m_services.urlOpener = &urlOpener;
     m_services.sound = &sound;
+    m_services.windowShape = &windowShape;
     m_services.notifyArea = &notifyArea;
     m_services.programDir = m_dir.path();
 }
@@ -33,4 +35,18 @@ QString TestServices::writeFile(const QString& name, const QByteArray& bytes) co
     if (f.open(QIODevice::WriteOnly))
         f.write(bytes);
     return path;
+}
+
+Picture makeTestIcon(QRgb colour)
+{
+    QPixmap pm(16, 16);
+    pm.fill(QColor::fromRgb(colour));
+    return Picture::fromIcon(QIcon(pm));
+}
+
+Picture makeTestBitmap()
+{
+    QImage img(8, 8, QImage::Format_RGB32);
+    img.fill(Qt::gray);
+    return Picture::fromImage(img);
 }

@@ -4,6 +4,9 @@
 // desktop and answer as a test scripts them.
 
 #include "notifyarea.h"
+#include "picture.h"
+#include "runtimeerror.h"
+#include "qtservices.h"
 #include "services.h"
 
 #include <QDateTime>
@@ -78,6 +81,19 @@ public:
     QStringList played;
 };
 
+// Shapes windows as the program does (so QWidget::mask() holds the shape) and keeps
+// the rectangles of every call.
+class RecordingWindowShape : public QtWindowShape
+{
+public:
+    void SetWindowRgn(QWidget& window, const QList<QRect>& rects) override
+    {
+        calls.append(rects);
+        QtWindowShape::SetWindowRgn(window, rects);
+    }
+    QList<QList<QRect>> calls;
+};
+
 // A full set of fakes with a fresh temporary program directory.
 class TestServices
 {
@@ -94,8 +110,24 @@ public:
     FakeClock clock;
     RecordingUrlOpener urlOpener;
     RecordingSoundPlayer sound;
+    RecordingWindowShape windowShape;
 
 private:
     QTemporaryDir m_dir;
     Services m_services;
 };
+
+// A solid-colour icon and a bitmap, for the controls' picture properties.
+Picture makeTestIcon(QRgb colour);
+Picture makeTestBitmap();
+
+// The number of the run-time error a call raises, 0 when it raises none.
+template <typename F> int runtimeErrorOf(F f)
+{
+    try {
+        f();
+    } catch (const RuntimeError& e) {
+        return e.number();
+    }
+    return 0;
+}

@@ -1,0 +1,182 @@
+#!/usr/bin/env bash
+# The whole update notification on a real desktop (Xvfb, a coloured root window, an
+# XEmbed tray host): the real program watches a page on a loopback server. Its clock
+# starts at 1:59:55 PM, so the schedule checks at 1:59:59 PM and again at 2:00:59 PM.
+#   first check:  the page is as in the snapshot -> no popup, the icon does not flash
+#   (the page then grows)
+#   second check: the popup card appears, centred, and its window's shape is exactly
+#                 the non-magenta pixels of its picture; the tray icon alternates
+#                 between its two icons; the popup hides itself at its timer's tick.
+# Usage: update_popup.sh PATH_TO_ORVELL PATH_TO_SOURCE_TREE [SCREENSHOT_DIR]
+# With SCREENSHOT_DIR, the popup on the desktop and the flashing icon are saved there
+# (docs/popup-on-desktop.png, docs/tray-flashing.png).
+set -euo pipefail
+program=$1
+source_dir=$2
+shots=${3:-}
+own_tmp=$(mktemp -d)
+export TMPDIR="$own_tmp"
+source "$(dirname "$0")/desktop.sh"
+server_pid=""
+trap 'rc=$?; set +e; desktop_stop; [ -n "$server_pid" ] && kill "$server_pid"; rm -rf "$own_tmp"; exit $rc' EXIT
+desktop_start
+xsetroot -solid '#3b7a57'
+
+work="$DESKTOP_TMP/run"
+mkdir -p "$work/site" "$work/app/Sounds"
+cp "$program" "$work/app/orvell"
+cp "$source_dir/resources/Sounds/chime.wav" "$work/app/Sounds/"
+printf 'first version of the page\n' >"$work/site/index.html"
+
+fail() {
+    echo "FAIL: $*" >&2
+    echo "--- program stderr ---" >&2; cat "$work/err" >&2 || true
+    echo "--- server ---" >&2; cat "$work/server.out" >&2 || true
+    exit 1
+}
+
+# The page, on 127.0.0.1 with a port of the system's choosing.
+python3 -u -m http.server --bind 127.0.0.1 --directory "$work/site" 0 >"$work/server.out" 2>&1 &
+server_pid=$!
+port=""
+for _ in $(seq 100); do
+    port=$(sed -n 's/.*port \([0-9]*\).*/\1/p' "$work/server.out" 2>/dev/null | head -1 || true)
+    [ -n "$port" ] && break
+    sleep 0.1
+done
+[ -n "$port" ] || fail "the server did not start"
+
+printf '"127.0.0.1:%s/"\r\n1\r\n"chime.wav"\r\n' "$port" >"$work/app/config.ini"
+# The snapshot equals the first version: the first check finds no change.
+printf 'first version of the page\n\r\n' >"$work/app/data.orvl"
+
+faketime_lib=/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1
+[ -f "$faketime_lib" ] || { echo "SKIP: libfaketime is not installed"; exit 0; }
+(
+    cd "$work/app"
+    ASAN_OPTIONS="${ASAN_OPTIONS:-}:verify_asan_link_order=0:detect_leaks=0" \
+        LD_PRELOAD=$faketime_lib FAKETIME="@2026-12-08 13:59:55" FAKETIME_DONT_FAKE_MONOTONIC=1 \
+        exec ./orvell >"$work/out" 2>"$work/err"
+) &
+_desktop_pids=("$!" "${_desktop_pids[@]}")
+
+icon=""
+find_icon() { icon=$(tray_icon_window orvell) && [ -n "$icon" ]; }
+wait_for 30 find_icon || fail "no embedded tray icon window"
+find_icon
+
+# The icon's pixels, as text that can be compared.
+icon_pixels() { import -window "$icon" rgb:- 2>/dev/null | md5sum | cut -d' ' -f1; }
+popup_window() { xdotool search --onlyvisible --name '^The watched site has been updated$' 2>/dev/null | head -1; }
+popup_shown() { [ -n "$(popup_window)" ]; }
+requests() { grep -c '"GET / ' "$work/server.out" || true; }
+requests_at_least() { [ "$(requests)" -ge "$1" ]; }
+
+sleep 1 # the popup shows briefly while it is created at start-up
+base=$(icon_pixels)
+
+# --- first check: no change -------------------------------------------------------
+wait_for 30 requests_at_least 1 || fail "no first check"
+for _ in 1 2 3 4 5 6; do
+    sleep 0.3
+    popup_shown && fail "popup shown although the page did not change"
+    [ "$(icon_pixels)" = "$base" ] || fail "the icon changed although the page did not"
+done
+echo "first check: no change, no popup, no flashing"
+
+# --- second check: the page has grown ----------------------------------------------
+printf 'second version of the page, which is longer\n' >"$work/site/index.html"
+wait_for 90 popup_shown || fail "no popup after the page changed"
+popup=$(popup_window)
+requests_at_least 2 || fail "popup without a second check"
+
+# The shape: compare the window's bounding shape with the picture's non-key pixels.
+python3 - "$popup" "$source_dir/resources/popup/background.png" <<'PY' || fail "popup shape"
+import ctypes, subprocess, sys
+win = int(sys.argv[1])
+x11 = ctypes.cdll.LoadLibrary("libX11.so.6")
+xext = ctypes.cdll.LoadLibrary("libXext.so.6")
+x11.XOpenDisplay.restype = ctypes.c_void_p
+d = x11.XOpenDisplay(None)
+
+class XRectangle(ctypes.Structure):
+    _fields_ = [("x", ctypes.c_short), ("y", ctypes.c_short),
+                ("width", ctypes.c_ushort), ("height", ctypes.c_ushort)]
+
+class XWindowAttributes(ctypes.Structure):
+    _fields_ = [("x", ctypes.c_int), ("y", ctypes.c_int), ("width", ctypes.c_int),
+                ("height", ctypes.c_int), ("rest", ctypes.c_byte * 256)]
+
+attrs = XWindowAttributes()
+x11.XGetWindowAttributes.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_void_p]
+x11.XGetWindowAttributes(d, win, ctypes.byref(attrs))
+w, h = attrs.width, attrs.height
+count, ordering = ctypes.c_int(), ctypes.c_int()
+xext.XShapeGetRectangles.restype = ctypes.POINTER(XRectangle)
+xext.XShapeGetRectangles.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int,
+                                     ctypes.POINTER(ctypes.c_int), ctypes.POINTER(ctypes.c_int)]
+rects = xext.XShapeGetRectangles(d, win, 0, ctypes.byref(count), ctypes.byref(ordering))
+shape = set()
+for i in range(count.value):
+    r = rects[i]
+    for y in range(r.y, r.y + r.height):
+        for x in range(r.x, r.x + r.width):
+            if 0 <= x < w and 0 <= y < h:
+                shape.add((x, y))
+
+ppm = subprocess.run(["convert", sys.argv[2], "ppm:-"], capture_output=True, check=True).stdout
+parts = ppm.split(maxsplit=4)
+pw, ph, pixels = int(parts[1]), int(parts[2]), parts[4]
+opaque = set()
+for y in range(min(h, ph)):
+    for x in range(min(w, pw)):
+        i = 3 * (y * pw + x)
+        if pixels[i:i + 3] != b"\xff\x00\xff":
+            opaque.add((x, y))
+
+print(f"popup {w}x{h} at {attrs.x},{attrs.y}: {count.value} shape rectangles (as the X server bands them), "
+      f"{len(shape)} visible pixels, {len(opaque)} card pixels")
+ok = (w, h) == (441, 192) and count.value > 10 and shape == opaque
+# centred on the 1024 x 768 screen
+ok = ok and abs(attrs.x + w / 2 - 512) <= 1.5 and abs(attrs.y + h / 2 - 384) <= 1.5
+if not ok:
+    print("in shape but magenta:", len(shape - opaque), "card but cut away:", len(opaque - shape))
+sys.exit(0 if ok else 1)
+PY
+echo "popup shown with the card's shape"
+if [ -n "$shots" ]; then
+    eval "$(xdotool getwindowgeometry --shell "$popup")"
+    screenshot "$work/root.png"
+    convert "$work/root.png" -crop "$((WIDTH + 80))x$((HEIGHT + 80))+$((X - 40))+$((Y - 40))" +repage \
+        "$shots/popup-on-desktop.png"
+fi
+
+# --- the tray icon alternates between its two icons -------------------------------
+seen=()
+changes=0
+last=""
+for _ in $(seq 16); do
+    p=$(icon_pixels)
+    [ -n "$last" ] && [ "$p" != "$last" ] && changes=$((changes + 1))
+    last=$p
+    seen+=("$p")
+    if [ -n "$shots" ] && [ "$changes" -le 1 ]; then
+        import -window "$icon" "$work/icon-$changes.png" 2>/dev/null
+    fi
+    sleep 0.2
+done
+distinct=$(printf '%s\n' "${seen[@]}" | sort -u | wc -l)
+[ "$distinct" -eq 2 ] || fail "the icon shows $distinct different pictures, not 2"
+printf '%s\n' "${seen[@]}" | grep -qx "$base" || fail "the base icon never shows while flashing"
+[ "$changes" -ge 3 ] || fail "the icon changed only $changes times"
+echo "tray icon flashing: $changes changes between 2 pictures"
+if [ -n "$shots" ]; then
+    convert "$work/icon-0.png" "$work/icon-1.png" -scale 400% -bordercolor '#3b7a57' \
+        -border 8 +append "$shots/tray-flashing.png"
+fi
+
+# --- the popup's own timer hides it ------------------------------------------------
+popup_hidden() { ! popup_shown; }
+wait_for 25 popup_hidden || fail "the popup did not hide itself"
+kill -0 "${_desktop_pids[0]}" 2>/dev/null || fail "the program ended"
+echo "PASS: update popup and flashing tray icon"

@@ -1,0 +1,188 @@
+// The update popup: its shape from the real artwork, its window settings, the stamp
+// of its creation, clicks, the tick and its place on the screen.
+#include "fakes.h"
+#include "form2.h"
+#include "picturebox.h"
+
+#include <QGuiApplication>
+#include <QLabel>
+#include <QScreen>
+#include <QTest>
+
+namespace {
+constexpr QRgb kMagenta = 0xFFFF00FF;
+
+QImage artwork()
+{
+    return QImage(QStringLiteral(":/popup/background.png"));
+}
+} // namespace
+
+class TestForm2 : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void artworkKeepsItsArrangement_data();
+    void artworkKeepsItsArrangement();
+    void shapeFollowsTheArtwork();
+    void windowSettings();
+    void stampShowsTheCreationTime();
+    void clicks_data();
+    void clicks();
+    void tickHidesAndTheTimerRunsOn();
+    void centredAtFirstShowingAndNeverMoved();
+};
+
+void TestForm2::artworkKeepsItsArrangement_data()
+{
+    QTest::addColumn<QRect>("area");
+    QTest::addColumn<bool>("allMagenta");
+    // What must be cut away...
+    QTest::newRow("top margin") << QRect(0, 0, 444, 6) << true;
+    QTest::newRow("bottom margin") << QRect(0, 189, 444, 6) << true;
+    QTest::newRow("left margin") << QRect(0, 0, 8, 195) << true;
+    QTest::newRow("right margin, with the 3 columns the window cuts")
+        << QRect(438, 0, 6, 195) << true;
+    QTest::newRow("rounded top-left corner") << QRect(8, 6, 3, 3) << true;
+    QTest::newRow("rounded bottom-right corner") << QRect(435, 186, 3, 3) << true;
+    QTest::newRow("upper gap") << QRect(12, 37, 422, 3) << true;
+    QTest::newRow("lower gap") << QRect(12, 155, 422, 3) << true;
+    // ...and what holds the card together.
+    QTest::newRow("frame left of the upper gap") << QRect(8, 37, 4, 3) << false;
+    QTest::newRow("frame right of the lower gap") << QRect(434, 155, 4, 3) << false;
+    QTest::newRow("header strip") << QRect(30, 8, 380, 29) << false;
+    QTest::newRow("middle area") << QRect(12, 50, 422, 95) << false;
+    QTest::newRow("footer strip") << QRect(30, 158, 380, 29) << false;
+}
+
+void TestForm2::artworkKeepsItsArrangement()
+{
+    QFETCH(QRect, area);
+    QFETCH(bool, allMagenta);
+    const QImage img = artwork();
+    QCOMPARE(img.size(), QSize(444, 195));
+    QVERIFY(!img.hasAlphaChannel());
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            if ((img.pixel(x, y) == kMagenta) != allMagenta)
+                QFAIL(qPrintable(QStringLiteral("pixel %1,%2").arg(x).arg(y)));
+}
+
+void TestForm2::shapeFollowsTheArtwork()
+{
+    TestServices t;
+    Form2 form(t.services());
+    QCOMPARE(form.size(), QSize(441, 192));
+    QCOMPARE(t.windowShape.calls.size(), 1);
+
+    // Within the window: every non-key pixel is inside the shape, no key pixel is.
+    const QImage img = artwork();
+    const QRegion shape = form.mask();
+    int opaque = 0;
+    for (int y = 0; y < form.height(); ++y) {
+        for (int x = 0; x < form.width(); ++x) {
+            const bool key = img.pixel(x, y) == kMagenta;
+            opaque += key ? 0 : 1;
+            if (shape.contains(QPoint(x, y)) == key)
+                QFAIL(qPrintable(QStringLiteral("pixel %1,%2").arg(x).arg(y)));
+        }
+    }
+    QVERIFY(opaque > 70000);
+    // The holder's frame (columns 444-447, rows 195-198) reads as opaque but lies
+    // outside the window.
+    QVERIFY(shape.contains(QPoint(445, 10)));
+    QVERIFY(shape.contains(QPoint(10, 197)));
+}
+
+void TestForm2::windowSettings()
+{
+    TestServices t;
+    Form2 form(t.services());
+    QCOMPARE(form.windowTitle(), QStringLiteral("The watched site has been updated"));
+    QVERIFY(form.windowFlags() & Qt::FramelessWindowHint);
+    QCOMPARE(form.windowType(), Qt::Tool); // no task-bar entry
+    QCOMPARE(form.palette().color(QPalette::Window), QColor(0xFF, 0x00, 0xFF));
+    QCOMPARE(form.iconPicture().type(), Picture::Type::Icon);
+    QCOMPARE(form.iconPicture().image().size(), QSize(32, 32));
+    QCOMPARE(form.Label1->pos(), QPoint(240, 160));
+    QCOMPARE(form.Label1->palette().color(QPalette::WindowText), QColor(Qt::white));
+    QVERIFY(!form.Label1->autoFillBackground());
+    QCOMPARE(form.Label1->font().pointSize(), 12);
+    QCOMPARE(form.Timer1.interval(), 9999);
+    QVERIFY(form.Timer1.isActive());
+    // The holder lies below the window and is left empty.
+    QVERIFY(form.Backpic->y() >= form.height());
+    QVERIFY(form.Backpic->Picture().isNull());
+    QCOMPARE(form.Picture().size(), QSize(444, 195));
+}
+
+void TestForm2::stampShowsTheCreationTime()
+{
+    TestServices t;
+    t.clock.current = QDateTime(QDate(2026, 12, 7), QTime(23, 25, 20));
+    Form2 form(t.services());
+    form.hide();
+
+    // The update comes much later; the popup still shows the time of its creation.
+    t.clock.current = QDateTime(QDate(2026, 12, 9), QTime(8, 0, 1));
+    form.show();
+    QCOMPARE(form.Label1->text(), QStringLiteral("12/7/2026 at 11:25:20 PM"));
+    // Neither wrapped nor shortened.
+    QVERIFY(!form.Label1->wordWrap());
+    QVERIFY(form.Label1->width() >= form.Label1->sizeHint().width());
+}
+
+void TestForm2::clicks_data()
+{
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<bool>("staysUp");
+    QTest::newRow("on the card") << "card" << false;
+    QTest::newRow("on the stamp") << "stamp" << true;
+}
+
+void TestForm2::clicks()
+{
+    QFETCH(QString, target);
+    QFETCH(bool, staysUp);
+    TestServices t;
+    Form2 form(t.services());
+    QVERIFY(form.isVisible());
+    if (target == QLatin1String("stamp"))
+        QTest::mouseClick(form.Label1, Qt::LeftButton, {}, QPoint(5, 5));
+    else
+        QTest::mouseClick(&form, Qt::LeftButton, {}, QPoint(220, 100));
+    QCOMPARE(form.isVisible(), staysUp);
+}
+
+void TestForm2::tickHidesAndTheTimerRunsOn()
+{
+    TestServices t;
+    Form2 form(t.services());
+    QVERIFY(form.isVisible());
+    form.Timer1_Timer();
+    QVERIFY(!form.isVisible());
+    QVERIFY(form.Timer1.isActive());
+    form.Timer1_Timer(); // hidden already: harmless
+    QVERIFY(!form.isVisible());
+    QVERIFY(form.Timer1.isActive());
+}
+
+void TestForm2::centredAtFirstShowingAndNeverMoved()
+{
+    TestServices t;
+    Form2 form(t.services());
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    QVERIFY(qAbs(form.geometry().center().x() - screen.center().x()) <= 1);
+    QVERIFY(qAbs(form.geometry().center().y() - screen.center().y()) <= 1);
+    const QRect placed = form.geometry();
+
+    // Shown again, or shown while shown: nothing changes.
+    form.hide();
+    form.show();
+    form.show();
+    QVERIFY(form.isVisible());
+    QCOMPARE(form.geometry(), placed);
+}
+
+QTEST_MAIN(TestForm2)
+#include "tst_form2.moc"
