@@ -18,7 +18,12 @@ own_tmp=$(mktemp -d)
 export TMPDIR="$own_tmp"
 source "$(dirname "$0")/desktop.sh"
 server_pid=""
-trap 'rc=$?; set +e; desktop_stop; [ -n "$server_pid" ] && kill "$server_pid"; rm -rf "$own_tmp"; exit $rc' EXIT
+program_pid=""
+# The preloaded clock library keeps a shared-memory segment per process and removes it
+# only on a normal exit.
+trap 'rc=$?; set +e; desktop_stop; [ -n "$server_pid" ] && kill "$server_pid"
+      [ -n "$program_pid" ] && rm -f "/dev/shm/faketime_shm_$program_pid" "/dev/shm/sem.faketime_sem_$program_pid"
+      rm -rf "$own_tmp"; exit $rc' EXIT
 desktop_start
 xsetroot -solid '#3b7a57'
 
@@ -58,7 +63,8 @@ faketime_lib=/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1
         LD_PRELOAD=$faketime_lib FAKETIME="@2026-12-08 13:59:55" FAKETIME_DONT_FAKE_MONOTONIC=1 \
         exec ./orvell >"$work/out" 2>"$work/err"
 ) &
-_desktop_pids=("$!" "${_desktop_pids[@]}")
+program_pid=$!
+_desktop_pids=("$program_pid" "${_desktop_pids[@]}")
 
 icon=""
 find_icon() { icon=$(tray_icon_window orvell) && [ -n "$icon" ]; }

@@ -9,7 +9,13 @@ work=$(mktemp -d)
 server_pid=""
 program_pid=""
 cleanup() {
-    [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null
+    if [ -n "$program_pid" ]; then
+        kill "$program_pid" 2>/dev/null
+        wait "$program_pid" 2>/dev/null
+        # The preloaded clock library keeps a shared-memory segment per process and
+        # removes it only on a normal exit.
+        rm -f "/dev/shm/faketime_shm_$program_pid" "/dev/shm/sem.faketime_sem_$program_pid"
+    fi
     [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null
     rm -rf "$work"
 }
