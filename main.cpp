@@ -6,7 +6,6 @@
 #include "startup.h"
 
 #include <QApplication>
-
 #include <cstdio>
 
 int main(int argc, char* argv[])

@@ -21,7 +21,6 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
-
 #include <algorithm>
 #include <limits>
 
@@ -30,18 +29,6 @@ namespace {
 // The designed client area, in twips.
 constexpr int kClientWidth = 6915;
 constexpr int kClientHeight = 1725;
-
-// A property bag with nothing in it: the main window's tray icon is designed with
-// its default properties.
-class EmptyPropertyBag : public PropertyBag
-{
-public:
-    QVariant ReadProperty(const QString&, const QVariant& defaultValue) const override
-    {
-        return defaultValue;
-    }
-    void WriteProperty(const QString&, const QVariant&, const QVariant&) override {}
-};
 
 double screenDpi(bool horizontal)
 {
@@ -174,7 +161,7 @@ Form1::Form1(Services& services, QWidget* parent)
 
     // The tray icon starts from its default properties; start-up sets what it needs.
     TaskBarIcon1 = std::make_unique<TaskBarIcon>(*m_services.notifyArea);
-    TaskBarIcon1->ReadProperties(EmptyPropertyBag());
+    TaskBarIcon1->ReadProperties(MemoryPropertyBag()); // designed with its defaults
     TaskBarIcon1->setTwipsPerPixelX(float(qRound(twipsPerPixelX())));
     connectCommands();
 
@@ -186,8 +173,8 @@ Form1::Form1(Services& services, QWidget* parent)
     Timer1.start();
 
     m_checkHost = std::make_unique<CheckHostAdapter>(*this);
-    m_check = std::make_unique<PageCheck>(m_services, *m_checkHost,
-                                          std::make_unique<QtHttpSocket>());
+    m_check =
+        std::make_unique<PageCheck>(m_services, *m_checkHost, std::make_unique<QtHttpSocket>());
 }
 
 Form1::~Form1()
@@ -214,15 +201,15 @@ void Form1::buildControls()
     };
 
     // The visible panel: credits, the update log and its button.
-    Label7 = label("Label7", QStringLiteral("ORVELL, %1.").arg(Credits::productLongName), 1800,
-                   120, 3735, 195, true);
+    Label7 = label("Label7", QStringLiteral("ORVELL, %1.").arg(Credits::productLongName), 1800, 120,
+                   3735, 195, true);
     Label8 = label("Label8", QStringLiteral("Obviously the idea was ripped from "), 480, 360, 2505,
                    195, true);
     Label9 = label("Label9", QLatin1Char(' ') + Credits::toolShortName, 3000, 360, 525, 195, false);
     Label10 = label("Label10", QStringLiteral(" %1 ").arg(Credits::toolLongName), 3480, 360, 3210,
                     195, true);
-    Label11 = label("Label11", QStringLiteral("ORVELL was created by:"), 2520, 600, 1650, 195,
-                    true);
+    Label11 =
+        label("Label11", QStringLiteral("ORVELL was created by:"), 2520, 600, 1650, 195, true);
     Label12 = label("Label12", Credits::authorNickname, 4200, 600, 420, 195, false);
     for (QLabel* link : {Label9, Label12}) {
         link->setFont(linkFont());

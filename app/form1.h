@@ -7,7 +7,6 @@
 #include <QByteArray>
 #include <QTimer>
 #include <QWidget>
-
 #include <cstdint>
 #include <memory>
 

@@ -14,10 +14,9 @@ void Startup::reportRuntimeError(const RuntimeError& error, MessageBoxService& m
     std::fprintf(err, "%s: %s (%s)\n", qPrintable(title), qPrintable(error.message()),
                  qPrintable(fileName));
     std::fflush(err);
-    messageBox.show(QStringLiteral("Run-time error '%1':\n\n%2")
-                        .arg(error.number())
-                        .arg(error.description()),
-                    MessageBoxService::Icon::Critical, title);
+    messageBox.show(
+        QStringLiteral("Run-time error '%1':\n\n%2").arg(error.number()).arg(error.description()),
+        MessageBoxService::Icon::Critical, title);
 }
 
 int Startup::loadMainWindow(Form1& form)

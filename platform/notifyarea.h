@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -32,7 +31,12 @@ inline constexpr std::uint32_t Icon = 2;
 inline constexpr std::uint32_t Tip = 4;
 } // namespace NotifyFlags
 
-enum class NotifyMessage : std::uint32_t { Add = 0, Modify = 1, Delete = 2 };
+enum class NotifyMessage : std::uint32_t
+{
+    Add = 0,
+    Modify = 1,
+    Delete = 2
+};
 
 // Mouse messages the notification area reports for its icon (the number stands in
 // the report the control receives).

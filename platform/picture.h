@@ -3,7 +3,6 @@
 #include <QIcon>
 #include <QImage>
 #include <QMetaType>
-
 #include <cstdint>
 #include <optional>
 
@@ -14,7 +13,12 @@
 class Picture
 {
 public:
-    enum class Type : std::int16_t { None = 0, Bitmap = 1, Icon = 3 };
+    enum class Type : std::int16_t
+    {
+        None = 0,
+        Bitmap = 1,
+        Icon = 3
+    };
 
     Picture() = default; // an empty picture: type none, handle 0
 

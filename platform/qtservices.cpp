@@ -15,7 +15,6 @@
 #include <QTimer>
 #include <QUrl>
 #include <QWidget>
-
 #include <cstdio>
 
 // --- notification area -------------------------------------------------------------

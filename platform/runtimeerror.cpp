@@ -3,10 +3,8 @@
 RuntimeError::RuntimeError(int number) : RuntimeError(number, standardDescription(number)) {}
 
 RuntimeError::RuntimeError(int number, const QString& description)
-    : std::runtime_error(QStringLiteral("Run-time error '%1': %2")
-                             .arg(number)
-                             .arg(description)
-                             .toStdString()),
+    : std::runtime_error(
+          QStringLiteral("Run-time error '%1': %2").arg(number).arg(description).toStdString()),
       m_number(number), m_description(description)
 {
 }

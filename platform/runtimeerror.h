@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <stdexcept>
 
 // A numbered run-time error, as the program's routines raise it to their caller.
@@ -22,7 +21,8 @@ public:
     // object-defined error" for numbers without one of their own).
     static QString standardDescription(int number);
 
-    enum Number {
+    enum Number
+    {
         InvalidArgument = 5,
         Overflow = 6,
         TypeMismatch = 13,

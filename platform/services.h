@@ -4,7 +4,6 @@
 #include <QList>
 #include <QRect>
 #include <QString>
-
 #include <cstdint>
 #include <memory>
 
@@ -16,7 +15,12 @@ class QWidget;
 class MessageBoxService
 {
 public:
-    enum class Icon { Information, Exclamation, Critical };
+    enum class Icon
+    {
+        Information,
+        Exclamation,
+        Critical
+    };
     virtual ~MessageBoxService() = default;
     virtual void show(const QString& text, Icon icon, const QString& title) = 0;
 };

@@ -14,7 +14,6 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
-
 #include <cstdio>
 
 class TestStartup : public QObject
@@ -173,8 +172,8 @@ void TestStartup::layoutShowsOnlyThePanel()
     QCOMPARE(form.size(), QSize(461, 115));
     QCOMPARE(form.minimumSize(), form.maximumSize()); // not resizable
     const QRect client = form.rect();
-    const QList<QWidget*> panel{form.Label7, form.Label8,  form.Label9, form.Label10, form.Label11,
-                                form.Label12, form.Label13, form.List1, form.Command1};
+    const QList<QWidget*> panel{form.Label7,  form.Label8,  form.Label9, form.Label10, form.Label11,
+                                form.Label12, form.Label13, form.List1,  form.Command1};
     for (QWidget* w : panel)
         QVERIFY2(client.contains(w->geometry()), qPrintable(w->objectName()));
     const QList<QWidget*> working{form.Label1, form.txtURL, form.cmdReadURL, form.Label6,

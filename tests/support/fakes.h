@@ -5,8 +5,8 @@
 
 #include "notifyarea.h"
 #include "picture.h"
-#include "runtimeerror.h"
 #include "qtservices.h"
+#include "runtimeerror.h"
 #include "services.h"
 
 #include <QDateTime>

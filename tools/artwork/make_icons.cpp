@@ -7,7 +7,6 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
-
 #include <cstdio>
 
 namespace {
