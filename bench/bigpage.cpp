@@ -5,6 +5,7 @@
 // one, give or take the reading buffers.
 //
 //   orvell_bigpage [SIZE ...]     sizes in bytes, or with K, M, G (default: 1M 1G)
+#include "benchsupport.h"
 #include "faultserver.h"
 #include "form1.h"
 #include "qtservices.h"
@@ -16,25 +17,10 @@
 #include <QTemporaryDir>
 #include <cstdio>
 
+using BenchSupport::NoMarkClock;
+using BenchSupport::statusKiB;
+
 namespace {
-
-class NoMarkClock : public Clock
-{
-public:
-    QDateTime now() const override { return QDateTime(QDate::currentDate(), QTime(10, 0, 0)); }
-};
-
-qint64 statusKiB(const char* field)
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : f.readAll().split('\n')) {
-        if (line.startsWith(field))
-            return line.mid(qstrlen(field)).trimmed().split(' ').value(0).toLongLong();
-    }
-    return -1;
-}
 
 qint64 parseSize(QString text)
 {

@@ -5,6 +5,7 @@
 // after the warm-up or when a change is not reported exactly once.
 //
 //   orvell_soak [CHECKS [MAX_SECONDS [SIZE_A [SIZE_B]]]]    (3000 300 2048 300000)
+#include "benchsupport.h"
 #include "faultserver.h"
 #include "form1.h"
 #include "qtservices.h"
@@ -19,26 +20,10 @@
 #include <cstdio>
 #include <unistd.h>
 
+using BenchSupport::NoMarkClock;
+using BenchSupport::statusKiB;
+
 namespace {
-
-// A clock that never reaches a mark: only the soak starts checks.
-class NoMarkClock : public Clock
-{
-public:
-    QDateTime now() const override { return QDateTime(QDate::currentDate(), QTime(10, 0, 0)); }
-};
-
-qint64 statusKiB(const char* field)
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : f.readAll().split('\n')) {
-        if (line.startsWith(field))
-            return line.mid(qstrlen(field)).trimmed().split(' ').value(0).toLongLong();
-    }
-    return -1;
-}
 
 struct Descriptors
 {
