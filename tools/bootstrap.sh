@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-multimedia-dev libqt6opengl6-dev libgl-dev
   qt6-qpa-plugins
   # desktop tests: a real X server, a tray host, clicks, screenshots, sound, time
-  xvfb x11-utils x11-xserver-utils xdotool trayer dbus-daemon imagemagick
+  xvfb x11-utils x11-xserver-utils xdotool trayer dbus-daemon imagemagick desktop-file-utils
   pulseaudio pulseaudio-utils faketime curl libxext-dev python3 fonts-dejavu-core
 )
 
