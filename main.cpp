@@ -1,5 +1,6 @@
 // ORVELL: watches one web page from the notification area and tells its user when
 // the page has changed.
+#include "folderclaim.h"
 #include "form1.h"
 #include "notifyarea.h"
 #include "qtservices.h"
@@ -16,9 +17,15 @@ int main(int argc, char* argv[])
     QApplication::setQuitOnLastWindowClosed(false);
 
     QtServices qt;
+    // One watcher per program directory: a second start shows the first one's window.
+    QtFolderClaim claim(qt.services().programDir);
+    if (const auto status = Startup::claimProgramDir(claim, qt.services().programDir))
+        return *status;
+
     Form1 form(qt.services());
     if (const int status = Startup::loadMainWindow(form); status != 0)
         return status;
+    claim.setShowHandler([&form] { form.mnuabout_Click(); });
 
     if (!qt.notifyArea().isAvailable())
         std::fprintf(stderr, "ORVELL: no notification area (system tray) is available on "

@@ -1,11 +1,13 @@
 #include "startup.h"
 
+#include "folderclaim.h"
 #include "form1.h"
 #include "notifyarea.h"
 #include "runtimeerror.h"
 #include "services.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 
 void Startup::reportRuntimeError(const RuntimeError& error, MessageBoxService& messageBox,
                                  const QString& fileName, std::FILE* err)
@@ -27,8 +29,54 @@ int Startup::loadMainWindow(Form1& form)
         reportRuntimeError(error, *form.services().messageBox, form.configPath());
         return kFailedStatus;
     }
+    // The snapshot and the body of every check are written beside the program.
+    const QString dir = form.services().programDir;
+    if (!QFileInfo(dir).isWritable()) {
+        reportUnwritableDir(dir, *form.services().messageBox);
+        return kFailedStatus;
+    }
     // Without a notification area the window is the program's only face.
     if (!form.services().notifyArea->isAvailable())
         form.showWithoutNotificationArea();
     return 0;
+}
+
+void Startup::reportUnwritableDir(const QString& programDir, MessageBoxService& messageBox,
+                                  std::FILE* err)
+{
+    const QString title = QCoreApplication::applicationName();
+    std::fprintf(err,
+                 "%s: cannot write in the program's folder %s: it keeps the watched page "
+                 "there (data.tmp, data.orvl)\n",
+                 qPrintable(title), qPrintable(programDir));
+    std::fflush(err);
+    messageBox.show(QStringLiteral("%1 cannot write in its folder:\n\n%2\n\nIt keeps the "
+                                   "watched page there (data.tmp, data.orvl). Copy the program "
+                                   "with its config.ini and Sounds folder to a folder you can "
+                                   "write in, or make this one writable for you.")
+                        .arg(title, programDir),
+                    MessageBoxService::Icon::Critical, title);
+}
+
+std::optional<int> Startup::claimProgramDir(FolderClaim& claim, const QString& programDir,
+                                            std::FILE* err)
+{
+    const QString title = QCoreApplication::applicationName();
+    switch (claim.claim()) {
+    case FolderClaim::Result::Claimed:
+        return std::nullopt;
+    case FolderClaim::Result::OtherShown:
+        std::fprintf(err, "%s: already running from %s: its window is shown\n", qPrintable(title),
+                     qPrintable(programDir));
+        return 0;
+    case FolderClaim::Result::OtherSilent:
+        std::fprintf(err, "%s: already running from %s (it did not answer)\n", qPrintable(title),
+                     qPrintable(programDir));
+        return 0;
+    case FolderClaim::Result::NotClaimed:
+        std::fprintf(err, "%s: cannot make sure that no other watcher runs from %s: %s\n",
+                     qPrintable(title), qPrintable(programDir), qPrintable(claim.errorText()));
+        return std::nullopt;
+    }
+    return std::nullopt;
 }

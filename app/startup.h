@@ -2,7 +2,9 @@
 
 #include <QString>
 #include <cstdio>
+#include <optional>
 
+class FolderClaim;
 class Form1;
 class MessageBoxService;
 class RuntimeError;
@@ -19,8 +21,23 @@ void reportRuntimeError(const RuntimeError& error, MessageBoxService& messageBox
                         const QString& fileName, std::FILE* err = stderr);
 
 // Loads the main window; on a desktop without a notification area it then shows the
-// window as the program's face. Returns 0 when the program is up and running, or the exit
-// status to end with after the error has been reported.
+// window as the program's face. A program directory it cannot write in (where every
+// check would fail to store the page) is reported with the folder's name. Returns 0
+// when the program is up and running, or the exit status to end with after the error
+// has been reported.
 int loadMainWindow(Form1& form);
+
+// Says that the program cannot write in its directory: a message box naming the folder,
+// and the same on standard error.
+void reportUnwritableDir(const QString& programDir, MessageBoxService& messageBox,
+                         std::FILE* err = stderr);
+
+// Claims the program directory for this start, before anything shows. When another
+// watcher runs from the same directory it has been asked to show its window; this
+// start says so on standard error and the result is the exit status to end with (0).
+// Otherwise the start goes on (nothing is returned); a claim that could not be made is
+// only warned about.
+std::optional<int> claimProgramDir(FolderClaim& claim, const QString& programDir,
+                                   std::FILE* err = stderr);
 
 } // namespace Startup
