@@ -1,0 +1,105 @@
+// One watcher per program directory: a later start from the same directory (however it
+// is named) finds the first one and has it show its window; other directories are free.
+#include "folderclaim.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <QTimer>
+#include <atomic>
+#include <memory>
+
+namespace {
+
+// A later start's claim runs in a thread of its own: it waits for the holder's answer,
+// which the holder gives from this thread's event loop.
+FolderClaim::Result claimElsewhere(const QString& dir)
+{
+    std::atomic<bool> done = false;
+    FolderClaim::Result result = FolderClaim::Result::NotClaimed;
+    std::unique_ptr<QThread> later(QThread::create([&] {
+        QtFolderClaim claim(dir);
+        result = claim.claim();
+        done = true;
+    }));
+    later->start();
+    const bool answered =
+        QTest::qWaitFor([&] { return done.load(); }, 3 * QtFolderClaim::kAnswerMs);
+    later->wait();
+    return answered ? result : FolderClaim::Result::NotClaimed;
+}
+
+} // namespace
+
+class TestFolderClaim : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void laterStart_data();
+    void laterStart();
+    void askedBeforeTheHolderIsReady();
+    void theNameGoesWithItsHolder();
+};
+
+void TestFolderClaim::laterStart_data()
+{
+    QTest::addColumn<QString>("laterDir"); // relative to the temporary root
+    QTest::addColumn<int>("expected");
+    QTest::addColumn<int>("shows");
+    using R = FolderClaim::Result;
+    QTest::newRow("same folder") << "watcher" << int(R::OtherShown) << 1;
+    QTest::newRow("same folder, trailing separator") << "watcher/" << int(R::OtherShown) << 1;
+    QTest::newRow("same folder through a link") << "link" << int(R::OtherShown) << 1;
+    QTest::newRow("same folder through ..") << "other/../watcher" << int(R::OtherShown) << 1;
+    QTest::newRow("another folder") << "other" << int(R::Claimed) << 0;
+}
+
+void TestFolderClaim::laterStart()
+{
+    QFETCH(QString, laterDir);
+    QFETCH(int, expected);
+    QFETCH(int, shows);
+    QTemporaryDir root;
+    QVERIFY(QDir(root.path()).mkpath("watcher") && QDir(root.path()).mkpath("other"));
+    QVERIFY(QFile::link(root.filePath("watcher"), root.filePath("link")));
+
+    QtFolderClaim first(root.filePath("watcher"));
+    QCOMPARE(first.claim(), FolderClaim::Result::Claimed);
+    int shown = 0;
+    first.setShowHandler([&shown] { ++shown; });
+
+    QCOMPARE(int(claimElsewhere(root.path() + QLatin1Char('/') + laterDir)), expected);
+    QCOMPARE(shown, shows);
+}
+
+void TestFolderClaim::askedBeforeTheHolderIsReady()
+{
+    // The first start is still loading when the second asks: the request waits until
+    // the window can be shown, then it is answered.
+    QTemporaryDir dir;
+    QtFolderClaim first(dir.path());
+    QCOMPARE(first.claim(), FolderClaim::Result::Claimed);
+    int shown = 0;
+    QTimer::singleShot(500, [&] { first.setShowHandler([&shown] { ++shown; }); });
+    QCOMPARE(claimElsewhere(dir.path()), FolderClaim::Result::OtherShown);
+    QCOMPARE(shown, 1);
+}
+
+void TestFolderClaim::theNameGoesWithItsHolder()
+{
+    QTemporaryDir dir;
+    {
+        QtFolderClaim first(dir.path());
+        QCOMPARE(first.claim(), FolderClaim::Result::Claimed);
+    }
+    QtFolderClaim next(dir.path());
+    QCOMPARE(next.claim(), FolderClaim::Result::Claimed);
+    QVERIFY(QDir(dir.path())
+                .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)
+                .isEmpty()); // nothing left in the folder
+}
+
+QTEST_GUILESS_MAIN(TestFolderClaim)
+#include "tst_folderclaim.moc"
