@@ -242,6 +242,10 @@ void Form1::buildControls()
     cmdReadURL = new QPushButton(QStringLiteral("GO"), this);
     cmdReadURL->setObjectName(QStringLiteral("cmdReadURL"));
     place(cmdReadURL, 6600, 5400, 1215, 255);
+    // Fields the user never sees never take the keyboard: Tab passes them by, and no
+    // typing can change the watched URL or start a check.
+    for (QWidget* field : {static_cast<QWidget*>(txtURL), static_cast<QWidget*>(cmdReadURL)})
+        field->setFocusPolicy(Qt::NoFocus);
     Label6 = label("Label6", QStringLiteral("Label6"), 120, 8040, 975, 255, false);
     Label2 = label("Label2", QStringLiteral("Label2"), 2640, 8040, 495, 255, false);
     Label3 = label("Label3", QStringLiteral("Label3"), 3360, 8040, 735, 255, false);

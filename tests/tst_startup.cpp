@@ -7,6 +7,7 @@
 #include "runtimeerror.h"
 #include "startup.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -28,6 +29,8 @@ private Q_SLOTS:
     void exitRemovesTheIcon();
     void closingTheWindowOnlyHidesIt();
     void layoutShowsOnlyThePanel();
+    void keyboardNeverReachesTheWorkingFields_data();
+    void keyboardNeverReachesTheWorkingFields();
 };
 
 void TestStartup::initTestCase()
@@ -190,6 +193,41 @@ void TestStartup::layoutShowsOnlyThePanel()
     for (QAction* a : form.mnuFile->actions())
         entries << a->text();
     QCOMPARE(entries, (QStringList{"About", "Check Now", "Exit"}));
+}
+
+void TestStartup::keyboardNeverReachesTheWorkingFields_data()
+{
+    QTest::addColumn<bool>("tray");
+    QTest::addColumn<bool>("backwards");
+    QTest::newRow("panel, Tab") << true << false;
+    QTest::newRow("panel, Shift+Tab") << true << true;
+    QTest::newRow("window without a tray, Tab") << false << false;
+    QTest::newRow("window without a tray, Shift+Tab") << false << true;
+}
+
+void TestStartup::keyboardNeverReachesTheWorkingFields()
+{
+    QFETCH(bool, tray);
+    QFETCH(bool, backwards);
+    TestServices t;
+    t.notifyArea.available = tray;
+    t.writeFile("config.ini", "\"http://watched.example/\",0,\"chime.wav\"");
+    Form1 form(t.services());
+    QCOMPARE(Startup::loadMainWindow(form), 0);
+    form.mnuabout_Click();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+
+    // Round the focus chain from "Clear", typing into whatever has the focus.
+    form.Command1->setFocus();
+    QSet<QWidget*> reached;
+    for (int i = 0; i < 6; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab,
+                        backwards ? Qt::ShiftModifier : Qt::NoModifier);
+        reached.insert(QApplication::focusWidget());
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("x1"));
+    }
+    QCOMPARE(reached, (QSet<QWidget*>{form.List1, form.Command1}));
+    QCOMPARE(form.txtURL->text(), QStringLiteral("http://watched.example/"));
 }
 
 QTEST_MAIN(TestStartup)
