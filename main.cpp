@@ -3,6 +3,7 @@
 #include "folderclaim.h"
 #include "form1.h"
 #include "notifyarea.h"
+#include "notifyareawatch.h"
 #include "qtservices.h"
 #include "startup.h"
 
@@ -30,6 +31,9 @@ int main(int argc, char* argv[])
     if (!qt.notifyArea().isAvailable())
         std::fprintf(stderr, "ORVELL: no notification area (system tray) is available on "
                              "this desktop\n");
+    // A tray that comes up later (the desktop's panel after the program, at login).
+    QtNotifyAreaWatch watch;
+    Startup::followNotificationArea(form, watch);
 
     return app.exec();
 }

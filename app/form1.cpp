@@ -144,10 +144,15 @@ double Form1::twipsPerPixelY()
     return 1440.0 / screenDpi(false);
 }
 
+namespace {
+// The panel of the tray icon: a fixed dialog frame with a close box, not in the task bar.
+constexpr Qt::WindowFlags kPanelFlags = Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                                        Qt::WindowCloseButtonHint |
+                                        Qt::MSWindowsFixedSizeDialogHint;
+} // namespace
+
 Form1::Form1(Services& services, QWidget* parent)
-    : QWidget(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
-      m_services(services)
+    : QWidget(parent, kPanelFlags), m_services(services)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("ORVELL"));
@@ -493,4 +498,20 @@ void Form1::showWithoutNotificationArea()
                        Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     }
     mnuabout_Click();
+}
+
+void Form1::leaveWithoutNotificationArea()
+{
+    if (!m_menuBar)
+        return;
+    const int barHeight = m_menuBar->height();
+    delete m_menuBar; // the menu stays, for the tray icon
+    m_menuBar = nullptr;
+    for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (!child->isWindow())
+            child->move(child->x(), child->y() - barHeight);
+    }
+    setFixedSize(width(), height() - barHeight);
+    setWindowFlags(kPanelFlags);
+    hide();
 }

@@ -72,6 +72,9 @@ public:
     // ends the program, and a click on its background no longer hides it.
     void showWithoutNotificationArea();
     bool isWithoutNotificationArea() const { return m_menuBar != nullptr; }
+    // A notification area has appeared and holds the icon: the window goes back to
+    // being the hidden panel of the tray icon.
+    void leaveWithoutNotificationArea();
 
     // Converts twips to pixels with the screen's factors (15 twips a pixel at 96 dpi).
     static double twipsPerPixelX();

@@ -3,11 +3,13 @@
 #include "folderclaim.h"
 #include "form1.h"
 #include "notifyarea.h"
+#include "notifyareawatch.h"
 #include "runtimeerror.h"
 #include "services.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QListWidget>
 
 void Startup::reportRuntimeError(const RuntimeError& error, MessageBoxService& messageBox,
                                  const QString& fileName, std::FILE* err)
@@ -79,4 +81,30 @@ std::optional<int> Startup::claimProgramDir(FolderClaim& claim, const QString& p
         return std::nullopt;
     }
     return std::nullopt;
+}
+
+void Startup::followNotificationArea(Form1& form, NotifyAreaWatch& watch, std::FILE* err)
+{
+    if (const std::optional<QStringList> log = watch.takeHandover())
+        form.List1->addItems(*log);
+    if (!form.isWithoutNotificationArea())
+        return;
+    watch.watch([&form, &watch, err](NotifyAreaWatch::Arrival arrival) {
+        const QString title = QCoreApplication::applicationName();
+        if (arrival == NotifyAreaWatch::Arrival::IconShown) {
+            std::fprintf(err, "%s: a notification area has appeared: the icon is there now\n",
+                         qPrintable(title));
+            form.leaveWithoutNotificationArea();
+            return;
+        }
+        std::fprintf(err, "%s: a notification area has appeared: starting again to reach it\n",
+                     qPrintable(title));
+        std::fflush(err);
+        QStringList log;
+        for (int i = 0; i < form.List1->count(); ++i)
+            log.append(form.List1->item(i)->text());
+        const QString why = watch.restart(log);
+        std::fprintf(err, "%s: cannot start again (%s): the window stays\n", qPrintable(title),
+                     qPrintable(why));
+    });
 }

@@ -7,6 +7,7 @@
 class FolderClaim;
 class Form1;
 class MessageBoxService;
+class NotifyAreaWatch;
 class RuntimeError;
 
 namespace Startup {
@@ -37,6 +38,13 @@ void reportUnwritableDir(const QString& programDir, MessageBoxService& messageBo
 // start says so on standard error and the result is the exit status to end with (0).
 // Otherwise the start goes on (nothing is returned); a claim that could not be made is
 // only warned about.
+// After a successful load: the update log handed over by the program's previous start
+// in this process goes back into the log. Started without a notification area, the
+// program then waits for one: when its icon has gone there, the stand-in window gives
+// way to it; when only a fresh start can reach it, the program starts afresh, handing
+// the log over.
+void followNotificationArea(Form1& form, NotifyAreaWatch& watch, std::FILE* err = stderr);
+
 std::optional<int> claimProgramDir(FolderClaim& claim, const QString& programDir,
                                    std::FILE* err = stderr);
 
