@@ -1,0 +1,143 @@
+// A notification area that appears after start-up: the stand-in window gives way to the
+// tray icon, or the program starts afresh with its update log handed over.
+#include "fakes.h"
+#include "form1.h"
+#include "notifyareawatch.h"
+#include "startup.h"
+
+#include <QLabel>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QTest>
+#include <cstdio>
+
+namespace {
+
+// Reports an arrival when the test says so; a restart is recorded and fails.
+class ScriptedWatch : public NotifyAreaWatch
+{
+public:
+    void watch(ArrivalHandler handler) override
+    {
+        ++watches;
+        m_handler = std::move(handler);
+    }
+    QString restart(const QStringList& log) override
+    {
+        restarts.append(log);
+        return QStringLiteral("not in a test");
+    }
+    std::optional<QStringList> takeHandover() override { return std::exchange(handover, {}); }
+    void arrive(Arrival arrival) { m_handler(arrival); }
+
+    int watches = 0;
+    QList<QStringList> restarts;
+    std::optional<QStringList> handover;
+
+private:
+    ArrivalHandler m_handler;
+};
+
+struct Started
+{
+    explicit Started(bool tray)
+    {
+        t.notifyArea.available = tray;
+        t.writeFile("config.ini", "u,0,s");
+        form = std::make_unique<Form1>(t.services());
+        panelSize = form->size();
+        label7 = form->Label7->geometry();
+        err = std::tmpfile();
+    }
+    ~Started() { std::fclose(err); }
+    TestServices t;
+    std::unique_ptr<Form1> form;
+    QSize panelSize;
+    QRect label7;
+    std::FILE* err;
+};
+
+} // namespace
+
+class TestLateNotifyArea : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase() { QCoreApplication::setApplicationName(QStringLiteral("ORVELL")); }
+    void theIconArrives();
+    void onlyAFreshStartReachesIt();
+    void theHandedOverLogComesBack_data();
+    void theHandedOverLogComesBack();
+};
+
+void TestLateNotifyArea::theIconArrives()
+{
+    Started s(false);
+    ScriptedWatch watch;
+    QCOMPARE(Startup::loadMainWindow(*s.form), 0);
+    Startup::followNotificationArea(*s.form, watch, s.err);
+    QCOMPARE(watch.watches, 1);
+    QVERIFY(s.form->isVisible());
+
+    watch.arrive(NotifyAreaWatch::Arrival::IconShown);
+    // The tray icon's hidden panel again, as if the tray had been there from the start.
+    QVERIFY(!s.form->isVisible());
+    QVERIFY(!s.form->isWithoutNotificationArea());
+    QCOMPARE(s.form->findChild<QMenuBar*>(), nullptr);
+    QCOMPARE(s.form->windowType(), Qt::Tool);
+    QCOMPARE(s.form->size(), s.panelSize);
+    QCOMPARE(s.form->Label7->geometry(), s.label7);
+    QVERIFY(s.form->TaskBarIcon1 && s.form->Timer1.isActive());
+    // Closing it, or a click on its background, only hides it now.
+    s.form->mnuabout_Click();
+    s.form->Form_Click();
+    QVERIFY(!s.form->isVisible());
+    s.form->mnuabout_Click();
+    s.form->close();
+    QVERIFY(!s.form->isVisible());
+    QVERIFY(s.form->TaskBarIcon1);
+    QVERIFY(watch.restarts.isEmpty());
+}
+
+void TestLateNotifyArea::onlyAFreshStartReachesIt()
+{
+    Started s(false);
+    ScriptedWatch watch;
+    QCOMPARE(Startup::loadMainWindow(*s.form), 0);
+    Startup::followNotificationArea(*s.form, watch, s.err);
+    s.form->List1->addItems({"Update found at 12/8/2026 1:09:59 PM", "Update found at 2"});
+
+    watch.arrive(NotifyAreaWatch::Arrival::NeedsRestart);
+    const QStringList log{"Update found at 12/8/2026 1:09:59 PM", "Update found at 2"};
+    QCOMPARE(watch.restarts, QList<QStringList>{log});
+    // The fresh start failed: the window stays, and standard error says why.
+    QVERIFY(s.form->isVisible() && s.form->isWithoutNotificationArea());
+    std::rewind(s.err);
+    char text[512] = {};
+    QVERIFY(std::fread(text, 1, sizeof text - 1, s.err) > 0);
+    QVERIFY2(QByteArray(text).contains("cannot start again (not in a test)"), text);
+}
+
+void TestLateNotifyArea::theHandedOverLogComesBack_data()
+{
+    QTest::addColumn<bool>("tray");
+    QTest::newRow("with a tray") << true;
+    QTest::newRow("without one") << false;
+}
+
+void TestLateNotifyArea::theHandedOverLogComesBack()
+{
+    QFETCH(bool, tray);
+    Started s(tray);
+    ScriptedWatch watch;
+    watch.handover = QStringList{"Update found at 1", "Update found at 2"};
+    QCOMPARE(Startup::loadMainWindow(*s.form), 0);
+    Startup::followNotificationArea(*s.form, watch, s.err);
+    QCOMPARE(s.form->List1->count(), 2);
+    QCOMPARE(s.form->List1->item(1)->text(), QStringLiteral("Update found at 2"));
+    // With a tray from the start there is nothing to wait for.
+    QCOMPARE(watch.watches, tray ? 0 : 1);
+}
+
+QTEST_MAIN(TestLateNotifyArea)
+#include "tst_latenotifyarea.moc"
