@@ -10,6 +10,7 @@ packages=(
   # desktop tests: a real X server, a tray host, clicks, screenshots, sound, time
   xvfb x11-utils x11-xserver-utils xdotool trayer dbus-daemon imagemagick desktop-file-utils
   pulseaudio pulseaudio-utils faketime curl libxext-dev python3 fonts-dejavu-core
+  python3-dbus python3-gi
 )
 
 missing=()

@@ -1,6 +1,7 @@
 # A real desktop for end-to-end tests, to be sourced by a test script:
 #   source "$(dirname "$0")/desktop.sh"
 #   desktop_start [--no-tray]   # Xvfb + own session bus (+ trayer as tray host)
+#   desktop_start_tray          # trayer, later (after --no-tray)
 #   ...                         # DISPLAY and DBUS_SESSION_BUS_ADDRESS are exported
 #   (desktop_stop runs on exit)
 # Helpers: tray_icon_window CLASSNAME (the embedded icon's window id), wait_for CMD...,
@@ -69,12 +70,16 @@ desktop_start() {
     unset QT_QPA_PLATFORM
     export QT_QPA_PLATFORM=xcb
 
-    if [ "$with_tray" = 1 ]; then
-        trayer --edge top --align right --widthtype pixel --width 200 --heighttype pixel \
-            --height 24 --transparent false >"$DESKTOP_TMP/trayer.log" 2>&1 &
-        _desktop_pids+=($!)
-        wait_for 20 _tray_owned || { echo "tray host did not start" >&2; return 1; }
-    fi
+    if [ "$with_tray" = 1 ]; then desktop_start_tray || return 1; fi
+}
+
+# desktop_start_tray: starts trayer as the XEmbed tray host (after desktop_start
+# --no-tray, for a tray that comes up after the program).
+desktop_start_tray() {
+    trayer --edge top --align right --widthtype pixel --width 200 --heighttype pixel \
+        --height 24 --transparent false >"$DESKTOP_TMP/trayer.log" 2>&1 &
+    _desktop_pids+=($!)
+    wait_for 20 _tray_owned || { echo "tray host did not start" >&2; return 1; }
 }
 
 # tray_icon_window CLASSNAME: the window id of a program's icon embedded in the tray
