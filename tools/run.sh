@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the program and starts it on its default
-# configuration (build/config.ini, build/Sounds/).
+# Installs what is missing, builds the program and starts it from build/, on
+# build/config.ini and build/Sounds/ (defaults the build places only where missing, so
+# edits there are kept).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/bootstrap.sh
