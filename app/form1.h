@@ -1,5 +1,6 @@
 #pragma once
 
+#include "pagecheck.h"
 #include "picture.h"
 #include "services.h"
 #include "taskbaricon.h"
@@ -18,7 +19,6 @@ class QMenu;
 class QMenuBar;
 class QPushButton;
 class Form2;
-class PageCheck;
 class UpdateNotification;
 
 // A working text box that is never shown. It may hold a whole page, so it keeps the
@@ -73,10 +73,6 @@ public:
     void showWithoutNotificationArea();
     bool isWithoutNotificationArea() const { return m_menuBar != nullptr; }
 
-    // Converts twips to pixels with the screen's factors (15 twips a pixel at 96 dpi).
-    static double twipsPerPixelX();
-    static double twipsPerPixelY();
-
     QString configPath() const;
 
     // Starts one check of the page in txtURL (the "GO" button does the same).
@@ -130,6 +126,11 @@ public:
     Form2* form2() const { return m_form2.get(); }
     const Picture& iconPicture() const { return m_icon; }
     Services& services() const { return m_services; }
+
+Q_SIGNALS:
+    // A check has ended: stored unchanged, changed (after the update was announced), or
+    // failed and why. The caption shows the same to the user.
+    void checkEnded(const CheckOutcome& outcome);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -9,6 +9,7 @@
 
 class NotifyArea;
 class QImage;
+class QSslConfiguration;
 class QWidget;
 
 // Modal message boxes with the application's title and a single OK button.
@@ -63,9 +64,9 @@ class WindowShape
 {
 public:
     // What a position outside the surface reads as; it never equals a colour.
-    static constexpr std::int32_t InvalidColour = -1; // 0xFFFFFFFF
+    static constexpr std::int32_t kInvalidColour = -1; // 0xFFFFFFFF
     virtual ~WindowShape() = default;
-    // The colour of pixel (x, y) of the surface; InvalidColour outside it.
+    // The colour of pixel (x, y) of the surface; kInvalidColour outside it.
     virtual std::int32_t GetPixel(const QImage& surface, int x, int y) const = 0;
     // From now on only the union of the rectangles (window coordinates, each one
     // pixel high) is shown and takes the mouse. No rectangles: nothing is.
@@ -73,7 +74,7 @@ public:
 };
 
 // Everything the program reaches outside itself, handed to the windows that need it.
-// Tests put fakes in; the program puts in the Qt-backed services (makeQtServices).
+// Tests put fakes in; the program puts in the Qt-backed services (QtServices).
 struct Services
 {
     MessageBoxService* messageBox = nullptr;
@@ -85,4 +86,8 @@ struct Services
     NotifyArea* notifyArea = nullptr;
     // The program's directory, without a trailing separator.
     QString programDir;
+    // The TLS settings of https checks: which certificates are trusted. Null: the
+    // system's trust store. Only code can set it (tests trust their own CA this way);
+    // nothing a user or the environment sets can weaken the verification.
+    const QSslConfiguration* tlsConfiguration = nullptr;
 };

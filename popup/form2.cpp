@@ -51,7 +51,7 @@ Form2::Form2(Services& services, QWidget* parent)
     Label1->adjustSize();
 
     // The free-running timer: never stopped, whether the popup is shown or not.
-    Timer1.setInterval(TimerInterval);
+    Timer1.setInterval(kTimerInterval);
     connect(&Timer1, &QTimer::timeout, this, &Form2::Timer1_Timer);
     Timer1.start();
 
@@ -60,7 +60,7 @@ Form2::Form2(Services& services, QWidget* parent)
 
 void Form2::Form_Load()
 {
-    std::int32_t key = KeyColour;
+    std::int32_t key = kKeyColour;
     SkinForm(*this, *Backpic, key, *m_services.windowShape);
 
     // The stamp is written once: every showing displays the time of creation.
@@ -75,7 +75,7 @@ void Form2::Timer1_Timer()
     // The delay blocks the user-interface thread; the counter is volatile so that
     // the loop is really run.
     volatile int count = 1;
-    while (count < TickCount)
+    while (count < kTickCount)
         count = count + 1;
     hide();
 }

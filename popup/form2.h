@@ -19,10 +19,10 @@ class Form2 : public SkinWindow
     Q_OBJECT
 public:
     // The key colour of the background picture: magenta.
-    static constexpr std::int32_t KeyColour = 0x00FF00FF;
+    static constexpr std::int32_t kKeyColour = 0x00FF00FF;
     // Ticks of Timer1 come this often, shown or hidden; each counts to kTickCount.
-    static constexpr int TimerInterval = 9999;
-    static constexpr int TickCount = 9999999;
+    static constexpr int kTimerInterval = 9999;
+    static constexpr int kTickCount = 9999999;
 
     // Creates the popup and runs its load handler (Form_Load). It is left shown, as
     // the shaping leaves it; the creator hides it.

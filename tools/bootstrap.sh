@@ -7,9 +7,13 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
   qt6-base-dev qt6-multimedia-dev libqt6opengl6-dev libgl-dev
   qt6-qpa-plugins
+  # https: Qt's TLS backend loads OpenSSL 3; the system's trust store
+  libssl3 ca-certificates
   # desktop tests: a real X server, a tray host, clicks, screenshots, sound, time
   xvfb x11-utils x11-xserver-utils xdotool trayer dbus-daemon imagemagick
   pulseaudio pulseaudio-utils faketime curl libxext-dev python3 fonts-dejavu-core
+  # https tests: private network namespaces, certificate hashes
+  iproute2 openssl
 )
 
 missing=()
