@@ -26,7 +26,7 @@ public:
 
     UpdateNotification(Services& services, Targets targets);
 
-    // Step 1: "Update found at " + date + " " + time.
+    // Step 1: "Update found at " + date + " " + time, in the clock's regional forms.
     void logUpdate();
     // Steps 2 to 4: the sound, the flash, and the popup when ShowPopup is exactly 1.
     void announceUpdate();
