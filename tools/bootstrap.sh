@@ -10,6 +10,8 @@ packages=(
   # desktop tests: a real X server, a tray host, clicks, screenshots, sound, time
   xvfb x11-utils x11-xserver-utils xdotool trayer dbus-daemon imagemagick
   pulseaudio pulseaudio-utils faketime curl libxext-dev python3 fonts-dejavu-core
+  # fonts: Liberation Sans has Arial's widths, close to those the popup's stamp is designed for
+  fonts-liberation2
 )
 
 missing=()
