@@ -55,18 +55,27 @@ QString withoutTimeZone(const QString& format)
     return out.trimmed();
 }
 
+// Whether dates and times of the locale take the C locale's forms: the C and POSIX
+// locales, also as the time category alone (LC_TIME=C with another LANG).
+bool hasCForms(const QLocale& locale)
+{
+    const QLocale c = QLocale::c();
+    return locale.dateFormat(QLocale::ShortFormat) == c.dateFormat(QLocale::ShortFormat) &&
+           locale.timeFormat(QLocale::LongFormat) == c.timeFormat(QLocale::LongFormat);
+}
+
 } // namespace
 
 QString Clock::shortDateText(const QDate& date, const QLocale& locale)
 {
-    if (locale.language() == QLocale::C)
+    if (hasCForms(locale))
         return dateText(date);
     return locale.toString(date, withFourDigitYear(locale.dateFormat(QLocale::ShortFormat)));
 }
 
 QString Clock::longTimeText(const QTime& time, const QLocale& locale)
 {
-    if (locale.language() == QLocale::C)
+    if (hasCForms(locale))
         return timeText(time);
     return locale.toString(time, withoutTimeZone(locale.timeFormat(QLocale::LongFormat)));
 }

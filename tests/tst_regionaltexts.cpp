@@ -80,34 +80,29 @@ void TestRegionalTexts::logLineAndStamp()
 
 void TestRegionalTexts::systemClockTakesTheEnvironmentsRegion_data()
 {
-    QTest::addColumn<QString>("variable");
-    QTest::addColumn<QString>("value");
+    QTest::addColumn<QStringList>("settings"); // NAME=value
     QTest::addColumn<QString>("texts");
-    QTest::newRow("LANG en_US") << "LANG"
-                                << "en_US.UTF-8"
-                                << "12/28/2026 1:09:55 PM";
-    QTest::newRow("LANG en_GB") << "LANG"
-                                << "en_GB.UTF-8"
-                                << "28/12/2026 13:09:55";
-    QTest::newRow("LC_ALL de_DE") << "LC_ALL"
-                                  << "de_DE.UTF-8"
-                                  << "28.12.2026 13:09:55";
-    QTest::newRow("LANG C.UTF-8") << "LANG"
-                                  << "C.UTF-8"
-                                  << "12/28/2026 1:09:55 PM";
-    QTest::newRow("nothing set") << QString() << QString() << "12/28/2026 1:09:55 PM";
+    QTest::newRow("LANG en_US") << QStringList{"LANG=en_US.UTF-8"} << "12/28/2026 1:09:55 PM";
+    QTest::newRow("LANG en_GB") << QStringList{"LANG=en_GB.UTF-8"} << "28/12/2026 13:09:55";
+    QTest::newRow("LC_ALL de_DE over LANG en_US")
+        << QStringList{"LC_ALL=de_DE.UTF-8", "LANG=en_US.UTF-8"} << "28.12.2026 13:09:55";
+    QTest::newRow("LC_TIME en_GB over LANG C")
+        << QStringList{"LC_TIME=en_GB.UTF-8", "LANG=C"} << "28/12/2026 13:09:55";
+    QTest::newRow("LC_TIME C over LANG de_DE")
+        << QStringList{"LC_TIME=C", "LANG=de_DE.UTF-8"} << "12/28/2026 1:09:55 PM";
+    QTest::newRow("LANG C.UTF-8") << QStringList{"LANG=C.UTF-8"} << "12/28/2026 1:09:55 PM";
+    QTest::newRow("nothing set") << QStringList() << "12/28/2026 1:09:55 PM";
 }
 
 void TestRegionalTexts::systemClockTakesTheEnvironmentsRegion()
 {
-    QFETCH(QString, variable);
-    QFETCH(QString, value);
+    QFETCH(QStringList, settings);
     QFETCH(QString, texts);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"LANG", "LANGUAGE", "LC_ALL", "LC_TIME", "LC_MESSAGES", "LC_NUMERIC"})
         env.remove(QLatin1String(name));
-    if (!variable.isEmpty())
-        env.insert(variable, value);
+    for (const QString& setting : settings)
+        env.insert(setting.section('=', 0, 0), setting.section('=', 1));
     QProcess child;
     child.setProcessEnvironment(env);
     child.start(QCoreApplication::applicationFilePath(), {QLatin1String(kPrintArgument)});
