@@ -29,6 +29,8 @@ namespace {
 // The designed client area, in twips.
 constexpr int kClientWidth = 6915;
 constexpr int kClientHeight = 1725;
+// The gap between the labels of one credits line, in twips.
+constexpr int kLabelGap = 30;
 
 // The window's font, which its labels and buttons take unless they have their own.
 QFont panelFont()
@@ -43,24 +45,6 @@ QFont linkFont()
     QFont font = panelFont();
     font.setUnderline(true);
     return font;
-}
-
-// Auto-sized labels that make up one line of text: each starts at its designed place or
-// where the one before it ends, whichever is further right, so that a font wider than
-// the designed one does not draw them over each other; a line that then runs past the
-// window's right edge moves left (no further than the edge) to fit.
-void placeLine(const QList<QLabel*>& line, int clientWidth)
-{
-    int end = 0;
-    for (QLabel* label : line) {
-        label->move(std::max(label->x(), end), label->y());
-        end = label->x() + label->width();
-    }
-    const int shift = std::min(end - clientWidth, line.first()->x());
-    if (shift > 0) {
-        for (QLabel* label : line)
-            label->move(label->x() - shift, label->y());
-    }
 }
 
 // The mouse button as a mouse-down handler receives it: 1 left, 2 right, 4 middle.
@@ -125,6 +109,20 @@ public:
 private:
     Form1& m_form;
 };
+
+void Form1::placeLine(const QList<QLabel*>& line, int clientWidth, int gap)
+{
+    int end = line.first()->x() - gap;
+    for (QLabel* label : line) {
+        label->move(std::max(label->x(), end + gap), label->y());
+        end = label->x() + label->width();
+    }
+    const int shift = std::min(end - clientWidth, line.first()->x());
+    if (shift > 0) {
+        for (QLabel* label : line)
+            label->move(label->x() - shift, label->y());
+    }
+}
 
 Form1::Form1(Services& services, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -204,8 +202,9 @@ void Form1::buildControls()
         link->setCursor(Qt::PointingHandCursor);
         link->adjustSize();
     }
-    placeLine({Label8, Label9, Label10}, width());
-    placeLine({Label11, Label12}, width());
+    const int gap = qRound(kLabelGap / tx);
+    placeLine({Label8, Label9, Label10}, width(), gap);
+    placeLine({Label11, Label12}, width(), gap);
     Label13 = label("Label13", QStringLiteral("Update log"), 240, 960, 780, 195, true);
 
     List1 = new QListWidget(this);

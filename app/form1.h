@@ -73,6 +73,13 @@ public:
     void showWithoutNotificationArea();
     bool isWithoutNotificationArea() const { return m_menuBar != nullptr; }
 
+    // Places the auto-sized labels that make up one line of text: each starts at its
+    // designed place or gap pixels after the one before it ends, whichever is further
+    // right, so that a font wider than the designed one keeps the designed gap and
+    // draws none over another; a line that then runs past the window's right edge
+    // moves left (no further than the edge) to fit.
+    static void placeLine(const QList<QLabel*>& line, int clientWidth, int gap);
+
     QString configPath() const;
 
     // Starts one check of the page in txtURL (the "GO" button does the same).

@@ -26,7 +26,7 @@ public:
 
     UpdateNotification(Services& services, Targets targets);
 
-    // The log line: "Update found at " + date + " " + time.
+    // The log line: "Update found at " + date + " " + time, in the clock's regional forms.
     void logUpdate();
     // The rest: the sound, the flash, and the popup when ShowPopup is exactly 1.
     void announceUpdate();

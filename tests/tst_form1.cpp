@@ -75,6 +75,8 @@ private Q_SLOTS:
     void clearEmptiesTheLog_data();
     void clearEmptiesTheLog();
     void creditLinesDoNotOverlap();
+    void creditLinesKeepTheirGaps_data();
+    void creditLinesKeepTheirGaps();
     void checkNowFetchesAtAnyTime_data();
     void checkNowFetchesAtAnyTime();
 
@@ -350,6 +352,52 @@ void TestForm1::creditLinesDoNotOverlap()
             if (i > 0)
                 QVERIFY2(line[i - 1]->geometry().right() < label->x(),
                          qPrintable(label->objectName()));
+        }
+    }
+}
+
+void TestForm1::creditLinesKeepTheirGaps_data()
+{
+    QTest::addColumn<QFont>("font");
+    QTest::newRow("the panel's font") << QFont();
+    QTest::newRow("narrower: Liberation Sans 8 pt") << QFont(QStringLiteral("Liberation Sans"), 8);
+    QTest::newRow("wider: DejaVu Sans 9 pt") << QFont(QStringLiteral("DejaVu Sans"), 9);
+    QTest::newRow("too wide for the window: Liberation Mono 11 pt")
+        << QFont(QStringLiteral("Liberation Mono"), 11);
+}
+
+void TestForm1::creditLinesKeepTheirGaps()
+{
+    QFETCH(QFont, font);
+    TestServices t;
+    Form1 form(t.services());
+    constexpr int kGap = 2; // 30 twips
+    // The designed left edges (twips / 15) of the labels of the two lines.
+    const QList<QPair<QList<QLabel*>, QList<int>>> lines{
+        {{form.Label8, form.Label9, form.Label10}, {32, 200, 232}},
+        {{form.Label11, form.Label12}, {168, 280}}};
+    for (const auto& [line, designed] : lines) {
+        if (font != QFont()) {
+            for (qsizetype i = 0; i < line.size(); ++i) {
+                QFont f = font;
+                f.setUnderline(line[i]->font().underline());
+                line[i]->setFont(f);
+                line[i]->adjustSize();
+                line[i]->move(designed[i], line[i]->y());
+            }
+            Form1::placeLine(line, form.width(), kGap);
+        }
+        // Each label is at its designed place or the gap after the one before, moved
+        // left as one line only as far as the window's edge asks.
+        const int shift = designed[0] - line[0]->x();
+        QVERIFY(shift >= 0);
+        const int lineRight = line.last()->geometry().right();
+        QVERIFY(shift == 0 || lineRight == form.width() - 1 || line[0]->x() == 0);
+        for (qsizetype i = 1; i < line.size(); ++i) {
+            const int after = line[i - 1]->geometry().right() + 1 + kGap;
+            const int x = line[i]->x();
+            QVERIFY2(x >= after, qPrintable(line[i]->objectName()));
+            QVERIFY2(x == std::max(designed[i] - shift, after), qPrintable(line[i]->objectName()));
         }
     }
 }

@@ -14,6 +14,8 @@ packages=(
   pulseaudio pulseaudio-utils faketime curl libxext-dev python3 fonts-dejavu-core
   # https tests: private network namespaces, certificate hashes
   iproute2 openssl
+  # fonts: Liberation Sans has Arial's widths, close to those the popup's stamp is designed for
+  fonts-liberation2
 )
 
 missing=()

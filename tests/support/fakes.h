@@ -63,6 +63,9 @@ class FakeClock : public Clock
 {
 public:
     QDateTime now() const override { return current; }
+    // Dates and times in the U.S. form unless a test chooses a region.
+    QLocale locale() const override { return regional; }
+    QLocale regional = QLocale::c();
     // 10:30:00 AM matches no mark of the schedule, so a window left ticking in a test
     // never starts a check by itself.
     QDateTime current{QDate(2026, 12, 8), QTime(10, 30, 0)};
