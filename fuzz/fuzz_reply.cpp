@@ -163,7 +163,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             check(snapshot == oldSnapshot, "snapshot changed by a failed reply");
         check(host.calls.isEmpty(), "a failed reply was announced");
         check(host.lastResult() == CheckOutcome::Result::Failed &&
-                  host.outcomes.last().reason == host.caption && !host.caption.isEmpty(),
+                  !host.outcomes.last().reason.isEmpty(),
               "a failed reply says nothing");
         return 0;
     }

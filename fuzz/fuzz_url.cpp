@@ -51,11 +51,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     services.messageBox = &messageBox;
     services.programDir = QStringLiteral("/nonexistent-orvell-fuzz");
     // Stand-ins that refuse what the real sockets refuse at once: nothing goes anywhere.
-    auto plain = std::make_unique<ScriptedSocket>();
-    auto secure = std::make_unique<ScriptedSocket>();
-    plain->refusesLikeTheRealOne = secure->refusesLikeTheRealOne = true;
-    ScriptedSocket* sockets[] = {plain.get(), secure.get()};
-    PageCheck pageCheck(services, host, std::move(plain), std::move(secure));
+    auto tcp = std::make_unique<ScriptedSocket>();
+    auto tls = std::make_unique<ScriptedSocket>();
+    tcp->refusesLikeTheRealOne = tls->refusesLikeTheRealOne = true;
+    ScriptedSocket* sockets[] = {tcp.get(), tls.get()};
+    PageCheck pageCheck(services, host, std::move(tcp), std::move(tls));
 
     pageCheck.FetchURL();
 
