@@ -6,13 +6,14 @@
 #include "httpsocket.h"
 #include "pagecheck.h"
 #include "propertybag.h"
+#include "tlssocket.h"
+#include "twips.h"
 #include "updatenotification.h"
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QCursor>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -20,7 +21,6 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QScreen>
 #include <algorithm>
 #include <limits>
 
@@ -29,15 +29,8 @@ namespace {
 // The designed client area, in twips.
 constexpr int kClientWidth = 6915;
 constexpr int kClientHeight = 1725;
-
-double screenDpi(bool horizontal)
-{
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    if (!screen)
-        return 96.0;
-    const double dpi = horizontal ? screen->logicalDotsPerInchX() : screen->logicalDotsPerInchY();
-    return dpi > 0 ? dpi : 96.0;
-}
+// The gap between the labels of one credits line, in twips.
+constexpr int kLabelGap = 30;
 
 // The window's font, which its labels and buttons take unless they have their own.
 QFont panelFont()
@@ -52,24 +45,6 @@ QFont linkFont()
     QFont font = panelFont();
     font.setUnderline(true);
     return font;
-}
-
-// Auto-sized labels that make up one line of text: each starts at its designed place or
-// where the one before it ends, whichever is further right, so that a font wider than
-// the designed one does not draw them over each other; a line that then runs past the
-// window's right edge moves left (no further than the edge) to fit.
-void placeLine(const QList<QLabel*>& line, int clientWidth)
-{
-    int end = 0;
-    for (QLabel* label : line) {
-        label->move(std::max(label->x(), end), label->y());
-        end = label->x() + label->width();
-    }
-    const int shift = std::min(end - clientWidth, line.first()->x());
-    if (shift > 0) {
-        for (QLabel* label : line)
-            label->move(label->x() - shift, label->y());
-    }
 }
 
 // The mouse button as a mouse-down handler receives it: 1 left, 2 right, 4 middle.
@@ -129,19 +104,24 @@ public:
         if (m_form.m_notification)
             m_form.m_notification->announceUpdate();
     }
+    void checkEnded(const CheckOutcome& outcome) override { Q_EMIT m_form.checkEnded(outcome); }
 
 private:
     Form1& m_form;
 };
 
-double Form1::twipsPerPixelX()
+void Form1::placeLine(const QList<QLabel*>& line, int clientWidth, int gap)
 {
-    return 1440.0 / screenDpi(true);
-}
-
-double Form1::twipsPerPixelY()
-{
-    return 1440.0 / screenDpi(false);
+    int end = line.first()->x() - gap;
+    for (QLabel* label : line) {
+        label->move(std::max(label->x(), end + gap), label->y());
+        end = label->x() + label->width();
+    }
+    const int shift = std::min(end - clientWidth, line.first()->x());
+    if (shift > 0) {
+        for (QLabel* label : line)
+            label->move(label->x() - shift, label->y());
+    }
 }
 
 namespace {
@@ -159,7 +139,8 @@ Form1::Form1(Services& services, QWidget* parent)
     const QIcon icon(QStringLiteral(":/icons/orvell.png"));
     setWindowIcon(icon);
     m_icon = Picture::fromIcon(icon);
-    setFixedSize(qRound(kClientWidth / twipsPerPixelX()), qRound(kClientHeight / twipsPerPixelY()));
+    setFixedSize(qRound(kClientWidth / Twips::perPixelX()),
+                 qRound(kClientHeight / Twips::perPixelY()));
 
     setFont(panelFont());
     buildControls();
@@ -167,7 +148,7 @@ Form1::Form1(Services& services, QWidget* parent)
     // The tray icon starts from its default properties; start-up sets what it needs.
     TaskBarIcon1 = std::make_unique<TaskBarIcon>(*m_services.notifyArea);
     TaskBarIcon1->ReadProperties(MemoryPropertyBag()); // designed with its defaults
-    TaskBarIcon1->setTwipsPerPixelX(float(qRound(twipsPerPixelX())));
+    TaskBarIcon1->setTwipsPerPixelX(float(qRound(Twips::perPixelX())));
     connectCommands();
 
     // The schedule's timer runs from creation: a precise timer, since a coarse one may
@@ -178,8 +159,10 @@ Form1::Form1(Services& services, QWidget* parent)
     Timer1.start();
 
     m_checkHost = std::make_unique<CheckHostAdapter>(*this);
-    m_check =
-        std::make_unique<PageCheck>(m_services, *m_checkHost, std::make_unique<QtHttpSocket>());
+    m_check = std::make_unique<PageCheck>(
+        m_services, *m_checkHost, std::make_unique<QtHttpSocket>(),
+        m_services.tlsConfiguration ? std::make_unique<QtTlsSocket>(*m_services.tlsConfiguration)
+                                    : std::make_unique<QtTlsSocket>());
 }
 
 Form1::~Form1()
@@ -189,8 +172,8 @@ Form1::~Form1()
 
 void Form1::buildControls()
 {
-    const double tx = twipsPerPixelX();
-    const double ty = twipsPerPixelY();
+    const double tx = Twips::perPixelX();
+    const double ty = Twips::perPixelY();
     auto place = [tx, ty](QWidget* w, int left, int top, int width, int height) {
         w->setGeometry(qRound(left / tx), qRound(top / ty), qRound(width / tx),
                        qRound(height / ty));
@@ -224,8 +207,9 @@ void Form1::buildControls()
         link->setCursor(Qt::PointingHandCursor);
         link->adjustSize();
     }
-    placeLine({Label8, Label9, Label10}, width());
-    placeLine({Label11, Label12}, width());
+    const int gap = qRound(kLabelGap / tx);
+    placeLine({Label8, Label9, Label10}, width(), gap);
+    placeLine({Label11, Label12}, width(), gap);
     Label13 = label("Label13", QStringLiteral("Update log"), 240, 960, 780, 195, true);
 
     List1 = new QListWidget(this);
@@ -296,12 +280,12 @@ QString Form1::configPath() const
 
 void Form1::Form_Load()
 {
-    // 1-2. No window on the screen; the popup is loaded now and stays hidden.
+    // No window on the screen; the popup is loaded now and stays hidden.
     hide();
     m_form2 = std::make_unique<Form2>(m_services);
     m_form2->hide();
 
-    // 3-6. The tray icon: the window's icon, the popup's icon to flash with, 500 ms.
+    // The tray icon: the window's icon, the popup's icon to flash with, 500 ms.
     TaskBarIcon1->letBaseIcon(m_icon);
     TaskBarIcon1->letFlashIcon(m_form2->iconPicture());
     TaskBarIcon1->letFlashTime(500);
@@ -310,10 +294,10 @@ void Form1::Form_Load()
         m_services, UpdateNotification::Targets{List1, TaskBarIcon1.get(), m_form2.get(),
                                                 &ShowPopup, &SoundFile});
 
-    // 7. The caption carries the major version.
+    // The caption carries the major version.
     setWindowTitle(QStringLiteral("ORVELL %1").arg(ORVELL_VERSION_MAJOR));
 
-    // 8-11. The configuration; errors go to the caller, which ends the program.
+    // The configuration; errors go to the caller, which ends the program.
     const ConfigItems items = ConfigFile::read(configPath());
     ShowPopup = items.showPopup;
     SoundFile = items.soundFile;
@@ -462,8 +446,8 @@ bool Form1::eventFilter(QObject* watched, QEvent* event)
         const QPointF at = press->position();
         const std::int16_t button = buttonCode(press->button());
         const std::int16_t shift = shiftCode(press->modifiers());
-        const float x = float(at.x() * twipsPerPixelX());
-        const float y = float(at.y() * twipsPerPixelY());
+        const float x = float(at.x() * Twips::perPixelX());
+        const float y = float(at.y() * Twips::perPixelY());
         if (watched == Label9)
             Label9_MouseDown(button, shift, x, y);
         else

@@ -14,10 +14,6 @@ tools=$(cd "$here/../../tools" && pwd)
 source "$here/desktop.sh"
 source "$here/screen_checks.sh"
 
-fail=0
-pass() { echo "PASS $*"; }
-failed() { echo "FAIL $*"; fail=1; }
-
 export HOME="$DESKTOP_TMP/home"
 export XDG_CONFIG_HOME="$HOME/.config" XDG_DATA_HOME="$HOME/.local/share"
 prefix="$HOME/.local"
@@ -48,11 +44,9 @@ exec_line=$(sed -n 's/^Exec=//p' "$XDG_DATA_HOME/applications/orvell.desktop")
 [ "$exec_line" = "\"$folder/orvell\"" ] || failed "the launcher runs $exec_line"
 
 desktop_start || exit 1
-python3 "$here/page_server.py" "$DESKTOP_TMP/requests" >"$DESKTOP_TMP/port" &
-_desktop_pids+=("$!")
-wait_for 10 grep -q . "$DESKTOP_TMP/port" || { failed "the page server did not start"; exit 1; }
-printf '"http://127.0.0.1:%s/page"\r\n0\r\n"chime.wav"\r\n' "$(cat "$DESKTOP_TMP/port")" \
-    >"$folder/config.ini"
+_program="$build/orvell" # the web server is found beside it when ORVELL_SERVE is not set
+serve --growing --requests "$DESKTOP_TMP/requests" || { failed "the page server did not start"; exit 1; }
+printf '"http://127.0.0.1:%s/page"\r\n0\r\n"chime.wav"\r\n' "$served_port" >"$folder/config.ini"
 cp "$folder/config.ini" "$DESKTOP_TMP/edited.ini"
 install
 cmp -s "$folder/config.ini" "$DESKTOP_TMP/edited.ini" && pass "a second install keeps config.ini" ||

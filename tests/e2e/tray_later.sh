@@ -11,10 +11,6 @@ here=$(cd "$(dirname "$0")" && pwd)
 source "$here/desktop.sh"
 source "$here/screen_checks.sh"
 
-fail=0
-pass() { echo "PASS $*"; }
-failed() { echo "FAIL $*"; fail=1; }
-
 if [ "$kind" = sni ]; then
     # The watcher needs D-Bus for Python (python3-dbus, python3-gi).
     python=""
@@ -24,9 +20,7 @@ if [ "$kind" = sni ]; then
     [ -n "$python" ] || { echo "SKIP no python3 with dbus and gi"; exit 77; }
 fi
 
-work="$DESKTOP_TMP/program"
-mkdir -p "$work"
-cp "$program" "$work/orvell"
+program_copy "$program"
 printf '"http://127.0.0.1:9/"\r\n0\r\n"chime.wav"\r\n' >"$work/config.ini"
 
 desktop_start --no-tray || exit 1
