@@ -163,6 +163,9 @@ Form1::Form1(Services& services, QWidget* parent)
     TaskBarIcon1 = std::make_unique<TaskBarIcon>(*m_services.notifyArea);
     TaskBarIcon1->ReadProperties(MemoryPropertyBag()); // designed with its defaults
     TaskBarIcon1->setTwipsPerPixelX(float(qRound(twipsPerPixelX())));
+    // A tray that draws the icon's menu itself shows this one; on the others it pops
+    // up on RightClick.
+    m_services.notifyArea->offerMenu(mnuFile);
     connectCommands();
 
     // The schedule's timer runs from creation: a precise timer, since a coarse one may
@@ -287,12 +290,12 @@ QString Form1::configPath() const
 
 void Form1::Form_Load()
 {
-    // 1-2. No window on the screen; the popup is loaded now and stays hidden.
+    // No window on the screen; the popup is loaded now and stays hidden.
     hide();
     m_form2 = std::make_unique<Form2>(m_services);
     m_form2->hide();
 
-    // 3-6. The tray icon: the window's icon, the popup's icon to flash with, 500 ms.
+    // The tray icon: the window's icon, the popup's icon to flash with, 500 ms.
     TaskBarIcon1->letBaseIcon(m_icon);
     TaskBarIcon1->letFlashIcon(m_form2->iconPicture());
     TaskBarIcon1->letFlashTime(500);
@@ -301,10 +304,10 @@ void Form1::Form_Load()
         m_services, UpdateNotification::Targets{List1, TaskBarIcon1.get(), m_form2.get(),
                                                 &ShowPopup, &SoundFile});
 
-    // 7. The caption carries the major version.
+    // The caption carries the major version.
     setWindowTitle(QStringLiteral("ORVELL %1").arg(ORVELL_VERSION_MAJOR));
 
-    // 8-11. The configuration; errors go to the caller, which ends the program.
+    // The configuration; errors go to the caller, which ends the program.
     const ConfigItems items = ConfigFile::read(configPath());
     ShowPopup = items.showPopup;
     SoundFile = items.soundFile;
@@ -392,6 +395,12 @@ void Form1::TaskBarIcon1_LeftDbClick(std::int16_t& Button, std::int16_t&, float&
 
 void Form1::TaskBarIcon1_RightClick(std::int16_t&, std::int16_t&, float&, float&)
 {
+    // Where a menu cannot pop up by itself (Wayland), the window shows with the menu
+    // as its menu bar: a user asked for the menu, and gets it there.
+    if (!m_services.notifyArea->canPopUpMenu()) {
+        showWithMenuBar();
+        return;
+    }
     // A context menu at the pointer, with no entry marked as the default; the main
     // window stays where it is.
     mnuFile->setDefaultAction(nullptr);
@@ -468,6 +477,18 @@ bool Form1::eventFilter(QObject* watched, QEvent* event)
 
 void Form1::showWithoutNotificationArea()
 {
+    if (!m_withoutNotificationArea) {
+        m_withoutNotificationArea = true;
+        // A normal window, listed in the task bar, that can be minimised.
+        setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                       Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                       Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    }
+    showWithMenuBar();
+}
+
+void Form1::showWithMenuBar()
+{
     if (!m_menuBar) {
         // The menu goes above the panel as the window's menu bar; everything else
         // moves down by its height, so the panel keeps its look below it.
@@ -481,12 +502,8 @@ void Form1::showWithoutNotificationArea()
                 child->move(child->x(), child->y() + barHeight);
         }
         m_menuBar->setGeometry(0, 0, width(), barHeight);
+        m_menuBar->show();
         setFixedSize(width(), height() + barHeight);
-
-        // A normal window, listed in the task bar, that can be minimised.
-        setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                       Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                       Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     }
     mnuabout_Click();
 }

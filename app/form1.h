@@ -71,7 +71,11 @@ public:
     // face, a normal window with the menu as its menu bar, shown at once. Closing it
     // ends the program, and a click on its background no longer hides it.
     void showWithoutNotificationArea();
-    bool isWithoutNotificationArea() const { return m_menuBar != nullptr; }
+    bool isWithoutNotificationArea() const { return m_withoutNotificationArea; }
+    // Shows the window with the menu as its menu bar (added the first time), where the
+    // menu cannot pop up by itself.
+    void showWithMenuBar();
+    QMenuBar* menuBar() const { return m_menuBar; }
 
     // Converts twips to pixels with the screen's factors (15 twips a pixel at 96 dpi).
     static double twipsPerPixelX();
@@ -149,4 +153,5 @@ private:
     std::unique_ptr<PageCheck> m_check;
     std::unique_ptr<UpdateNotification> m_notification;
     QMenuBar* m_menuBar = nullptr;
+    bool m_withoutNotificationArea = false;
 };
