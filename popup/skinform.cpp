@@ -13,31 +13,33 @@ void SkinForm(SkinWindow& frm, PictureBox& pic, std::int32_t& TransColor, Window
     const double tppX = Twips::perPixelX();
     const double tppY = Twips::perPixelY();
 
-    // 1-3. The holder fits its picture; the window, hidden, takes the picture.
+    // The holder fits its picture; the window, hidden, takes the picture.
     pic.setAutoSize(true);
     frm.hide();
     frm.setPicture(pic.Picture());
 
-    // 4. The window is 100 twips narrower and shorter than the holder.
+    // The window is 100 twips narrower and shorter than the holder, and keeps that
+    // size: tiling window managers and compositors float such a window at its own size
+    // instead of stretching it.
     const double holderWidth = pic.width() * tppX;   // twips
     const double holderHeight = pic.height() * tppY; // twips
-    frm.resize(qRound((holderWidth - 100) / tppX), qRound((holderHeight - 100) / tppY));
+    frm.setFixedSize(qRound((holderWidth - 100) / tppX), qRound((holderHeight - 100) / tppY));
 
-    // 5-6. No rectangles yet; the holder's surface holds the picture's pixels.
+    // No rectangles yet; the holder's surface holds the picture's pixels.
     QList<QRect> rects;
     pic.setAutoRedraw(true);
     const QImage& surface = pic.surface();
 
-    // 7. The scan size, from the holder's size (its frame included).
+    // The scan size, from the holder's size (its frame included).
     const int H = Twips::roundHalfEven(holderHeight / tppY);
     const int W = Twips::roundHalfEven(holderWidth / tppX);
 
-    // 8. A key below 1 is taken from the top-left pixel, and the caller sees it.
+    // A key below 1 is taken from the top-left pixel, and the caller sees it.
     if (TransColor < 1)
         TransColor = shape.GetPixel(surface, 0, 0);
     const std::int32_t key = TransColor;
 
-    // 9. One rectangle per maximal run of non-key pixels, row by row.
+    // One rectangle per maximal run of non-key pixels, row by row.
     rects.reserve(H * 2);
     for (int y = 0; y < H; ++y) {
         int x = 0;
@@ -53,7 +55,7 @@ void SkinForm(SkinWindow& frm, PictureBox& pic, std::int32_t& TransColor, Window
         }
     }
 
-    // 10-12. The window takes its shape, the holder lets go of the picture (the
+    // The window takes its shape, the holder lets go of the picture (the
     // window keeps its own copy), and the window is shown.
     shape.SetWindowRgn(frm, rects);
     pic.setPicture(QImage());

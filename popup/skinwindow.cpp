@@ -4,7 +4,7 @@
 
 SkinWindow::SkinWindow(QWidget* parent, Qt::WindowFlags flags) : QWidget(parent, flags)
 {
-    setAutoFillBackground(true);
+    setAttribute(Qt::WA_TranslucentBackground);
 }
 
 void SkinWindow::setPicture(const QImage& picture)
@@ -15,8 +15,10 @@ void SkinWindow::setPicture(const QImage& picture)
 
 void SkinWindow::paintEvent(QPaintEvent*)
 {
-    if (m_picture.isNull())
-        return;
     QPainter p(this);
-    p.drawImage(0, 0, m_picture);
+    if (!mask().isEmpty())
+        p.setClipRegion(mask());
+    p.fillRect(rect(), palette().color(QPalette::Window));
+    if (!m_picture.isNull())
+        p.drawImage(0, 0, m_picture);
 }
