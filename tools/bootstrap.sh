@@ -10,6 +10,9 @@ packages=(
   # desktop tests: a real X server, a tray host, clicks, screenshots, sound, time
   xvfb x11-utils x11-xserver-utils xdotool trayer dbus-daemon imagemagick
   pulseaudio pulseaudio-utils faketime curl libxext-dev python3 fonts-dejavu-core
+  # Wayland natively, and StatusNotifierItem trays: a compositor with a tray in its bar,
+  # screenshots of it, a tray host of our own for tests (Python D-Bus), gdbus
+  qt6-wayland sway grim python3-dbus python3-gi libglib2.0-bin
 )
 
 missing=()

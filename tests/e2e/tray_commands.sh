@@ -52,6 +52,8 @@ base=$(window_picture "$icon")
 click_window "$icon" 3
 wait_for 10 menu_window "$pid" || { failed "right click opened no menu"; exit 1; }
 menu=$(menu_window "$pid")
+menus=$(_visible_windows "$pid" | awk '$2 > 64 && $2 != 461 && $3 > 20' | wc -l)
+[ "$menus" = 1 ] || failed "a right click opened $menus menus"
 screenshot "$work/menu.png"
 eval "$(xdotool getwindowgeometry --shell "$menu")"
 rows=$(text_rows "$work/menu.png" "$((X + 1))" "$((Y + 1))" "$((WIDTH - 2))" "$((HEIGHT - 2))")
