@@ -58,6 +58,7 @@ void SkinForm(SkinWindow& frm, PictureBox& pic, std::int32_t& TransColor, Window
     // The window takes its shape, the holder lets go of the picture (the
     // window keeps its own copy), and the window is shown.
     shape.SetWindowRgn(frm, rects);
+    frm.fitChildrenToMask();
     pic.setPicture(QImage());
     frm.show();
 }
