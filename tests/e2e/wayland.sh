@@ -25,9 +25,13 @@ started=$?
 [ "$started" = 77 ] && exit 77
 [ "$started" = 0 ] || exit 1
 
+# What the desktop's user runs is copied where that user can read it: the source and
+# build trees may lie under a home that is not open to others.
 work="$DESKTOP_USER_DIR/program"
-as_desktop_user mkdir -p "$work"
-as_desktop_user cp "$program" "$work/orvell"
+mkdir -p "$work"
+cp "$program" "$work/orvell"
+cp "$here/sni.py" "$DESKTOP_USER_DIR/sni.py"
+[ "$(id -u)" = 0 ] && chown -R "$DESKTOP_USER" "$work" "$DESKTOP_USER_DIR/sni.py"
 python3 "$here/page_server.py" "$DESKTOP_TMP/requests" >"$DESKTOP_TMP/port" &
 _desktop_pids+=("$!")
 wait_for 10 grep -q . "$DESKTOP_TMP/port" || { failed "the page server did not start"; exit 1; }
@@ -41,11 +45,11 @@ _desktop_pids+=("$pid")
 show_err() { echo "--- program stderr ---"; cat "$DESKTOP_TMP/err"; }
 
 item=""
-find_item() { item=$(as_desktop_user "$here/sni.py" item); }
+find_item() { item=$(as_desktop_user "$DESKTOP_USER_DIR/sni.py" item); }
 if wait_for 30 find_item; then pass "the item registers with swaybar"; else
     failed "no item registered"; show_err; exit 1; fi
 find_item
-sni() { as_desktop_user "$here/sni.py" "$1" $item "${@:2}"; }
+sni() { as_desktop_user "$DESKTOP_USER_DIR/sni.py" "$1" $item "${@:2}"; }
 grep -q "Registering Status Notifier Item" "$DESKTOP_TMP/sway.log" ||
     failed "swaybar did not take the item"
 menu=$(sni menu | cut -d' ' -f2- | paste -sd,)
