@@ -6,13 +6,14 @@
 #include "httpsocket.h"
 #include "pagecheck.h"
 #include "propertybag.h"
+#include "tlssocket.h"
+#include "twips.h"
 #include "updatenotification.h"
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QCursor>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -20,7 +21,6 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QScreen>
 #include <algorithm>
 #include <limits>
 
@@ -29,15 +29,8 @@ namespace {
 // The designed client area, in twips.
 constexpr int kClientWidth = 6915;
 constexpr int kClientHeight = 1725;
-
-double screenDpi(bool horizontal)
-{
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    if (!screen)
-        return 96.0;
-    const double dpi = horizontal ? screen->logicalDotsPerInchX() : screen->logicalDotsPerInchY();
-    return dpi > 0 ? dpi : 96.0;
-}
+// The gap between the labels of one credits line, in twips.
+constexpr int kLabelGap = 30;
 
 // The window's font, which its labels and buttons take unless they have their own.
 QFont panelFont()
@@ -52,24 +45,6 @@ QFont linkFont()
     QFont font = panelFont();
     font.setUnderline(true);
     return font;
-}
-
-// Auto-sized labels that make up one line of text: each starts at its designed place or
-// where the one before it ends, whichever is further right, so that a font wider than
-// the designed one does not draw them over each other; a line that then runs past the
-// window's right edge moves left (no further than the edge) to fit.
-void placeLine(const QList<QLabel*>& line, int clientWidth)
-{
-    int end = 0;
-    for (QLabel* label : line) {
-        label->move(std::max(label->x(), end), label->y());
-        end = label->x() + label->width();
-    }
-    const int shift = std::min(end - clientWidth, line.first()->x());
-    if (shift > 0) {
-        for (QLabel* label : line)
-            label->move(label->x() - shift, label->y());
-    }
 }
 
 // The mouse button as a mouse-down handler receives it: 1 left, 2 right, 4 middle.
@@ -129,19 +104,24 @@ public:
         if (m_form.m_notification)
             m_form.m_notification->announceUpdate();
     }
+    void checkEnded(const CheckOutcome& outcome) override { Q_EMIT m_form.checkEnded(outcome); }
 
 private:
     Form1& m_form;
 };
 
-double Form1::twipsPerPixelX()
+void Form1::placeLine(const QList<QLabel*>& line, int clientWidth, int gap)
 {
-    return 1440.0 / screenDpi(true);
-}
-
-double Form1::twipsPerPixelY()
-{
-    return 1440.0 / screenDpi(false);
+    int end = line.first()->x() - gap;
+    for (QLabel* label : line) {
+        label->move(std::max(label->x(), end + gap), label->y());
+        end = label->x() + label->width();
+    }
+    const int shift = std::min(end - clientWidth, line.first()->x());
+    if (shift > 0) {
+        for (QLabel* label : line)
+            label->move(label->x() - shift, label->y());
+    }
 }
 
 Form1::Form1(Services& services, QWidget* parent)
@@ -154,7 +134,8 @@ Form1::Form1(Services& services, QWidget* parent)
     const QIcon icon(QStringLiteral(":/icons/orvell.png"));
     setWindowIcon(icon);
     m_icon = Picture::fromIcon(icon);
-    setFixedSize(qRound(kClientWidth / twipsPerPixelX()), qRound(kClientHeight / twipsPerPixelY()));
+    setFixedSize(qRound(kClientWidth / Twips::perPixelX()),
+                 qRound(kClientHeight / Twips::perPixelY()));
 
     setFont(panelFont());
     buildControls();
@@ -162,7 +143,7 @@ Form1::Form1(Services& services, QWidget* parent)
     // The tray icon starts from its default properties; start-up sets what it needs.
     TaskBarIcon1 = std::make_unique<TaskBarIcon>(*m_services.notifyArea);
     TaskBarIcon1->ReadProperties(MemoryPropertyBag()); // designed with its defaults
-    TaskBarIcon1->setTwipsPerPixelX(float(qRound(twipsPerPixelX())));
+    TaskBarIcon1->setTwipsPerPixelX(float(qRound(Twips::perPixelX())));
     // A tray that draws the icon's menu itself shows this one; on the others it pops
     // up on RightClick.
     m_services.notifyArea->offerMenu(mnuFile);
@@ -176,8 +157,10 @@ Form1::Form1(Services& services, QWidget* parent)
     Timer1.start();
 
     m_checkHost = std::make_unique<CheckHostAdapter>(*this);
-    m_check =
-        std::make_unique<PageCheck>(m_services, *m_checkHost, std::make_unique<QtHttpSocket>());
+    m_check = std::make_unique<PageCheck>(
+        m_services, *m_checkHost, std::make_unique<QtHttpSocket>(),
+        m_services.tlsConfiguration ? std::make_unique<QtTlsSocket>(*m_services.tlsConfiguration)
+                                    : std::make_unique<QtTlsSocket>());
 }
 
 Form1::~Form1()
@@ -187,8 +170,8 @@ Form1::~Form1()
 
 void Form1::buildControls()
 {
-    const double tx = twipsPerPixelX();
-    const double ty = twipsPerPixelY();
+    const double tx = Twips::perPixelX();
+    const double ty = Twips::perPixelY();
     auto place = [tx, ty](QWidget* w, int left, int top, int width, int height) {
         w->setGeometry(qRound(left / tx), qRound(top / ty), qRound(width / tx),
                        qRound(height / ty));
@@ -222,8 +205,9 @@ void Form1::buildControls()
         link->setCursor(Qt::PointingHandCursor);
         link->adjustSize();
     }
-    placeLine({Label8, Label9, Label10}, width());
-    placeLine({Label11, Label12}, width());
+    const int gap = qRound(kLabelGap / tx);
+    placeLine({Label8, Label9, Label10}, width(), gap);
+    placeLine({Label11, Label12}, width(), gap);
     Label13 = label("Label13", QStringLiteral("Update log"), 240, 960, 780, 195, true);
 
     List1 = new QListWidget(this);
@@ -462,8 +446,8 @@ bool Form1::eventFilter(QObject* watched, QEvent* event)
         const QPointF at = press->position();
         const std::int16_t button = buttonCode(press->button());
         const std::int16_t shift = shiftCode(press->modifiers());
-        const float x = float(at.x() * twipsPerPixelX());
-        const float y = float(at.y() * twipsPerPixelY());
+        const float x = float(at.x() * Twips::perPixelX());
+        const float y = float(at.y() * Twips::perPixelY());
         if (watched == Label9)
             Label9_MouseDown(button, shift, x, y);
         else

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "pagecheck.h"
 #include "picture.h"
 #include "services.h"
 #include "taskbaricon.h"
@@ -18,7 +19,6 @@ class QMenu;
 class QMenuBar;
 class QPushButton;
 class Form2;
-class PageCheck;
 class UpdateNotification;
 
 // A working text box that is never shown. It may hold a whole page, so it keeps the
@@ -77,9 +77,12 @@ public:
     void showWithMenuBar();
     QMenuBar* menuBar() const { return m_menuBar; }
 
-    // Converts twips to pixels with the screen's factors (15 twips a pixel at 96 dpi).
-    static double twipsPerPixelX();
-    static double twipsPerPixelY();
+    // Places the auto-sized labels that make up one line of text: each starts at its
+    // designed place or gap pixels after the one before it ends, whichever is further
+    // right, so that a font wider than the designed one keeps the designed gap and
+    // draws none over another; a line that then runs past the window's right edge
+    // moves left (no further than the edge) to fit.
+    static void placeLine(const QList<QLabel*>& line, int clientWidth, int gap);
 
     QString configPath() const;
 
@@ -134,6 +137,11 @@ public:
     Form2* form2() const { return m_form2.get(); }
     const Picture& iconPicture() const { return m_icon; }
     Services& services() const { return m_services; }
+
+Q_SIGNALS:
+    // A check has ended: stored unchanged, changed (after the update was announced), or
+    // failed and why. The caption shows the same to the user.
+    void checkEnded(const CheckOutcome& outcome);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

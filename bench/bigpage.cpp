@@ -6,18 +6,14 @@
 //
 //   orvell_bigpage [SIZE ...]     sizes in bytes, or with K, M, G (default: 1M 1G)
 #include "benchsupport.h"
-#include "faultserver.h"
-#include "form1.h"
-#include "qtservices.h"
+#include "loopbackserver.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
 #include <cstdio>
 
-using BenchSupport::NoMarkClock;
+using BenchSupport::BenchWindow;
 using BenchSupport::statusKiB;
 
 namespace {
@@ -43,45 +39,26 @@ int main(int argc, char** argv)
     if (sizes.isEmpty())
         sizes = {QStringLiteral("1M"), QStringLiteral("1G")};
 
-    FaultServer server;
-    QTemporaryDir dir;
-    {
-        QFile config(dir.filePath(QStringLiteral("config.ini")));
-        config.open(QIODevice::WriteOnly);
-        config.write("\"" + server.url() + "\"\r\n0\r\n\"none.wav\"\r\n");
-    }
-    QtServices qt;
-    NoMarkClock clock;
-    Services services = qt.services();
-    services.clock = &clock;
-    services.programDir = dir.path();
-    Form1 form(services);
-    form.Form_Load();
+    LoopbackServer server;
+    BenchWindow window(server.url());
 
     std::printf("%14s %9s %10s %14s %14s  %s\n", "page bytes", "seconds", "MiB/s", "peak RSS KiB",
                 "RSS KiB", "data.orvl");
     bool ok = true;
     for (const QString& text : sizes) {
         const qint64 size = parseSize(text);
-        server.setScript(FaultServer::Script::generated(size, 'p'));
-        form.setWindowTitle(QStringLiteral("bench"));
+        server.setScript(LoopbackServer::Script::generated(size, 'p'));
         QElapsedTimer timer;
         timer.start();
-        form.FetchURL();
-        while (form.windowTitle() == QLatin1String("bench") ||
-               form.windowTitle() == QLatin1String("Connection Estabilished") ||
-               form.windowTitle() == QLatin1String("Fetching data"))
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        const CheckOutcome outcome = window.check();
         const double seconds = timer.elapsed() / 1000.0;
-        const qint64 stored = QFileInfo(dir.filePath(QStringLiteral("data.orvl"))).size();
-        const bool right =
-            form.windowTitle() == QLatin1String("Connection Closed") && stored == size + 2;
+        const qint64 stored = QFileInfo(window.path(QStringLiteral("data.orvl"))).size();
+        const bool right = outcome.result != CheckOutcome::Result::Failed && stored == size + 2;
         ok = ok && right;
         std::printf("%14lld %9.2f %10.1f %14lld %14lld  %s\n", size, seconds,
                     seconds > 0 ? size / 1048576.0 / seconds : 0.0, statusKiB("VmHWM:"),
-                    statusKiB("VmRSS:"), right ? "complete" : qPrintable(form.windowTitle()));
+                    statusKiB("VmRSS:"), right ? "complete" : qPrintable(outcome.reason));
         std::fflush(stdout);
     }
-    QFile::remove(dir.filePath(QStringLiteral("data.orvl")));
     return ok ? 0 : 1;
 }

@@ -6,21 +6,17 @@
 //
 //   orvell_soak [CHECKS [MAX_SECONDS [SIZE_A [SIZE_B]]]]    (3000 300 2048 300000)
 #include "benchsupport.h"
-#include "faultserver.h"
-#include "form1.h"
-#include "qtservices.h"
+#include "loopbackserver.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QLineEdit>
 #include <QListWidget>
-#include <QTemporaryDir>
 #include <cstdio>
 #include <unistd.h>
 
-using BenchSupport::NoMarkClock;
+using BenchSupport::BenchWindow;
 using BenchSupport::statusKiB;
 
 namespace {
@@ -61,31 +57,21 @@ int main(int argc, char** argv)
     // Figures are taken after every round of this many checks; the first is the warm-up.
     const int warmUp = std::max(1, std::min(200, checks / 5));
 
-    FaultServer server;
-    server.setScripts(
-        {FaultServer::Script::generated(sizeA, 'a'), FaultServer::Script::generated(sizeB, 'b')});
+    LoopbackServer server;
+    server.setScripts({LoopbackServer::Script::generated(sizeA, 'a'),
+                       LoopbackServer::Script::generated(sizeB, 'b')});
 
-    QTemporaryDir dir;
-    QDir().mkpath(dir.filePath(QStringLiteral("Sounds")));
+    BenchWindow window(server.url());
+    Form1& form = *window.form;
+    QDir().mkpath(window.path(QStringLiteral("Sounds")));
     QFile::copy(QStringLiteral(ORVELL_SOURCE_DIR "/resources/Sounds/chime.wav"),
-                dir.filePath(QStringLiteral("Sounds/chime.wav")));
+                window.path(QStringLiteral("Sounds/chime.wav")));
     {
-        QFile config(dir.filePath(QStringLiteral("config.ini")));
-        config.open(QIODevice::WriteOnly);
-        config.write("\"" + server.url() + "\"\r\n0\r\n\"chime.wav\"\r\n");
         // A snapshot of neither size: the first check is a change too.
-        QFile snapshot(dir.filePath(QStringLiteral("data.orvl")));
-        snapshot.open(QIODevice::WriteOnly);
-        snapshot.write("start\r\n");
+        QFile snapshot(window.path(QStringLiteral("data.orvl")));
+        if (!snapshot.open(QIODevice::WriteOnly) || snapshot.write("start\r\n") != 7)
+            qFatal("cannot write the snapshot");
     }
-
-    QtServices qt;
-    NoMarkClock clock;
-    Services services = qt.services();
-    services.clock = &clock;
-    services.programDir = dir.path();
-    Form1 form(services);
-    form.Form_Load();
 
     std::printf("soak: %d checks (at most %d s), pages of %lld and %lld bytes in turn\n", checks,
                 maxSeconds, sizeA, sizeB);
@@ -95,7 +81,7 @@ int main(int argc, char** argv)
     // The sound service lets each effect go a few seconds after its sound at the
     // latest; checks here come far faster than in use, so each round of checks is
     // followed by a pause for the sounds to end before the figures are taken.
-    auto* soundService = dynamic_cast<QObject*>(qt.services().sound);
+    auto* soundService = dynamic_cast<QObject*>(window.qt().services().sound);
     auto soundsAlive = [&] { return soundService ? int(soundService->children().size()) : 0; };
     auto settle = [&] {
         QElapsedTimer waited;
@@ -132,13 +118,7 @@ int main(int argc, char** argv)
 
     const int round = std::max(1, warmUp);
     for (int i = 0; i < checks && clockRun.elapsed() < maxSeconds * 1000; ++i) {
-        form.setWindowTitle(QStringLiteral("soak"));
-        form.FetchURL();
-        while (form.windowTitle() == QLatin1String("soak") ||
-               form.windowTitle() == QLatin1String("Connection Estabilished") ||
-               form.windowTitle() == QLatin1String("Fetching data"))
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        if (form.windowTitle() == QLatin1String("Connection Closed"))
+        if (window.check().result != CheckOutcome::Result::Failed)
             ++completed;
         else
             ++failed;

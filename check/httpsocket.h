@@ -21,13 +21,17 @@ public:
     virtual void wscHTTP_DataArrival(std::int64_t bytesTotal) = 0;
     // The server has closed the connection: the normal end of a reply.
     virtual void wscHTTP_Close() = 0;
+    // The connection ended without the server's word that the reply is complete (a TLS
+    // connection closed or reset without its close alert): the reply is whole only if
+    // its own length says so.
+    virtual void wscHTTP_CloseUnconfirmed(const QString& description) = 0;
     // The connection failed after Connect returned (host not found, refused, reset).
     virtual void wscHTTP_Error(int number, const QString& description) = 0;
 };
 
-// The TCP client of one fetch (`wscHTTP`). Connect returns at once; its outcome and
-// everything after it arrive as events. Close ends any connection and reports
-// nothing more of it.
+// The client connection of one fetch (`wscHTTP`; plain TCP, or TLS). Connect returns at once; its
+// outcome and everything after it arrive as events. Close ends any connection and reports nothing
+// more of it.
 class HttpSocket
 {
 public:

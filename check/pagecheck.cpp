@@ -26,16 +26,21 @@ QString applicationTitle()
 
 } // namespace
 
-PageCheck::PageCheck(Services& services, CheckHost& host, std::unique_ptr<HttpSocket> socket)
-    : m_services(services), m_host(host), m_socket(std::move(socket))
+PageCheck::PageCheck(Services& services, CheckHost& host, std::unique_ptr<HttpSocket> socket,
+                     std::unique_ptr<HttpSocket> secureSocket)
+    : m_services(services), m_host(host), m_plain(std::move(socket)),
+      m_secure(std::move(secureSocket)), m_socket(m_plain.get())
 {
-    m_socket->setListener(this);
+    m_plain->setListener(this);
+    m_secure->setListener(this);
 }
 
 PageCheck::~PageCheck()
 {
-    m_socket->setListener(nullptr);
-    m_socket->Close();
+    for (HttpSocket* socket : {m_plain.get(), m_secure.get()}) {
+        socket->setListener(nullptr);
+        socket->Close();
+    }
     discardTmp();
 }
 
@@ -55,7 +60,7 @@ QString PageCheck::snapshotPath() const
     return m_services.programDir + QStringLiteral("/data.orvl");
 }
 
-PageCheck::Target PageCheck::connectTarget(const QString& hostName)
+PageCheck::Target PageCheck::connectTarget(const QString& hostName, std::uint16_t defaultPort)
 {
     const qsizetype colon = hostName.lastIndexOf(QLatin1Char(':'));
     if (colon > 0) {
@@ -67,7 +72,31 @@ PageCheck::Target PageCheck::connectTarget(const QString& hostName)
         if (port >= 1 && port <= 65535)
             return {hostName.left(colon), std::uint16_t(port)};
     }
-    return {hostName, 80};
+    return {hostName, defaultPort};
+}
+
+qint64 PageCheck::announcedLength(const QByteArray& header)
+{
+    qint64 length = -1;
+    for (const QByteArray& line : header.split('\n')) {
+        const qsizetype colon = line.indexOf(':');
+        if (colon <= 0)
+            continue;
+        const QByteArray name = line.left(colon).trimmed().toLower();
+        const QByteArray value = line.mid(colon + 1).trimmed();
+        if (name == "transfer-encoding")
+            return -1; // a chunked body's length is not the field's
+        if (name != "content-length")
+            continue;
+        bool ok = !value.isEmpty();
+        for (const char c : value)
+            ok = ok && c >= '0' && c <= '9';
+        const qint64 n = ok && value.size() <= 18 ? value.toLongLong() : -1;
+        if (n < 0 || (length >= 0 && n != length))
+            return -1;
+        length = n;
+    }
+    return length;
 }
 
 QByteArray PageCheck::request(const QString& requestPath, const QString& hostName)
@@ -87,7 +116,7 @@ QByteArray PageCheck::request(const QString& requestPath, const QString& hostNam
 
 void PageCheck::FetchURL()
 {
-    // 1. A URL is needed.
+    // A URL is needed.
     const QString url = m_host.urlText();
     if (url.isEmpty()) {
         m_services.messageBox->show(QStringLiteral("Please, enter the URL to retrieve."),
@@ -95,32 +124,40 @@ void PageCheck::FetchURL()
         return;
     }
 
-    // 2-4. Without an "http://" prefix, split at the first "/"; no "/" means path "/".
-    QString working = url.startsWith(QLatin1String("http://")) ? url.mid(7) : url;
+    // Without its "http://" or "https://" prefix, split at the first "/"; no "/" means
+    // path "/".
+    const bool secure = url.startsWith(QLatin1String("https://"));
+    QString working = secure                                     ? url.mid(8)
+                      : url.startsWith(QLatin1String("http://")) ? url.mid(7)
+                                                                 : url;
     if (!working.contains(QLatin1Char('/')))
         working += QLatin1Char('/');
     const qsizetype p = working.indexOf(QLatin1Char('/'));
     HostName = working.left(p);
     RequestPath = working.mid(p);
 
-    // 5. A running fetch is abandoned with its partial reply.
+    // A running fetch is abandoned with its partial reply.
     m_active = false;
     discardTmp();
     m_host.setWorkingText(QByteArray());
     ResponseText.clear();
     HeaderStripped = False;
     m_bodySize = 0;
+    m_announcedLength = -1;
 
-    // 6. Connect; a request the socket refuses at once is reported here.
+    // Connect; a request the socket refuses at once is reported here.
     try {
-        m_socket->Close();
+        m_plain->Close();
+        m_secure->Close();
+        m_socket = secure ? m_secure.get() : m_plain.get();
         m_socket->setLocalPort(0);
-        const Target target = connectTarget(HostName);
+        const Target target = connectTarget(HostName, secure ? 443 : 80);
         m_active = true;
         m_socket->Connect(target.host, target.port);
     } catch (const RuntimeError& e) {
         m_active = false;
         showError(e.number(), e.description());
+        m_host.checkEnded({CheckOutcome::Result::Failed, e.description()});
     }
 }
 
@@ -169,6 +206,7 @@ void PageCheck::wscHTTP_DataArrival(std::int64_t)
         return;
     const QByteArray reply = std::exchange(ResponseText, QByteArray());
     HeaderStripped = True;
+    m_announcedLength = announcedLength(reply.left(p));
     m_tmp.setFileName(tmpPath());
     if (!m_tmp.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
         fail(QStringLiteral("Check failed: cannot create data.tmp: %1").arg(m_tmp.errorString()));
@@ -237,6 +275,20 @@ void PageCheck::wscHTTP_Close()
         m_host.logUpdate();
         m_host.announceUpdate();
     }
+    m_host.checkEnded(
+        {changed ? CheckOutcome::Result::Changed : CheckOutcome::Result::Unchanged, QString()});
+}
+
+void PageCheck::wscHTTP_CloseUnconfirmed(const QString& description)
+{
+    if (!m_active)
+        return;
+    // Without the server's word, only a body of the length its header announced is whole.
+    if (HeaderStripped.isNonZero() && m_announcedLength >= 0 && m_bodySize == m_announcedLength) {
+        wscHTTP_Close();
+        return;
+    }
+    fail(QStringLiteral("Check failed: %1, before the whole page arrived").arg(description));
 }
 
 bool PageCheck::replaceSnapshot(bool snapshotIsFile)
@@ -270,9 +322,7 @@ void PageCheck::wscHTTP_Error(int, const QString& description)
 {
     if (!m_active)
         return;
-    m_active = false;
-    discardTmp();
-    m_host.setCaption(description);
+    fail(QStringLiteral("Check failed: %1").arg(description));
 }
 
 void PageCheck::fail(const QString& why)
@@ -281,6 +331,7 @@ void PageCheck::fail(const QString& why)
     m_socket->Close();
     discardTmp();
     m_host.setCaption(why);
+    m_host.checkEnded({CheckOutcome::Result::Failed, why});
 }
 
 void PageCheck::discardTmp()

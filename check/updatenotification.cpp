@@ -14,9 +14,12 @@ UpdateNotification::UpdateNotification(Services& services, Targets targets)
 
 void UpdateNotification::logUpdate()
 {
-    const QDateTime now = m_services.clock->now();
+    const Clock& clock = *m_services.clock;
+    const QDateTime now = clock.now();
+    const QLocale locale = clock.locale();
     m_targets.log->addItem(QStringLiteral("Update found at %1 %2")
-                               .arg(Clock::dateText(now.date()), Clock::timeText(now.time())));
+                               .arg(Clock::shortDateText(now.date(), locale),
+                                    Clock::longTimeText(now.time(), locale)));
 }
 
 QString UpdateNotification::soundPath() const

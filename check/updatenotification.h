@@ -26,9 +26,9 @@ public:
 
     UpdateNotification(Services& services, Targets targets);
 
-    // Step 1: "Update found at " + date + " " + time.
+    // The log line: "Update found at " + date + " " + time, in the clock's regional forms.
     void logUpdate();
-    // Steps 2 to 4: the sound, the flash, and the popup when ShowPopup is exactly 1.
+    // The rest: the sound, the flash, and the popup when ShowPopup is exactly 1.
     void announceUpdate();
 
     // The sound's path: the program's directory + "/Sounds/" + the name, unchanged.

@@ -9,6 +9,9 @@
 //   flags bit 0: a snapshot exists before the check (else it is the first check)
 //   flags bit 1: the reply ends with a connection error instead of the server's close
 //   flags bit 2: a piece arrives empty (a notification without data) between pieces
+//   flags bit 3: the connection ends without the server's word that the reply is
+//                complete (TLS without its close alert): whole only at its announced length
+#include "checkkit.h"
 #include "pagecheck.h"
 #include "runtimeerror.h"
 #include "services.h"
@@ -39,51 +42,6 @@ void check(bool ok, const char* what)
 // Small limits, so that short inputs reach them.
 constexpr qint64 kHeaderLimit = 200;
 constexpr qint64 kKeptBody = 64;
-
-// The socket of the check, fed by the harness.
-class PieceSocket : public HttpSocket
-{
-public:
-    void Close() override { ++closes; }
-    void setLocalPort(std::uint16_t) override {}
-    void Connect(const QString&, std::uint16_t) override { ++connects; }
-    void SendData(const QByteArray& data) override { sent += data; }
-    void GetData(QByteArray& data) override { data = std::exchange(waiting, QByteArray()); }
-
-    void arrive(const QByteArray& piece)
-    {
-        waiting += piece;
-        listener()->wscHTTP_DataArrival(waiting.size());
-    }
-    void close() { listener()->wscHTTP_Close(); }
-    void error() { listener()->wscHTTP_Error(10054, QStringLiteral("Connection reset by peer")); }
-
-    QByteArray waiting;
-    QByteArray sent;
-    int closes = 0;
-    int connects = 0;
-};
-
-class Host : public CheckHost
-{
-public:
-    QString urlText() const override { return QStringLiteral("http://127.0.0.1:8080/page"); }
-    void setCaption(const QString& c) override { caption = c; }
-    void setWorkingText(const QByteArray& body) override { text1 = body; }
-    void setSizes(const QString& n, const QString& o) override
-    {
-        newSize = n;
-        oldSize = o;
-    }
-    void logUpdate() override { ++logged; }
-    void announceUpdate() override { ++announced; }
-
-    QString caption;
-    QByteArray text1;
-    QString newSize, oldSize;
-    int logged = 0;
-    int announced = 0;
-};
 
 class NoMessageBox : public MessageBoxService
 {
@@ -116,6 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool hadSnapshot = flags & 1;
     const bool endsInError = flags & 2;
     const bool emptyNotifications = flags & 4;
+    const bool unconfirmed = flags & 8;
 
     QList<QByteArray> pieces;
     for (std::size_t i = 1; i < size;) {
@@ -144,10 +103,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Services services;
     services.messageBox = &messageBox;
     services.programDir = dir.path();
-    Host host;
-    auto owned = std::make_unique<PieceSocket>();
-    PieceSocket& socket = *owned;
-    PageCheck pageCheck(services, host, std::move(owned));
+    RecordingCheckHost host;
+    host.url = QStringLiteral("http://127.0.0.1:8080/page");
+    auto owned = std::make_unique<ScriptedSocket>();
+    ScriptedSocket& socket = *owned;
+    PageCheck pageCheck(services, host, std::move(owned), std::make_unique<ScriptedSocket>());
     pageCheck.setLimits(kHeaderLimit, kKeptBody);
 
     pageCheck.FetchURL();
@@ -162,16 +122,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         joined += piece;
         if (!joined.contains("\r\n\r\n") && joined.size() > kHeaderLimit)
             overLimit = true;
-        socket.arrive(piece);
+        socket.deliver(piece);
         if (emptyNotifications)
-            socket.arrive(QByteArray());
+            socket.deliver(QByteArray());
     }
     const qsizetype blank = joined.indexOf("\r\n\r\n");
     // A header longer than the limit fails however the pieces fell.
     if (blank > kHeaderLimit)
         overLimit = true;
-    const bool complete = !overLimit && blank >= 0 && !endsInError;
     const QByteArray body = blank >= 0 ? joined.mid(blank + 4) : QByteArray();
+    const bool complete =
+        !overLimit && blank >= 0 && !endsInError &&
+        (!unconfirmed || PageCheck::announcedLength(joined.left(blank)) == body.size());
 
     // While the reply is still coming, only data.tmp may hold the body so far.
     if (!overLimit && blank >= 0 && QFile::exists(tmpPath))
@@ -185,9 +147,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
               "an endless header is kept without bound");
 
     if (endsInError)
-        socket.error();
+        socket.failNow();
+    else if (unconfirmed)
+        socket.closeUnconfirmed();
     else
-        socket.close();
+        socket.closeNow();
+
+    check(host.outcomes.size() == 1, "the check did not end exactly once");
 
     check(!QFile::exists(tmpPath), "data.tmp left behind");
     const QByteArray snapshot = readFile(snapshotPath);
@@ -195,16 +161,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(QFile::exists(snapshotPath) == hadSnapshot, "snapshot created or lost by a failure");
         if (hadSnapshot)
             check(snapshot == oldSnapshot, "snapshot changed by a failed reply");
-        check(host.logged == 0 && host.announced == 0, "a failed reply was announced");
-        check(!host.caption.isEmpty(), "a failed reply says nothing");
+        check(host.calls.isEmpty(), "a failed reply was announced");
+        check(host.lastResult() == CheckOutcome::Result::Failed &&
+                  !host.outcomes.last().reason.isEmpty(),
+              "a failed reply says nothing");
         return 0;
     }
     check(snapshot == body + "\r\n", "snapshot is not the body after the first blank line");
     check(host.caption == QLatin1String("Connection Closed"), "caption is not Connection Closed");
     check(host.text1 == body.left(kKeptBody), "Text1 is not the start of the body");
-    check(host.newSize == QString::number(body.size() + 2), "new size shown wrongly");
+    check(host.label2 == QString::number(body.size() + 2), "new size shown wrongly");
     const bool changed = hadSnapshot && body.size() + 2 != oldSnapshot.size();
-    check(host.logged == int(changed) && host.announced == int(changed),
-          "a change not reported exactly once");
+    check(host.calls.size() == (changed ? 2 : 0), "a change not reported exactly once");
+    check(host.lastResult() ==
+              (changed ? CheckOutcome::Result::Changed : CheckOutcome::Result::Unchanged),
+          "the outcome is not the comparison's");
     return 0;
 }

@@ -1,8 +1,9 @@
 // Any bytes as the URL item of config.ini, through the start of a check: the URL is
 // asked for when empty, otherwise split into host and path, the connection goes to a
 // valid host and port or is refused at once with the error message, and the request
-// carries the path and host exactly. Nothing is ever sent anywhere: the socket is a
-// stand-in that checks the host the way the real one does.
+// carries the path and host exactly, over TCP or (for "https://") TLS. Nothing is ever
+// sent anywhere: the sockets are stand-ins that check the host the way the real ones do.
+#include "checkkit.h"
 #include "httpsocket.h"
 #include "pagecheck.h"
 #include "runtimeerror.h"
@@ -24,45 +25,6 @@ void check(bool ok, const char* what)
     }
 }
 
-// Refuses what the real socket refuses at once, and records the rest.
-class StandInSocket : public HttpSocket
-{
-public:
-    void Close() override {}
-    void setLocalPort(std::uint16_t) override {}
-    void Connect(const QString& host, std::uint16_t port) override
-    {
-        if (!QtHttpSocket::isValidHost(host))
-            throw RuntimeError(QtHttpSocket::InvalidHost, QStringLiteral("invalid host"));
-        if (port == 0)
-            throw RuntimeError(QtHttpSocket::InvalidPort, QStringLiteral("port 0"));
-        ++connects;
-        connectedHost = host;
-        connectedPort = port;
-    }
-    void SendData(const QByteArray& data) override { sent += data; }
-    void GetData(QByteArray& data) override { data.clear(); }
-    void connectNow() { listener()->wscHTTP_Connect(); }
-
-    int connects = 0;
-    QString connectedHost;
-    std::uint16_t connectedPort = 0;
-    QByteArray sent;
-};
-
-class Host : public CheckHost
-{
-public:
-    QString urlText() const override { return url; }
-    void setCaption(const QString& c) override { caption = c; }
-    void setWorkingText(const QByteArray&) override {}
-    void setSizes(const QString&, const QString&) override {}
-    void logUpdate() override { check(false, "a change was logged"); }
-    void announceUpdate() override { check(false, "a change was announced"); }
-    QString url;
-    QString caption;
-};
-
 class RecordingMessageBox : public MessageBoxService
 {
 public:
@@ -81,16 +43,19 @@ public:
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    Host host;
+    RecordingCheckHost host;
     // Decoded as config.ini's items are.
     host.url = QString::fromLocal8Bit(reinterpret_cast<const char*>(data), qsizetype(size));
     RecordingMessageBox messageBox;
     Services services;
     services.messageBox = &messageBox;
     services.programDir = QStringLiteral("/nonexistent-orvell-fuzz");
-    auto owned = std::make_unique<StandInSocket>();
-    StandInSocket& socket = *owned;
-    PageCheck pageCheck(services, host, std::move(owned));
+    // Stand-ins that refuse what the real sockets refuse at once: nothing goes anywhere.
+    auto tcp = std::make_unique<ScriptedSocket>();
+    auto tls = std::make_unique<ScriptedSocket>();
+    tcp->refusesLikeTheRealOne = tls->refusesLikeTheRealOne = true;
+    ScriptedSocket* sockets[] = {tcp.get(), tls.get()};
+    PageCheck pageCheck(services, host, std::move(tcp), std::move(tls));
 
     pageCheck.FetchURL();
 
@@ -98,12 +63,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(messageBox.shown == 1 &&
                   messageBox.lastText == QLatin1String("Please, enter the URL to retrieve."),
               "an empty URL is not asked for");
-        check(socket.connects == 0, "an empty URL connects");
+        check(sockets[0]->connects + sockets[1]->connects == 0, "an empty URL connects");
         return 0;
     }
 
+    // "https://" goes over the secure socket to port 443 unless told; the rest over TCP.
+    const bool secure = host.url.startsWith(QLatin1String("https://"));
+    ScriptedSocket& socket = *sockets[secure ? 1 : 0];
+    check(sockets[secure ? 0 : 1]->connects == 0, "connected through the other socket");
+    const std::uint16_t defaultPort = secure ? 443 : 80;
+
     // The split: host before the first "/", path from it; together the working URL.
-    QString working = host.url.startsWith(QLatin1String("http://")) ? host.url.mid(7) : host.url;
+    QString working = secure                                          ? host.url.mid(8)
+                      : host.url.startsWith(QLatin1String("http://")) ? host.url.mid(7)
+                                                                      : host.url;
     if (!working.contains(QLatin1Char('/')))
         working += QLatin1Char('/');
     check(pageCheck.RequestPath.startsWith(QLatin1Char('/')), "the path does not begin with /");
@@ -116,15 +89,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                   messageBox.lastIcon == MessageBoxService::Icon::Exclamation &&
                   messageBox.lastText.startsWith(QLatin1String("Error was occurred.\r\nError #: ")),
               "a refused connection is not reported");
-        check(!QtHttpSocket::isValidHost(PageCheck::connectTarget(pageCheck.HostName).host),
+        check(!QtHttpSocket::isValidHost(
+                  PageCheck::connectTarget(pageCheck.HostName, defaultPort).host),
               "a valid host was refused");
+        check(host.lastResult() == CheckOutcome::Result::Failed, "a refused check did not end");
         return 0;
     }
     check(messageBox.shown == 0, "a message came up for a connection that was made");
     check(socket.connectedPort >= 1, "port 0");
     check(QtHttpSocket::isValidHost(socket.connectedHost), "connected to an invalid host");
     check(pageCheck.HostName.startsWith(socket.connectedHost), "connected elsewhere than the host");
-    if (socket.connectedPort != 80 || pageCheck.HostName != socket.connectedHost) {
+    if (socket.connectedPort != defaultPort || pageCheck.HostName != socket.connectedHost) {
         // "host:port": what follows the colon is the port, leading zeros and all.
         const QString prefix = socket.connectedHost + QLatin1Char(':');
         check(pageCheck.HostName.startsWith(prefix) &&

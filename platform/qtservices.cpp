@@ -258,7 +258,7 @@ void QtSoundPlayer::play(const QString& path)
 std::int32_t QtWindowShape::GetPixel(const QImage& surface, int x, int y) const
 {
     if (!surface.valid(x, y))
-        return InvalidColour;
+        return kInvalidColour;
     const QRgb rgb = surface.pixel(x, y);
     return std::int32_t(qRed(rgb) | qGreen(rgb) << 8 | qBlue(rgb) << 16);
 }

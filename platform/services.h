@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QList>
+#include <QLocale>
 #include <QRect>
 #include <QString>
 #include <cstdint>
@@ -9,6 +10,7 @@
 
 class NotifyArea;
 class QImage;
+class QSslConfiguration;
 class QWidget;
 
 // Modal message boxes with the application's title and a single OK button.
@@ -37,6 +39,16 @@ public:
     static QString timeText(const QTime& time);
     // "12/7/2026": month/day/year without leading zeros.
     static QString dateText(const QDate& date);
+
+    // The regional settings dates and times are shown in: the system's (LC_ALL,
+    // LC_TIME, LANG), unless a clock says otherwise.
+    virtual QLocale locale() const { return QLocale::system(); }
+    // The locale's short date with a four-digit year: "12/28/2026" (en_US),
+    // "28/12/2026" (en_GB), "28.12.2026" (de_DE). The C locale gives dateText's form.
+    static QString shortDateText(const QDate& date, const QLocale& locale);
+    // The locale's long time without a time zone name: "1:09:55 PM" (en_US),
+    // "13:09:55" (en_GB, de_DE). The C locale gives timeText's form.
+    static QString longTimeText(const QTime& time, const QLocale& locale);
 };
 
 // Opens a web address in the user's browser. The result is not examined.
@@ -63,9 +75,9 @@ class WindowShape
 {
 public:
     // What a position outside the surface reads as; it never equals a colour.
-    static constexpr std::int32_t InvalidColour = -1; // 0xFFFFFFFF
+    static constexpr std::int32_t kInvalidColour = -1; // 0xFFFFFFFF
     virtual ~WindowShape() = default;
-    // The colour of pixel (x, y) of the surface; InvalidColour outside it.
+    // The colour of pixel (x, y) of the surface; kInvalidColour outside it.
     virtual std::int32_t GetPixel(const QImage& surface, int x, int y) const = 0;
     // From now on only the union of the rectangles (window coordinates, each one
     // pixel high) is shown and takes the mouse. No rectangles: nothing is.
@@ -73,7 +85,7 @@ public:
 };
 
 // Everything the program reaches outside itself, handed to the windows that need it.
-// Tests put fakes in; the program puts in the Qt-backed services (makeQtServices).
+// Tests put fakes in; the program puts in the Qt-backed services (QtServices).
 struct Services
 {
     MessageBoxService* messageBox = nullptr;
@@ -85,4 +97,8 @@ struct Services
     NotifyArea* notifyArea = nullptr;
     // The program's directory, without a trailing separator.
     QString programDir;
+    // The TLS settings of https checks: which certificates are trusted. Null: the
+    // system's trust store. Only code can set it (tests trust their own CA this way);
+    // nothing a user or the environment sets can weaken the verification.
+    const QSslConfiguration* tlsConfiguration = nullptr;
 };

@@ -6,10 +6,45 @@
 #include "twips.h"
 #include "watchedsite.h"
 
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QScreen>
+
+namespace {
+
+// The stamp's font: the designed "MS Sans Serif" 12 pt; where that is missing, a font with
+// Arial's widths, which come close to it ("Liberation Sans" of fonts-liberation2 on Linux,
+// "Arimo" of fonts-croscore, Helvetica whose widths Arial shares), then any sans serif.
+QFont stampFont()
+{
+    QFont font;
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+                      QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
+                      QStringLiteral("Arimo"), QStringLiteral("Helvetica")});
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSize(12);
+    return font;
+}
+
+} // namespace
+
+QFont Form2::fitStampFont(QFont font, int room)
+{
+    // The widest stamp of the U.S. form, digits being of one width as in nearly all fonts.
+    const QString widest = QStringLiteral("12/28/2026 at 11:59:59 PM");
+    const int width = QFontMetrics(font).horizontalAdvance(widest);
+    if (width <= room || room <= 0)
+        return font;
+    // Narrow the letters, never the size, until it fits.
+    for (int stretch = 100 * room / width; stretch > QFont::UltraCondensed; --stretch) {
+        font.setStretch(stretch);
+        if (QFontMetrics(font).horizontalAdvance(widest) <= room)
+            break;
+    }
+    return font;
+}
 
 Form2::Form2(Services& services, QWidget* parent)
     : SkinWindow(parent, Qt::FramelessWindowHint | Qt::Tool), m_services(services)
@@ -40,9 +75,7 @@ Form2::Form2(Services& services, QWidget* parent)
     Label1 = new QLabel(QStringLiteral("Label1"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->move(qRound(3600 / tx), qRound(2400 / ty));
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPointSize(12);
-    Label1->setFont(font);
+    Label1->setFont(fitStampFont(stampFont(), StampEnd - Label1->x()));
     QPalette labelPal = Label1->palette();
     labelPal.setColor(QPalette::WindowText, Qt::white);
     Label1->setPalette(labelPal);
@@ -51,7 +84,7 @@ Form2::Form2(Services& services, QWidget* parent)
     Label1->adjustSize();
 
     // The free-running timer: never stopped, whether the popup is shown or not.
-    Timer1.setInterval(TimerInterval);
+    Timer1.setInterval(kTimerInterval);
     connect(&Timer1, &QTimer::timeout, this, &Form2::Timer1_Timer);
     Timer1.start();
 
@@ -66,13 +99,14 @@ Form2::Form2(Services& services, QWidget* parent)
 
 void Form2::Form_Load()
 {
-    std::int32_t key = KeyColour;
+    std::int32_t key = kKeyColour;
     SkinForm(*this, *Backpic, key, *m_services.windowShape);
 
     // The stamp is written once: every showing displays the time of creation.
     const QDateTime now = m_services.clock->now();
-    Label1->setText(Clock::dateText(now.date()) + QStringLiteral(" at ") +
-                    Clock::timeText(now.time()));
+    const QLocale locale = m_services.clock->locale();
+    Label1->setText(Clock::shortDateText(now.date(), locale) + QStringLiteral(" at ") +
+                    Clock::longTimeText(now.time(), locale));
     Label1->adjustSize();
 }
 
@@ -81,7 +115,7 @@ void Form2::Timer1_Timer()
     // The delay blocks the user-interface thread; the counter is volatile so that
     // the loop is really run.
     volatile int count = 1;
-    while (count < TickCount)
+    while (count < kTickCount)
         count = count + 1;
     hide();
 }

@@ -3,6 +3,7 @@
 #include "picture.h"
 #include "skinwindow.h"
 
+#include <QFont>
 #include <QTimer>
 #include <cstdint>
 
@@ -19,10 +20,18 @@ class Form2 : public SkinWindow
     Q_OBJECT
 public:
     // The key colour of the background picture: magenta.
-    static constexpr std::int32_t KeyColour = 0x00FF00FF;
+    static constexpr std::int32_t kKeyColour = 0x00FF00FF;
     // Ticks of Timer1 come this often, shown or hidden; each counts to kTickCount.
-    static constexpr int TimerInterval = 9999;
-    static constexpr int TickCount = 9999999;
+    static constexpr int kTimerInterval = 9999;
+    static constexpr int kTickCount = 9999999;
+
+    // The first column of the card's right frame beside the footer strip: the stamp
+    // ends before it.
+    static constexpr int StampEnd = 435;
+
+    // The font, its letters narrowed where needed (its size kept) so that the widest
+    // stamp of the U.S. form, "12/28/2026 at 11:59:59 PM", takes at most room pixels.
+    static QFont fitStampFont(QFont font, int room);
 
     // Creates the popup and runs its load handler (Form_Load). It is left shown, as
     // the shaping leaves it, but not yet on the screen: the creator hides it, and it

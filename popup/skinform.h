@@ -14,7 +14,7 @@ class WindowShape;
 //
 // The shape is the union of one-pixel-high rectangles, one per maximal horizontal run
 // of non-key pixels in each row of the holder's scan size (its size in pixels, frame
-// included; positions beyond the picture read as WindowShape::InvalidColour and so
+// included; positions beyond the picture read as WindowShape::kInvalidColour and so
 // count as opaque). Leaves the window shown, the holder empty with auto-size and
 // auto-redraw on.
 void SkinForm(SkinWindow& frm, PictureBox& pic, std::int32_t& TransColor, WindowShape& shape);

@@ -2,6 +2,7 @@
 // and update log, and the window that stands in for the tray on a desktop without one.
 #include "credits.h"
 #include "fakes.h"
+#include "fixtures.h"
 #include "form1.h"
 #include "form2.h"
 #include "loopbackserver.h"
@@ -20,34 +21,35 @@
 
 namespace {
 
-// A main window loaded as at start-up, its tray icon in the notification area, watching
-// the given address, with a snapshot from an earlier check. Its schedule is stopped:
-// checks start only when a test says so.
-struct LoadedForm
-{
-    explicit LoadedForm(const QString& url = QStringLiteral("http://watched.example/"))
-    {
-        t.writeFile("config.ini",
-                    QStringLiteral("\"%1\"\r\n0\r\n\"chime.wav\"\r\n").arg(url).toLatin1());
-        t.writeFile("data.orvl", "<p>the snapshot of an earlier check</p>\r\n");
-        form = std::make_unique<Form1>(t.services());
-        form->Form_Load();
-        form->Timer1.stop();
-    }
-    TestServices t;
-    std::unique_ptr<Form1> form;
-};
+using LoadedForm = LoadedMainWindow;
 
 // A page on the loopback server that grows by one line with every request, so that
 // every check finds a change.
 void serveGrowingPage(LoopbackServer& server, int requests)
 {
+    QList<LoopbackServer::Script> scripts;
     QByteArray body;
     for (int i = 0; i < requests; ++i) {
         body += "<p>line</p>";
-        server.scripts.append({{"HTTP/1.1 200 OK\r\n\r\n" + body}});
+        scripts.append(LoopbackServer::Script::reply(body));
     }
+    server.setScripts(scripts);
 }
+
+// A main window started by the program's start-up on a desktop with or without a tray.
+struct StartedForm
+{
+    explicit StartedForm(bool tray)
+    {
+        t.notifyArea.available = tray;
+        t.writeFile("config.ini", "u,0,s");
+        form = std::make_unique<Form1>(t.services());
+        status = Startup::loadMainWindow(*form);
+    }
+    TestServices t;
+    std::unique_ptr<Form1> form;
+    int status = -1;
+};
 
 using Reports = QList<int>;
 
@@ -74,6 +76,8 @@ private Q_SLOTS:
     void clearEmptiesTheLog_data();
     void clearEmptiesTheLog();
     void creditLinesDoNotOverlap();
+    void creditLinesKeepTheirGaps_data();
+    void creditLinesKeepTheirGaps();
     void checkNowFetchesAtAnyTime_data();
     void checkNowFetchesAtAnyTime();
 
@@ -340,7 +344,8 @@ void TestForm1::clearEmptiesTheLog()
 
     LoopbackServer server;
     serveGrowingPage(server, 1);
-    LoadedForm f(QStringLiteral("http://%1/page").arg(server.hostName()));
+    LoadedForm f(server.url());
+    f.setSnapshot("<p>the snapshot of an earlier check</p>\r\n");
     Form1& form = *f.form;
     for (int i = 0; i < lines; ++i)
         form.List1->addItem(QStringLiteral("Update found at 12/8/2026 1:0%1:59 PM").arg(i));
@@ -353,7 +358,8 @@ void TestForm1::clearEmptiesTheLog()
     // The next update found lands in the emptied log, as its only line.
     f.t.clock.current = QDateTime(QDate(2026, 12, 8), QTime(14, 19, 59));
     form.mnucheck->trigger();
-    QTRY_COMPARE(form.List1->count(), 1);
+    QCOMPARE(f.waitForCheck().result, CheckOutcome::Result::Changed);
+    QCOMPARE(form.List1->count(), 1);
     QCOMPARE(form.List1->item(0)->text(), QStringLiteral("Update found at 12/8/2026 2:19:59 PM"));
 }
 
@@ -371,6 +377,52 @@ void TestForm1::creditLinesDoNotOverlap()
             if (i > 0)
                 QVERIFY2(line[i - 1]->geometry().right() < label->x(),
                          qPrintable(label->objectName()));
+        }
+    }
+}
+
+void TestForm1::creditLinesKeepTheirGaps_data()
+{
+    QTest::addColumn<QFont>("font");
+    QTest::newRow("the panel's font") << QFont();
+    QTest::newRow("narrower: Liberation Sans 8 pt") << QFont(QStringLiteral("Liberation Sans"), 8);
+    QTest::newRow("wider: DejaVu Sans 9 pt") << QFont(QStringLiteral("DejaVu Sans"), 9);
+    QTest::newRow("too wide for the window: Liberation Mono 11 pt")
+        << QFont(QStringLiteral("Liberation Mono"), 11);
+}
+
+void TestForm1::creditLinesKeepTheirGaps()
+{
+    QFETCH(QFont, font);
+    TestServices t;
+    Form1 form(t.services());
+    constexpr int kGap = 2; // 30 twips
+    // The designed left edges (twips / 15) of the labels of the two lines.
+    const QList<QPair<QList<QLabel*>, QList<int>>> lines{
+        {{form.Label8, form.Label9, form.Label10}, {32, 200, 232}},
+        {{form.Label11, form.Label12}, {168, 280}}};
+    for (const auto& [line, designed] : lines) {
+        if (font != QFont()) {
+            for (qsizetype i = 0; i < line.size(); ++i) {
+                QFont f = font;
+                f.setUnderline(line[i]->font().underline());
+                line[i]->setFont(f);
+                line[i]->adjustSize();
+                line[i]->move(designed[i], line[i]->y());
+            }
+            Form1::placeLine(line, form.width(), kGap);
+        }
+        // Each label is at its designed place or the gap after the one before, moved
+        // left as one line only as far as the window's edge asks.
+        const int shift = designed[0] - line[0]->x();
+        QVERIFY(shift >= 0);
+        const int lineRight = line.last()->geometry().right();
+        QVERIFY(shift == 0 || lineRight == form.width() - 1 || line[0]->x() == 0);
+        for (qsizetype i = 1; i < line.size(); ++i) {
+            const int after = line[i - 1]->geometry().right() + 1 + kGap;
+            const int x = line[i]->x();
+            QVERIFY2(x >= after, qPrintable(line[i]->objectName()));
+            QVERIFY2(x == std::max(designed[i] - shift, after), qPrintable(line[i]->objectName()));
         }
     }
 }
@@ -393,7 +445,8 @@ void TestForm1::checkNowFetchesAtAnyTime()
 
     LoopbackServer server;
     serveGrowingPage(server, 1);
-    LoadedForm f(QStringLiteral("http://%1/page").arg(server.hostName()));
+    LoadedForm f(server.url());
+    f.setSnapshot("<p>the snapshot of an earlier check</p>\r\n");
     Form1& form = *f.form;
     f.t.clock.current = QDateTime(QDate(2026, 12, 8), time);
     if (panelShown)
@@ -403,20 +456,20 @@ void TestForm1::checkNowFetchesAtAnyTime()
     f.t.notifyArea.sendMouse(MouseMessage::RightButtonUp);
     QTRY_VERIFY(form.mnuFile->isVisible());
     form.mnucheck->trigger();
-    QTRY_VERIFY(server.requests.value(0).startsWith("GET /page HTTP/1.1\r\n"));
-    QTRY_COMPARE(form.List1->count(), 1);
+    QCOMPARE(f.waitForCheck().result, CheckOutcome::Result::Changed);
+    QVERIFY(server.requests().value(0).startsWith("GET /page HTTP/1.1\r\n"));
+    QCOMPARE(form.List1->count(), 1);
     QCOMPARE(form.isVisible(), panelShown);
-    QCOMPARE(server.connections, 1);
+    QCOMPARE(server.connections(), 1);
 }
 
 // --- with and without a notification area ------------------------------------------------------
 
 void TestForm1::withTrayNoWindowShows()
 {
-    TestServices t;
-    t.writeFile("config.ini", "u,0,s");
-    Form1 form(t.services());
-    QCOMPARE(Startup::loadMainWindow(form), 0);
+    StartedForm started(true);
+    Form1& form = *started.form;
+    QCOMPARE(started.status, 0);
     QVERIFY(!form.isVisible());
     QVERIFY(!form.isWithoutNotificationArea());
     QCOMPARE(form.findChild<QMenuBar*>(), nullptr);
@@ -425,11 +478,10 @@ void TestForm1::withTrayNoWindowShows()
 void TestForm1::withoutTrayTheWindowShowsWithMenuBar()
 {
     TestServices t;
-    t.notifyArea.available = false;
-    t.writeFile("config.ini", "u,0,s");
-    Form1 form(t.services());
-    const QSize panelSize = form.size();
-    QCOMPARE(Startup::loadMainWindow(form), 0);
+    const QSize panelSize = Form1(t.services()).size();
+    StartedForm started(false);
+    Form1& form = *started.form;
+    QCOMPARE(started.status, 0);
 
     QVERIFY(form.isVisible());
     QCOMPARE(form.windowType(), Qt::Window); // a normal window, listed in the task bar
@@ -465,11 +517,9 @@ void TestForm1::withoutTrayTheWindowShowsWithMenuBar()
 
 void TestForm1::withoutTrayTheBackgroundDoesNotHideTheWindow()
 {
-    TestServices t;
-    t.notifyArea.available = false;
-    t.writeFile("config.ini", "u,0,s");
-    Form1 form(t.services());
-    QCOMPARE(Startup::loadMainWindow(form), 0);
+    StartedForm started(false);
+    Form1& form = *started.form;
+    QCOMPARE(started.status, 0);
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     const QPoint background(4, form.height() - 4);
     QCOMPARE(form.childAt(background), nullptr);
@@ -479,12 +529,11 @@ void TestForm1::withoutTrayTheBackgroundDoesNotHideTheWindow()
 
 void TestForm1::withoutTrayClosingTheWindowEndsTheProgram()
 {
-    TestServices t;
-    t.notifyArea.available = false;
-    t.writeFile("config.ini", "u,0,s");
-    Form1 form(t.services());
-    QCOMPARE(Startup::loadMainWindow(form), 0);
-    t.notifyArea.calls.clear();
+    StartedForm started(false);
+    Form1& form = *started.form;
+    RecordingNotifyArea& area = started.t.notifyArea;
+    QCOMPARE(started.status, 0);
+    area.calls.clear();
 
     QTimer::singleShot(0, &form, [&form] { form.close(); });
     QTimer guard; // ends the loop with another status if closing does not
@@ -494,7 +543,7 @@ void TestForm1::withoutTrayClosingTheWindowEndsTheProgram()
     QCOMPARE(QCoreApplication::exec(), 0);
     QVERIFY(!form.isVisible());
     QVERIFY(!form.TaskBarIcon1);
-    QCOMPARE(t.notifyArea.messages(), QList<NotifyMessage>{NotifyMessage::Delete});
+    QCOMPARE(area.messages(), QList<NotifyMessage>{NotifyMessage::Delete});
 }
 
 QTEST_MAIN(TestForm1)

@@ -7,8 +7,9 @@
 // private mount namespace first thing in main(), while it still has one thread; where
 // that is not permitted they skip and say why.
 #include "fakes.h"
-#include "faultserver.h"
+#include "fixtures.h"
 #include "form1.h"
+#include "loopbackserver.h"
 #include "pagecheck.h"
 
 #include <QApplication>
@@ -20,7 +21,6 @@
 #include <QListWidget>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 #include <cerrno>
@@ -29,7 +29,8 @@
 #include <sys/mount.h>
 #include <unistd.h>
 
-using End = FaultServer::Script::End;
+using Script = LoopbackServer::Script;
+using End = Script::End;
 
 namespace {
 
@@ -71,73 +72,47 @@ void enterPrivateMountNamespace()
                                 .arg(QString::fromLocal8Bit(std::strerror(errno)));
 }
 
-// A small tmpfs at `dir`, inside this process's own mount namespace.
-QString mountTmpfs(const QString& dir, const QByteArray& options)
+// A program directory on a small tmpfs of its own, inside this process's own mount
+// namespace; unmounted when it goes. `why` says what kept it from being made.
+struct SmallDisk
 {
-    if (::mount("orvell-test", QFile::encodeName(dir).constData(), "tmpfs", MS_NOSUID | MS_NODEV,
-                options.constData()) != 0)
-        return QStringLiteral("cannot mount a tmpfs: %1")
-            .arg(QString::fromLocal8Bit(std::strerror(errno)));
-    return {};
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
+    explicit SmallDisk(const QByteArray& options)
+    {
+        dir = base.filePath(QStringLiteral("program"));
+        if (!g_noPrivateMounts.isEmpty()) {
+            why = g_noPrivateMounts;
+        } else if (!QDir().mkpath(dir)) {
+            why = QStringLiteral("cannot make %1").arg(dir);
+        } else if (::mount("orvell-test", QFile::encodeName(dir).constData(), "tmpfs",
+                           MS_NOSUID | MS_NODEV, options.constData()) != 0) {
+            why = QStringLiteral("cannot mount a tmpfs: %1")
+                      .arg(QString::fromLocal8Bit(std::strerror(errno)));
+        } else {
+            mounted = true;
+        }
+    }
+    ~SmallDisk()
+    {
+        if (mounted)
+            ::umount2(QFile::encodeName(dir).constData(), MNT_DETACH);
+    }
+    QTemporaryDir base;
+    QString dir;
+    QString why;
+    bool mounted = false;
+};
 
 const QByteArray kOldSnapshot = "<html>the page as it was</html>\r\n";
 
-// The main window, started on a config.ini that watches the fault server.
-struct Rig
+// The main window, started on a config.ini that watches the loopback server.
+struct Rig : LoadedMainWindow
 {
-    explicit Rig(FaultServer& server, const QString& programDir = QString(),
-                 const QByteArray& page = "page")
-        : server(server)
+    explicit Rig(LoopbackServer& server, const QString& programDir = QString(),
+                 const QString& page = QStringLiteral("page"))
+        : LoadedMainWindow(server.url(page), 0, programDir)
     {
-        programDirPath = programDir.isEmpty() ? t.programDir() : programDir;
-        t.services().programDir = programDirPath;
-        // 10:00:00 AM is no mark: checks start only when the test says so.
-        t.clock.current = QDateTime(QDate(2026, 12, 8), QTime(10, 0, 0));
-        writeFile(QStringLiteral("config.ini"),
-                  "\"" + server.url(page) + "\"\r\n0\r\n\"chime.wav\"\r\n");
-        form = std::make_unique<Form1>(t.services());
-        form->Form_Load();
     }
-
-    QString dir() const { return programDirPath; }
-    QString path(const QString& name) const { return dir() + QLatin1Char('/') + name; }
-    void writeFile(const QString& name, const QByteArray& bytes) const
-    {
-        QFile f(path(name));
-        if (f.open(QIODevice::WriteOnly))
-            f.write(bytes);
-    }
-    QString caption() const { return form->windowTitle(); }
-    // The caption has left the start and the progress texts: the check has ended,
-    // completed ("Connection Closed") or failed (any other text says why).
-    bool ended() const
-    {
-        static const QStringList running{QStringLiteral("ORVELL 1"),
-                                         QStringLiteral("Connection Estabilished"),
-                                         QStringLiteral("Fetching data")};
-        return !running.contains(caption());
-    }
-    // Starts a check and waits until it has ended one way or another.
-    bool check(int timeoutMs = 20000)
-    {
-        form->setWindowTitle(QStringLiteral("ORVELL 1"));
-        form->FetchURL();
-        return QTest::qWaitFor([this] { return ended(); }, timeoutMs);
-    }
-    int logLines() const { return form->List1->count(); }
-    bool flashing() const { return form->TaskBarIcon1->Flash().isNonZero(); }
-
-    FaultServer& server;
-    TestServices t;
-    QString programDirPath;
-    std::unique_ptr<Form1> form;
+    QString path(const QString& name) const { return t.path(name); }
 };
 
 } // namespace
@@ -196,17 +171,17 @@ void TestForm1Faults::droppedConnection()
     QFETCH(int, end);
     QFETCH(bool, complete);
 
-    FaultServer server;
-    FaultServer::Script script;
-    script.head = head;
+    LoopbackServer server;
+    Script script;
+    script.pieces = {head};
     script.fillBytes = bodyBytes;
     script.fillUnit = "b";
     script.end = End(end);
     server.setScript(script);
 
     Rig rig(server);
-    rig.writeFile(QStringLiteral("data.orvl"), kOldSnapshot);
-    QVERIFY(rig.check());
+    rig.setSnapshot(kOldSnapshot);
+    rig.check();
 
     QVERIFY(!QFile::exists(rig.path(QStringLiteral("data.tmp"))));
     if (complete) {
@@ -253,26 +228,26 @@ void TestForm1Faults::hangingServerThenNewCheck()
     QFETCH(QString, caption);
     QFETCH(QByteArray, received);
 
-    FaultServer::Script hanging;
+    Script hanging = Script::sent({head}, 0, End::Hold);
     hanging.answer = answers;
-    hanging.head = head;
-    hanging.end = End::Hold;
-    FaultServer server;
-    server.setScripts({hanging, FaultServer::Script::reply("<html>second</html>")});
+    LoopbackServer server;
+    server.setScripts({hanging, Script::reply("<html>second</html>")});
 
     Rig rig(server);
-    rig.writeFile(QStringLiteral("data.orvl"), kOldSnapshot);
+    rig.setSnapshot(kOldSnapshot);
     rig.form->FetchURL();
-    QTRY_COMPARE(server.requests(), 1);
+    QTRY_COMPARE(server.requests().size(), 1);
     QTRY_COMPARE(rig.caption(), caption);
-    QTRY_COMPARE(readFile(rig.path(QStringLiteral("data.tmp"))),
-                 received.isEmpty() ? QByteArray("<missing>") : received);
+    if (received.isEmpty())
+        QVERIFY(!rig.tmpExists());
+    else
+        QTRY_COMPARE(readFile(rig.path(QStringLiteral("data.tmp"))), received);
     // Without the server's close nothing is compared or replaced.
     QCOMPARE(readFile(rig.path(QStringLiteral("data.orvl"))), kOldSnapshot);
     QCOMPARE(rig.logLines(), 0);
 
     // The program stays responsive: the next check starts over the hanging one.
-    QVERIFY(rig.check());
+    rig.check();
     QCOMPARE(rig.caption(), QStringLiteral("Connection Closed"));
     QCOMPARE(readFile(rig.path(QStringLiteral("data.orvl"))),
              QByteArray("<html>second</html>\r\n"));
@@ -287,11 +262,11 @@ void TestForm1Faults::urlBeyondAsciiGoesOutAsWritten()
 {
     // A path as config.ini holds it, in UTF-8: accented letters, CJK, a query.
     const QByteArray path = "caf\xc3\xa9/\xe6\x97\xa5\xe6\x9c\xac?q=\xc3\xbc";
-    FaultServer server;
-    server.setScript(FaultServer::Script::reply("<html>page</html>"));
-    Rig rig(server, QString(), path);
+    LoopbackServer server;
+    server.setScript(Script::reply("<html>page</html>"));
+    Rig rig(server, QString(), QString::fromUtf8(path));
 
-    QVERIFY(rig.check());
+    rig.check();
     QCOMPARE(rig.caption(), QStringLiteral("Connection Closed"));
     const QByteArray request = server.lastRequest();
     QCOMPARE(request.left(request.indexOf("\r\n")), "GET /" + path + " HTTP/1.1");
@@ -301,11 +276,11 @@ void TestForm1Faults::urlOfOneMebibyte()
 {
     // A request far larger than the socket takes at once goes out whole.
     const QByteArray path = "long?" + QByteArray(1 << 20, 'q');
-    FaultServer server;
-    server.setScript(FaultServer::Script::reply("<html>page</html>"));
-    Rig rig(server, QString(), path);
+    LoopbackServer server;
+    server.setScript(Script::reply("<html>page</html>"));
+    Rig rig(server, QString(), QString::fromUtf8(path));
 
-    QVERIFY(rig.check());
+    rig.check();
     QCOMPARE(rig.caption(), QStringLiteral("Connection Closed"));
     const QByteArray request = server.lastRequest();
     QCOMPARE(request.size(), 57 + 1 + path.size() + rig.form->check().HostName.size());
@@ -316,14 +291,15 @@ void TestForm1Faults::trickledReplyWhileTheScheduleTicks()
 {
     // 3 bytes every 10 ms: the reply takes about 2.5 s to arrive.
     const QByteArray body = QByteArray("<html>").append(QByteArray(700, 't')).append("</html>");
-    FaultServer::Script trickle = FaultServer::Script::reply(body);
+    Script trickle = Script::reply(body);
     trickle.pieceBytes = 3;
     trickle.pieceIntervalMs = 10;
-    FaultServer server;
+    LoopbackServer server;
     server.setScript(trickle);
 
     Rig rig(server);
-    rig.writeFile(QStringLiteral("data.orvl"), kOldSnapshot);
+    rig.setSnapshot(kOldSnapshot);
+    rig.form->Timer1.start(); // the schedule runs (its clock reaches no mark)
     QSignalSpy ticks(&rig.form->Timer1, &QTimer::timeout);
 
     // How long the event loop goes without running a 20 ms timer, while the reply
@@ -339,7 +315,7 @@ void TestForm1Faults::trickledReplyWhileTheScheduleTicks()
 
     rig.form->FetchURL();
     QTRY_COMPARE(rig.caption(), QStringLiteral("Fetching data"));
-    QVERIFY(QTest::qWaitFor([&] { return rig.ended(); }, 30000));
+    QCOMPARE(rig.waitForCheck(30000).result, CheckOutcome::Result::Changed);
     probe.stop();
 
     QCOMPARE(rig.caption(), QStringLiteral("Connection Closed"));
@@ -352,17 +328,15 @@ void TestForm1Faults::trickledReplyWhileTheScheduleTicks()
 
 void TestForm1Faults::endlessHeader()
 {
-    FaultServer::Script endless;
-    endless.head = "HTTP/1.1 200 OK\r\n";
+    Script endless = Script::sent({"HTTP/1.1 200 OK\r\n"}, 0, End::Hold);
     endless.fillUnit = "X-Filler: " + QByteArray(60, 'f') + "\r\n";
     endless.fillBytes = -1;
-    endless.end = End::Hold;
-    FaultServer server;
+    LoopbackServer server;
     server.setScript(endless);
 
     Rig rig(server);
-    rig.writeFile(QStringLiteral("data.orvl"), kOldSnapshot);
-    QVERIFY(rig.check(60000));
+    rig.setSnapshot(kOldSnapshot);
+    rig.check(60000);
 
     QVERIFY2(rig.caption().startsWith(QLatin1String("Check failed")), qPrintable(rig.caption()));
     QVERIFY2(rig.caption().contains(QLatin1String("header")), qPrintable(rig.caption()));
@@ -381,25 +355,20 @@ void TestForm1Faults::endlessHeader()
 
 void TestForm1Faults::readOnlyProgramDirectory()
 {
-    if (!g_noPrivateMounts.isEmpty())
-        QSKIP(qPrintable(g_noPrivateMounts));
-    QTemporaryDir base;
-    const QString dir = base.filePath(QStringLiteral("program"));
-    QVERIFY(QDir().mkpath(dir));
-    const QString mounted = mountTmpfs(dir, "size=1m,mode=0755");
-    if (!mounted.isEmpty())
-        QSKIP(qPrintable(mounted));
-    auto unmount = qScopeGuard([&] { ::umount2(QFile::encodeName(dir).constData(), MNT_DETACH); });
+    SmallDisk disk("size=1m,mode=0755");
+    if (!disk.mounted)
+        QSKIP(qPrintable(disk.why));
+    const QString dir = disk.dir;
 
-    FaultServer server;
-    server.setScript(FaultServer::Script::reply("<html>new and longer</html>"));
+    LoopbackServer server;
+    server.setScript(Script::reply("<html>new and longer</html>"));
     Rig rig(server, dir);
-    rig.writeFile(QStringLiteral("data.orvl"), kOldSnapshot);
+    rig.setSnapshot(kOldSnapshot);
     // Read-only for everybody, root included.
     QVERIFY(::mount(nullptr, QFile::encodeName(dir).constData(), nullptr,
                     MS_REMOUNT | MS_RDONLY | MS_NOSUID | MS_NODEV, nullptr) == 0);
 
-    QVERIFY(rig.check());
+    rig.check();
     QVERIFY2(rig.caption().startsWith(QLatin1String("Check failed")), qPrintable(rig.caption()));
     QVERIFY2(rig.caption().contains(QLatin1String("data.tmp")), qPrintable(rig.caption()));
     QCOMPARE(readFile(rig.path(QStringLiteral("data.orvl"))), kOldSnapshot);
@@ -410,24 +379,17 @@ void TestForm1Faults::readOnlyProgramDirectory()
 
 void TestForm1Faults::diskFillsWhileWriting()
 {
-    if (!g_noPrivateMounts.isEmpty())
-        QSKIP(qPrintable(g_noPrivateMounts));
-    QTemporaryDir base;
-    const QString dir = base.filePath(QStringLiteral("program"));
-    QVERIFY(QDir().mkpath(dir));
-    const QString mounted = mountTmpfs(dir, "size=256k,mode=0755");
-    if (!mounted.isEmpty())
-        QSKIP(qPrintable(mounted));
-    auto unmount = qScopeGuard([&] { ::umount2(QFile::encodeName(dir).constData(), MNT_DETACH); });
+    SmallDisk disk("size=256k,mode=0755");
+    if (!disk.mounted)
+        QSKIP(qPrintable(disk.why));
 
     // A page of 1 MiB does not fit; one of 1 KiB does.
-    FaultServer server;
-    server.setScripts(
-        {FaultServer::Script::generated(1 << 20, 'F'), FaultServer::Script::generated(1024, 's')});
-    Rig rig(server, dir);
-    rig.writeFile(QStringLiteral("data.orvl"), kOldSnapshot);
+    LoopbackServer server;
+    server.setScripts({Script::generated(1 << 20, 'F'), Script::generated(1024, 's')});
+    Rig rig(server, disk.dir);
+    rig.setSnapshot(kOldSnapshot);
 
-    QVERIFY(rig.check());
+    rig.check();
     QVERIFY2(rig.caption().startsWith(QLatin1String("Check failed")), qPrintable(rig.caption()));
     QVERIFY2(rig.caption().contains(QLatin1String("data.tmp")), qPrintable(rig.caption()));
     QCOMPARE(readFile(rig.path(QStringLiteral("data.orvl"))), kOldSnapshot);
@@ -436,7 +398,7 @@ void TestForm1Faults::diskFillsWhileWriting()
     QCOMPARE(rig.logLines(), 0);
     QTRY_COMPARE(server.openConnections(), 0);
 
-    QVERIFY(rig.check());
+    rig.check();
     QCOMPARE(rig.caption(), QStringLiteral("Connection Closed"));
     QCOMPARE(readFile(rig.path(QStringLiteral("data.orvl"))), QByteArray(1024, 's') + "\r\n");
     QCOMPARE(rig.logLines(), 1);
@@ -447,10 +409,10 @@ void TestForm1Faults::killedAtRandomMoments()
     // Three pages of different sizes in turn; the largest takes long enough to write
     // that many kills land in the middle of data.tmp.
     const QList<QPair<qint64, char>> pages{{1000, 'a'}, {4 << 20, 'b'}, {150000, 'c'}};
-    QList<FaultServer::Script> scripts;
+    QList<Script> scripts;
     for (const auto& [size, fill] : pages)
-        scripts.append(FaultServer::Script::generated(size, fill));
-    FaultServer server;
+        scripts.append(Script::generated(size, fill));
+    LoopbackServer server;
     server.setScripts(scripts);
 
     QTemporaryDir dir;
@@ -464,14 +426,18 @@ void TestForm1Faults::killedAtRandomMoments()
         return false;
     };
 
-    QRandomGenerator random(QRandomGenerator::global()->generate());
+    // ORVELL_KILL_SEED replays a run: its seed is printed first.
+    const quint32 seed = qEnvironmentVariableIsSet("ORVELL_KILL_SEED")
+                             ? quint32(qEnvironmentVariableIntValue("ORVELL_KILL_SEED"))
+                             : QRandomGenerator::global()->generate();
+    qInfo("kill moments from seed %u (ORVELL_KILL_SEED=%u replays them)", seed, seed);
+    QRandomGenerator random(seed);
     constexpr int kRounds = 25;
     int checksSeen = 0;
     for (int round = 0; round < kRounds; ++round) {
         QProcess loop;
         loop.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        loop.start(QStringLiteral(ORVELL_CHECKLOOP),
-                   {dir.path(), QString::fromLatin1(server.url())});
+        loop.start(QStringLiteral(ORVELL_CHECKLOOP), {dir.path(), server.url()});
         QVERIFY2(loop.waitForStarted(), qPrintable(loop.errorString()));
         // Let it complete a few checks, then kill it at a random moment of the next.
         const int completions = 1 + int(random.bounded(3));

@@ -28,6 +28,8 @@ private Q_SLOTS:
     void shapeFollowsTheArtwork();
     void windowSettings();
     void stampShowsTheCreationTime();
+    void widestStampFitsTheCard_data();
+    void widestStampFitsTheCard();
     void clicks_data();
     void clicks();
     void tickHidesAndTheTimerRunsOn();
@@ -133,6 +135,48 @@ void TestForm2::stampShowsTheCreationTime()
     // Neither wrapped nor shortened.
     QVERIFY(!form.Label1->wordWrap());
     QVERIFY(form.Label1->width() >= form.Label1->sizeHint().width());
+}
+
+void TestForm2::widestStampFitsTheCard_data()
+{
+    QTest::addColumn<QString>("family"); // empty: the popup's own choice
+    QTest::newRow("the popup's font") << QString();
+    QTest::newRow("a wider font: DejaVu Sans") << QStringLiteral("DejaVu Sans");
+    QTest::newRow("a much wider font: Liberation Mono") << QStringLiteral("Liberation Mono");
+}
+
+void TestForm2::widestStampFitsTheCard()
+{
+    QFETCH(QString, family);
+    TestServices t;
+    t.clock.current = QDateTime(QDate(2026, 12, 28), QTime(23, 59, 59));
+    Form2 form(t.services());
+    QLabel& stamp = *form.Label1;
+    QCOMPARE(stamp.text(), QStringLiteral("12/28/2026 at 11:59:59 PM"));
+    if (!family.isEmpty()) {
+        stamp.setFont(Form2::fitStampFont(QFont(family, 12), Form2::StampEnd - stamp.x()));
+        stamp.adjustSize();
+    }
+    QCOMPARE(stamp.font().pointSize(), 12);
+    if (family.isEmpty()) // a font with close metrics is installed: nothing is narrowed
+        QCOMPARE(stamp.font().stretch(), QFont().stretch());
+
+    // On every row of the stamp, the footer strip ends where the card's dark frame (or
+    // the cut-away key) begins; the whole text lies left of that.
+    const QImage img = artwork();
+    const QRgb frame = qRgb(0x17, 0x3A, 0x78);
+    const int textRight = stamp.x() + stamp.fontMetrics().horizontalAdvance(stamp.text()) - 1;
+    QVERIFY(stamp.geometry().right() >= textRight);
+    for (int y = stamp.y(); y <= stamp.geometry().bottom(); ++y) {
+        int edge = stamp.x();
+        while (img.pixel(edge, y) != frame && img.pixel(edge, y) != kMagenta)
+            ++edge;
+        QVERIFY2(stamp.geometry().right() < edge,
+                 qPrintable(QStringLiteral("row %1: stamp ends at %2, the strip at %3")
+                                .arg(y)
+                                .arg(stamp.geometry().right())
+                                .arg(edge - 1)));
+    }
 }
 
 void TestForm2::clicks_data()

@@ -24,6 +24,10 @@ public:
             events << QStringLiteral("DataArrival");
     }
     void wscHTTP_Close() override { events << QStringLiteral("Close"); }
+    void wscHTTP_CloseUnconfirmed(const QString&) override
+    {
+        events << QStringLiteral("Unconfirmed");
+    }
     void wscHTTP_Error(int, const QString& description) override
     {
         events << QStringLiteral("Error");
@@ -36,6 +40,9 @@ public:
 private:
     HttpSocket& m_socket;
 };
+
+using Script = LoopbackServer::Script;
+using End = Script::End;
 
 } // namespace
 
@@ -55,7 +62,7 @@ private Q_SLOTS:
 void TestHttpSocket::serverCloseIsCloseNotError()
 {
     LoopbackServer server;
-    server.scripts = {{{"HTTP/1.1 200 OK\r\n\r\n", "body"}, 10}};
+    server.setScript(Script::sent({"HTTP/1.1 200 OK\r\n\r\n", "body"}, 10));
     QtHttpSocket socket;
     Recorder r(socket);
     socket.Connect(QStringLiteral("127.0.0.1"), server.port());
@@ -69,7 +76,7 @@ void TestHttpSocket::serverCloseIsCloseNotError()
 void TestHttpSocket::requestGoesOutUnchanged()
 {
     LoopbackServer server;
-    server.scripts = {{{}, 0, LoopbackServer::Script::End::Hold}};
+    server.setScript(Script::sent({}, 0, End::Hold));
     QtHttpSocket socket;
     Recorder r(socket);
     socket.setLocalPort(0);
@@ -78,7 +85,7 @@ void TestHttpSocket::requestGoesOutUnchanged()
     static const char raw[] = "GET /\x00\xff\r HTTP/1.1\r\n\r\n";
     const QByteArray bytes(raw, sizeof raw - 1);
     socket.SendData(bytes);
-    QTRY_COMPARE(server.requests.value(0), bytes);
+    QTRY_COMPARE(server.requests().value(0), bytes);
 }
 
 void TestHttpSocket::refusedConnectionIsError()
@@ -95,7 +102,7 @@ void TestHttpSocket::refusedConnectionIsError()
 void TestHttpSocket::resetIsError()
 {
     LoopbackServer server;
-    server.scripts = {{{"HTTP/1.1 200 OK\r\n\r\npart"}, 20, LoopbackServer::Script::End::Reset}};
+    server.setScript(Script::sent({"HTTP/1.1 200 OK\r\n\r\npart"}, 20, End::Reset));
     QtHttpSocket socket;
     Recorder r(socket);
     socket.Connect(QStringLiteral("127.0.0.1"), server.port());
@@ -108,16 +115,16 @@ void TestHttpSocket::resetIsError()
 void TestHttpSocket::closeSilencesTheConnection()
 {
     LoopbackServer server;
-    server.scripts = {{{"HTTP/1.1 200 OK\r\n\r\nbody"}, 0, LoopbackServer::Script::End::Hold}};
+    server.setScript(Script::sent({"HTTP/1.1 200 OK\r\n\r\nbody"}, 0, End::Hold));
     QtHttpSocket socket;
     Recorder r(socket);
     socket.Connect(QStringLiteral("127.0.0.1"), server.port());
     QTRY_COMPARE(r.events.value(0), QStringLiteral("Connect"));
     socket.SendData("GET / HTTP/1.1\r\n\r\n");
-    QTRY_COMPARE(server.requests.value(0).size(), 18);
+    QTRY_COMPARE(server.requests().value(0).size(), 18);
     const QStringList before = r.events;
     socket.Close();
-    QTRY_COMPARE(server.disconnectedByClient, 1);
+    QTRY_COMPARE(server.closedByClient(), 1);
     QCOMPARE(r.events, before); // no Close, no Error, no data after Close
     QByteArray none("x");
     socket.GetData(none);

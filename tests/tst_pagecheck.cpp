@@ -1,10 +1,12 @@
 // One check of the page against a real loopback server: the URL split, the request
 // bytes, the reply cut at its blank line and streamed into data.tmp, the comparison
 // with the snapshot, and every way a check can fail without touching the snapshot.
+#include "checkkit.h"
 #include "fakes.h"
 #include "httpsocket.h"
 #include "loopbackserver.h"
 #include "pagecheck.h"
+#include "tlssocket.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,106 +15,61 @@
 
 namespace {
 
-// The main window as the check sees it.
-class RecordingHost : public CheckHost
-{
-public:
-    QString urlText() const override { return url; }
-    void setCaption(const QString& c) override { caption = c; }
-    void setWorkingText(const QByteArray& body) override { text1 = body; }
-    void setSizes(const QString& n, const QString& o) override
-    {
-        label2 = n;
-        label3 = o;
-    }
-    void logUpdate() override { calls << QStringLiteral("log:") + snapshotNow(); }
-    void announceUpdate() override { calls << QStringLiteral("announce:") + snapshotNow(); }
+using Script = LoopbackServer::Script;
+using End = Script::End;
+using Result = CheckOutcome::Result;
 
-    QString snapshotNow() const
-    {
-        QFile f(dir + QStringLiteral("/data.orvl"));
-        return f.open(QIODevice::ReadOnly) ? QString::fromLatin1(f.readAll()) : QString();
-    }
-
-    QString url;
-    QString dir;
-    QString caption = QStringLiteral("ORVELL 1");
-    QByteArray text1 = "old text";
-    QString label2 = QStringLiteral("Label2");
-    QString label3 = QStringLiteral("Label3");
-    QStringList calls;
-};
-
-// A socket that records what it is asked and delivers scripted pieces on demand.
-class ScriptedSocket : public HttpSocket
-{
-public:
-    void Close() override { calls << QStringLiteral("Close"); }
-    void setLocalPort(std::uint16_t port) override
-    {
-        calls << QStringLiteral("LocalPort %1").arg(port);
-    }
-    void Connect(const QString& host, std::uint16_t port) override
-    {
-        calls << QStringLiteral("Connect %1 %2").arg(host).arg(port);
-    }
-    void SendData(const QByteArray& data) override { sent += data; }
-    void GetData(QByteArray& data) override { data = pending; }
-
-    void deliver(const QByteArray& piece)
-    {
-        pending = piece;
-        listener()->wscHTTP_DataArrival(piece.size());
-    }
-    void connectNow() { listener()->wscHTTP_Connect(); }
-    void closeNow() { listener()->wscHTTP_Close(); }
-
-    QStringList calls;
-    QByteArray sent;
-    QByteArray pending;
-};
-
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-// A check with the real socket, a recording host and a fresh program directory.
+// A check with the real sockets, a recording host and a fresh program directory.
 struct Rig
 {
     Rig()
     {
-        host.dir = t.programDir();
-        check = std::make_unique<PageCheck>(t.services(), host, std::make_unique<QtHttpSocket>());
+        host.programDir = t.programDir();
+        check = std::make_unique<PageCheck>(
+            t.services(), host, std::make_unique<QtHttpSocket>(),
+            std::make_unique<QtTlsSocket>(*t.services().tlsConfiguration));
     }
-    QString tmp() const { return t.programDir() + QStringLiteral("/data.tmp"); }
-    QString orvl() const { return t.programDir() + QStringLiteral("/data.orvl"); }
+    QString tmp() const { return t.path(QStringLiteral("data.tmp")); }
+    QString orvl() const { return t.path(QStringLiteral("data.orvl")); }
     void setSnapshot(const QByteArray& bytes) { t.writeFile(QStringLiteral("data.orvl"), bytes); }
-    // Fetches from the server and waits for the caption to settle on `caption`.
-    bool fetch(LoopbackServer& server, const QString& path = QStringLiteral("/page"))
+    // Checks `url` and waits for the check to end.
+    bool fetchUrl(const QString& url)
     {
-        host.url = QStringLiteral("http://") + server.hostName() + path;
-        const int before = server.connections;
+        host.url = url;
+        host.outcomes.clear();
         check->FetchURL();
-        return QTest::qWaitFor([&] {
-            return server.connections > before &&
-                   (host.caption == QLatin1String("Connection Closed") ||
-                    host.caption.startsWith(QLatin1String("Check failed")));
-        });
+        return QTest::qWaitFor([&] { return host.ended(); });
+    }
+    bool fetch(LoopbackServer& server, const QString& path = QStringLiteral("page"))
+    {
+        return fetchUrl(server.url(path));
     }
 
     TestServices t;
-    RecordingHost host;
+    RecordingCheckHost host;
     std::unique_ptr<PageCheck> check;
 };
 
-LoopbackServer::Script reply(const QByteArray& body)
+// A check with scripted sockets, on the http one.
+struct ScriptedRig
 {
-    return {{"HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n" + body}};
-}
+    explicit ScriptedRig(const QString& url = QStringLiteral("h/"))
+    {
+        host.url = url;
+        auto owned = std::make_unique<ScriptedSocket>();
+        socket = owned.get();
+        check = std::make_unique<PageCheck>(t.services(), host, std::move(owned),
+                                            std::make_unique<ScriptedSocket>());
+    }
+    TestServices t;
+    RecordingCheckHost host;
+    ScriptedSocket* socket = nullptr;
+    std::unique_ptr<PageCheck> check;
+};
 
 } // namespace
+
+Q_DECLARE_METATYPE(LoopbackServer::Script)
 
 class TestPageCheck : public QObject
 {
@@ -142,6 +99,8 @@ private Q_SLOTS:
     void secondFetchAbandonsTheFirst();
     void sizesAre64Bit();
     void keepsOnlyABoundedBodyInMemory();
+    void httpsReplies_data();
+    void httpsReplies();
 };
 
 void TestPageCheck::splitsTheUrl_data()
@@ -198,6 +157,18 @@ void TestPageCheck::splitsTheUrl_data()
                                     << "[::1]:8080"
                                     << "/x"
                                     << "[::1] 8080";
+    QTest::newRow("https:// H / P") << "https://watch.example/a?q=1"
+                                    << "watch.example"
+                                    << "/a?q=1"
+                                    << "watch.example 443";
+    QTest::newRow("https:// H with port") << "https://watch.example:8443"
+                                          << "watch.example:8443"
+                                          << "/"
+                                          << "watch.example 8443";
+    QTest::newRow("capitalised https scheme") << "HTTPS://watch.example/p"
+                                              << "HTTPS:"
+                                              << "//watch.example/p"
+                                              << "HTTPS: 80";
     QTest::newRow("blank kept") << " watch.example/"
                                 << " watch.example"
                                 << "/"
@@ -210,43 +181,39 @@ void TestPageCheck::splitsTheUrl()
     QFETCH(QString, hostName);
     QFETCH(QString, requestPath);
     QFETCH(QString, connect);
-    TestServices t;
-    RecordingHost host;
-    host.url = url;
-    auto owned = std::make_unique<ScriptedSocket>();
-    ScriptedSocket& socket = *owned;
-    PageCheck check(t.services(), host, std::move(owned));
-    check.ResponseText = "stale";
-    check.HeaderStripped = True;
-    socket.calls.clear();
-    check.FetchURL();
-    QCOMPARE(check.HostName, hostName);
-    QCOMPARE(check.RequestPath, requestPath);
-    QCOMPARE(socket.calls, (QStringList{"Close", "LocalPort 0", "Connect " + connect}));
-    QVERIFY(check.ResponseText.isEmpty());
-    QCOMPARE(check.HeaderStripped, False);
-    QVERIFY(host.text1.isEmpty());
+    ScriptedRig r(url);
+    auto* secure = static_cast<ScriptedSocket*>(&r.check->wscHTTPS());
+    const bool https = url.startsWith(QLatin1String("https://"));
+    r.check->ResponseText = "stale";
+    r.check->HeaderStripped = True;
+    r.check->FetchURL();
+    QCOMPARE(r.check->HostName, hostName);
+    QCOMPARE(r.check->RequestPath, requestPath);
+    // The other socket is only closed: a running check over it is abandoned.
+    const QStringList used{"Close", "LocalPort 0", "Connect " + connect};
+    QCOMPARE(https ? secure->calls : r.socket->calls, used);
+    QCOMPARE(https ? r.socket->calls : secure->calls, QStringList{"Close"});
+    QVERIFY(r.check->ResponseText.isEmpty());
+    QCOMPARE(r.check->HeaderStripped, False);
+    QVERIFY(r.host.text1.isEmpty());
 }
 
 void TestPageCheck::emptyUrlOnlyAsks()
 {
-    TestServices t;
-    RecordingHost host;
-    auto owned = std::make_unique<ScriptedSocket>();
-    ScriptedSocket& socket = *owned;
-    PageCheck check(t.services(), host, std::move(owned));
-    check.HostName = QStringLiteral("previous");
-    check.ResponseText = "previous body";
-    socket.calls.clear();
-    check.FetchURL();
-    QCOMPARE(t.messageBox.shown.size(), 1);
-    QCOMPARE(t.messageBox.shown[0].text, QStringLiteral("Please, enter the URL to retrieve."));
-    QCOMPARE(t.messageBox.shown[0].icon, MessageBoxService::Icon::Information);
-    QCOMPARE(t.messageBox.shown[0].title, QStringLiteral("ORVELL"));
-    QVERIFY(socket.calls.isEmpty());
-    QCOMPARE(check.HostName, QStringLiteral("previous"));
-    QCOMPARE(check.ResponseText, QByteArray("previous body"));
-    QCOMPARE(host.text1, QByteArray("old text"));
+    ScriptedRig r{QString()};
+    r.check->HostName = QStringLiteral("previous");
+    r.check->ResponseText = "previous body";
+    r.check->FetchURL();
+    const auto& shown = r.t.messageBox.shown;
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown[0].text, QStringLiteral("Please, enter the URL to retrieve."));
+    QCOMPARE(shown[0].icon, MessageBoxService::Icon::Information);
+    QCOMPARE(shown[0].title, QStringLiteral("ORVELL"));
+    QVERIFY(r.socket->calls.isEmpty());
+    QCOMPARE(r.check->HostName, QStringLiteral("previous"));
+    QCOMPARE(r.check->ResponseText, QByteArray("previous body"));
+    QCOMPARE(r.host.text1, QByteArray("old text"));
+    QVERIFY(!r.host.ended()); // no check started
 }
 
 void TestPageCheck::rejectedAtOnceShowsTheError_data()
@@ -255,7 +222,9 @@ void TestPageCheck::rejectedAtOnceShowsTheError_data()
     QTest::addColumn<int>("number");
     QTest::newRow("http:// alone") << "http://" << int(QtHttpSocket::InvalidHost);
     QTest::newRow("capitalised scheme") << "HTTP://127.0.0.1/" << int(QtHttpSocket::InvalidHost);
-    QTest::newRow("port 0") << "127.0.0.1:0/" << int(QtHttpSocket::InvalidHost);
+    QTest::newRow("https:// alone") << "https://" << int(QtHttpSocket::InvalidHost);
+    // Port 0 is no port: it stays part of the host text, which is then not a host.
+    QTest::newRow("port 0 left in the host") << "127.0.0.1:0/" << int(QtHttpSocket::InvalidHost);
 }
 
 void TestPageCheck::rejectedAtOnceShowsTheError()
@@ -276,29 +245,37 @@ void TestPageCheck::rejectedAtOnceShowsTheError()
     QCOMPARE(box.icon, MessageBoxService::Icon::Exclamation);
     QCOMPARE(box.title, QStringLiteral("ORVELL"));
     QCOMPARE(r.host.caption, QStringLiteral("ORVELL 1"));
+    QCOMPARE(r.host.lastResult(), Result::Failed);
     QCOMPARE(readFile(r.orvl()), QByteArray("snapshot\r\n"));
 }
 
 void TestPageCheck::requestBytesForHostAndPath_data()
 {
     QTest::addColumn<QString>("path");
-    QTest::newRow("path /") << "/";
-    QTest::newRow("path with query") << "/dir/page.html?a=1&b=%20";
+    QTest::addColumn<QString>("certificate"); // empty: http
+    QTest::newRow("http, path /") << "/"
+                                  << "";
+    QTest::newRow("http, path with query") << "/dir/page.html?a=1&b=%20"
+                                           << "";
+    QTest::newRow("https, the same bytes") << "/dir/page.html?a=1&b=%20"
+                                           << "good";
 }
 
 void TestPageCheck::requestBytesForHostAndPath()
 {
     QFETCH(QString, path);
-    LoopbackServer server;
-    server.scripts = {{{}, 0, LoopbackServer::Script::End::Hold}};
+    QFETCH(QString, certificate);
+    LoopbackServer server(certificate);
+    server.setScript(Script::sent({}, 0, End::Hold));
     Rig r;
-    r.host.url = server.hostName() + path;
+    r.host.url =
+        (certificate.isEmpty() ? QString() : QStringLiteral("https://")) + server.hostName() + path;
     r.check->FetchURL();
     QTRY_COMPARE(r.host.caption, QStringLiteral("Connection Estabilished"));
     const QByteArray h = server.hostName().toLatin1();
     const QByteArray expected = "GET " + path.toLatin1() + " HTTP/1.1\r\nHost: " + h +
                                 "\r\nAccept: */*\r\nConnection: close\r\n\r\n";
-    QTRY_COMPARE(server.requests.value(0), expected);
+    QTRY_COMPARE(server.requests().value(0), expected);
     QCOMPARE(expected.size(), 57 + path.size() + h.size()); // 58 + host for "/"
     QCOMPARE(r.check->HostName, server.hostName());
 }
@@ -321,30 +298,26 @@ void TestPageCheck::blankLineSplitAcrossPieces_data()
 void TestPageCheck::blankLineSplitAcrossPieces()
 {
     QFETCH(QList<QByteArray>, pieces);
-    TestServices t;
-    RecordingHost host;
-    host.url = QStringLiteral("h/");
-    auto owned = std::make_unique<ScriptedSocket>();
-    ScriptedSocket& socket = *owned;
-    PageCheck check(t.services(), host, std::move(owned));
-    check.FetchURL();
-    socket.connectNow();
+    ScriptedRig r;
+    r.check->FetchURL();
+    r.socket->connectNow();
     for (const QByteArray& piece : pieces) {
-        socket.deliver(piece);
-        QCOMPARE(host.caption, QStringLiteral("Fetching data"));
+        r.socket->deliver(piece);
+        QCOMPARE(r.host.caption, QStringLiteral("Fetching data"));
     }
-    socket.closeNow();
-    QCOMPARE(host.caption, QStringLiteral("Connection Closed"));
-    QCOMPARE(check.ResponseText, QByteArray("body"));
-    QCOMPARE(host.text1, QByteArray("body"));
-    QCOMPARE(check.HeaderStripped, True);
-    QCOMPARE(readFile(t.programDir() + "/data.orvl"), QByteArray("body\r\n"));
+    r.socket->closeNow();
+    QCOMPARE(r.host.caption, QStringLiteral("Connection Closed"));
+    QCOMPARE(r.check->ResponseText, QByteArray("body"));
+    QCOMPARE(r.host.text1, QByteArray("body"));
+    QCOMPARE(r.check->HeaderStripped, True);
+    QCOMPARE(r.t.readFile("data.orvl"), QByteArray("body\r\n"));
 }
 
 void TestPageCheck::replyInManyPiecesFromTheServer()
 {
     LoopbackServer server;
-    server.scripts = {{{"HTTP/1.1 200 OK\r\n", "X: 1\r\n\r", "\nfirst ", "second ", "third"}, 15}};
+    server.setScript(
+        Script::sent({"HTTP/1.1 200 OK\r\n", "X: 1\r\n\r", "\nfirst ", "second ", "third"}, 15));
     Rig r;
     QVERIFY(r.fetch(server));
     QCOMPARE(r.host.caption, QStringLiteral("Connection Closed"));
@@ -381,7 +354,7 @@ void TestPageCheck::comparesSizes()
     QFETCH(QString, label2);
     QFETCH(QString, label3);
     LoopbackServer server;
-    server.scripts = {reply(body)};
+    server.setScript(Script::reply(body));
     Rig r;
     if (snapshot != "<none>")
         r.setSnapshot(snapshot);
@@ -397,6 +370,7 @@ void TestPageCheck::comparesSizes()
     const QStringList expected =
         reported ? QStringList{"log:" + now, "announce:" + now} : QStringList();
     QCOMPARE(r.host.calls, expected);
+    QCOMPARE(r.host.lastResult(), reported ? Result::Changed : Result::Unchanged);
 }
 
 void TestPageCheck::bodyIsStoredByteForByte()
@@ -404,7 +378,7 @@ void TestPageCheck::bodyIsStoredByteForByte()
     static const char raw[] = "a\0b\rc\nd\xff\xfe\x80\xc3(\x00\r\n\r\nend";
     const QByteArray body(raw, sizeof raw - 1);
     LoopbackServer server;
-    server.scripts = {reply(body)};
+    server.setScript(Script::reply(body));
     Rig r;
     r.setSnapshot("x\r\n");
     QVERIFY(r.fetch(server));
@@ -427,7 +401,7 @@ void TestPageCheck::incompleteHeaderIsAFailedFetch()
 {
     QFETCH(QList<QByteArray>, pieces);
     LoopbackServer server;
-    server.scripts = {{pieces, 10}};
+    server.setScript(Script::sent(pieces, 10));
     Rig r;
     r.setSnapshot("snapshot\r\n");
     QVERIFY(r.fetch(server));
@@ -437,14 +411,16 @@ void TestPageCheck::incompleteHeaderIsAFailedFetch()
     QVERIFY(!QFileInfo::exists(r.tmp()));
     QVERIFY(r.host.calls.isEmpty());
     QCOMPARE(r.host.label2, QStringLiteral("Label2"));
+    QCOMPARE(r.host.lastResult(), Result::Failed);
+    QCOMPARE(r.host.outcomes.last().reason, r.host.caption);
 }
 
 void TestPageCheck::laterSocketErrorsChangeOnlyTheCaption_data()
 {
     QTest::addColumn<bool>("refused");
     QTest::addColumn<QString>("caption");
-    QTest::newRow("connection refused") << true << "Connection refused";
-    QTest::newRow("reset in the body") << false << "Connection reset by peer";
+    QTest::newRow("connection refused") << true << "Check failed: Connection refused";
+    QTest::newRow("reset in the body") << false << "Check failed: Connection reset by peer";
 }
 
 void TestPageCheck::laterSocketErrorsChangeOnlyTheCaption()
@@ -452,16 +428,13 @@ void TestPageCheck::laterSocketErrorsChangeOnlyTheCaption()
     QFETCH(bool, refused);
     QFETCH(QString, caption);
     LoopbackServer server;
-    server.scripts = {
-        {{"HTTP/1.1 200 OK\r\n\r\npartial body"}, 30, LoopbackServer::Script::End::Reset}};
+    server.setScript(Script::sent({"HTTP/1.1 200 OK\r\n\r\npartial body"}, 30, End::Reset));
     Rig r;
     r.setSnapshot("snapshot\r\n");
-    r.host.url = refused ? QStringLiteral("127.0.0.1:%1/").arg(LoopbackServer::closedPort())
-                         : server.hostName() + QStringLiteral("/");
-    r.check->FetchURL();
-    QTRY_COMPARE(r.host.caption, caption);
-    QTest::qWait(30);
+    QVERIFY(r.fetchUrl(refused ? QStringLiteral("127.0.0.1:%1/").arg(LoopbackServer::closedPort())
+                               : server.hostName() + QStringLiteral("/")));
     QCOMPARE(r.host.caption, caption);
+    QCOMPARE(r.host.lastResult(), Result::Failed);
     QCOMPARE(readFile(r.orvl()), QByteArray("snapshot\r\n"));
     QVERIFY(!QFileInfo::exists(r.tmp()));
     QVERIFY(r.host.calls.isEmpty());
@@ -482,7 +455,7 @@ void TestPageCheck::unwritableTmpLeavesTheSnapshot()
     QFETCH(bool, diskFull);
     QFETCH(QString, caption);
     LoopbackServer server;
-    server.scripts = {reply("new body")};
+    server.setScript(Script::reply("new body"));
     Rig r;
     r.setSnapshot("snapshot\r\n");
     if (diskFull) {
@@ -504,7 +477,7 @@ void TestPageCheck::unwritableTmpLeavesTheSnapshot()
 void TestPageCheck::failedRenameLeavesTheSnapshot()
 {
     LoopbackServer server;
-    server.scripts = {reply("new body")};
+    server.setScript(Script::reply("new body"));
     Rig r;
     // A snapshot that cannot be replaced by a file: a directory with something in it.
     QVERIFY(QDir(r.t.programDir()).mkpath(QStringLiteral("data.orvl/inside")));
@@ -520,18 +493,18 @@ void TestPageCheck::failedRenameLeavesTheSnapshot()
 void TestPageCheck::secondFetchAbandonsTheFirst()
 {
     LoopbackServer server;
-    server.scripts = {
-        {{"HTTP/1.1 200 OK\r\n\r\nfirst, partial"}, 0, LoopbackServer::Script::End::Hold},
-        reply("second")};
+    server.setScripts({Script::sent({"HTTP/1.1 200 OK\r\n\r\nfirst, partial"}, 0, End::Hold),
+                       Script::reply("second")});
     Rig r;
     r.setSnapshot("snapshot\r\n");
-    r.host.url = QStringLiteral("http://") + server.hostName() + QStringLiteral("/");
+    r.host.url = server.url(QString());
     r.check->FetchURL();
     QTRY_VERIFY(QFileInfo(r.tmp()).size() > 0); // the first body is streaming in
     QVERIFY(r.fetch(server));
     QCOMPARE(r.host.caption, QStringLiteral("Connection Closed"));
-    QCOMPARE(server.connections, 2);
-    QTRY_COMPARE(server.disconnectedByClient, 1); // the first connection was closed
+    QCOMPARE(r.host.outcomes.size(), 1); // the abandoned check does not end
+    QCOMPARE(server.connections(), 2);
+    QTRY_COMPARE(server.closedByClient(), 1); // the first connection was closed
     QCOMPARE(readFile(r.orvl()), QByteArray("second\r\n"));
     QCOMPARE(r.check->ResponseText, QByteArray("second"));
     QVERIFY(!QFileInfo::exists(r.tmp()));
@@ -543,7 +516,7 @@ void TestPageCheck::sizesAre64Bit()
     // A sparse snapshot of 4 GiB + 12 bytes: cut to 32 bits it would equal the new
     // file's 12 bytes.
     LoopbackServer server;
-    server.scripts = {reply("ten bytes!")};
+    server.setScript(Script::reply("ten bytes!"));
     Rig r;
     {
         QFile f(r.orvl());
@@ -563,12 +536,94 @@ void TestPageCheck::keepsOnlyABoundedBodyInMemory()
     QByteArray body(PageCheck::kKeptBodyBytes + 4096, 'b');
     body[0] = 'a';
     LoopbackServer server;
-    server.scripts = {reply(body)};
+    server.setScript(Script::reply(body));
     Rig r;
     QVERIFY(r.fetch(server));
     QCOMPARE(r.check->ResponseText.size(), PageCheck::kKeptBodyBytes);
     QCOMPARE(r.host.text1, body.left(PageCheck::kKeptBodyBytes));
     QCOMPARE(readFile(r.orvl()), body + "\r\n");
+}
+
+void TestPageCheck::httpsReplies_data()
+{
+    QTest::addColumn<QString>("certificate");
+    QTest::addColumn<Script>("script");
+    QTest::addColumn<QString>("caption"); // the start of it
+    QTest::addColumn<bool>("requested");  // the request reached the server
+
+    const QByteArray body = "<html>the new page</html>";
+    auto ending = [](Script s, End end) {
+        s.end = end;
+        return s;
+    };
+    auto refused = [](Script::Handshake handshake) {
+        Script s;
+        s.handshake = handshake;
+        return s;
+    };
+    const QString stored = QStringLiteral("Connection Closed");
+    const QString cut = QStringLiteral("Check failed: the connection to 127.0.0.1 ended without "
+                                       "the secure close alert, before the whole page arrived");
+    const QString cert = QStringLiteral("Check failed: the certificate of 127.0.0.1 ");
+
+    QTest::newRow("close alert, no length") << "good" << Script::reply(body) << stored << true;
+    QTest::newRow("close alert, shorter than announced")
+        << "good" << Script::replyWithLength(body, 1000) << stored << true;
+    QTest::newRow("no close alert, announced length came")
+        << "good" << ending(Script::replyWithLength(body), End::CloseWithoutAlert) << stored
+        << true;
+    QTest::newRow("no close alert, no length")
+        << "good" << ending(Script::reply(body), End::CloseWithoutAlert) << cut << true;
+    QTest::newRow("no close alert, shorter than announced")
+        << "good" << ending(Script::replyWithLength(body, 1000), End::CloseWithoutAlert) << cut
+        << true;
+    QTest::newRow("no close alert, chunked body")
+        << "good"
+        << Script::sent({"HTTP/1.1 200 OK\r\nContent-Length: 5\r\nTransfer-Encoding: "
+                         "chunked\r\n\r\n5\r\nhello"},
+                        0, End::CloseWithoutAlert)
+        << cut << true;
+    QTest::newRow("reset after the announced length")
+        << "good" << ending(Script::replyWithLength(body), End::Reset) << stored << true;
+    QTest::newRow("reset mid-body")
+        << "good" << ending(Script::replyWithLength(body, 1000), End::Reset) << cut << true;
+    QTest::newRow("handshake refused")
+        << "good" << refused(Script::Handshake::Refuse)
+        << "Check failed: 127.0.0.1 refused the secure connection" << false;
+    QTest::newRow("closed mid-handshake")
+        << "good" << refused(Script::Handshake::Drop)
+        << "Check failed: the connection to 127.0.0.1 ended during the secure handshake" << false;
+    QTest::newRow("wrong host name")
+        << "otherhost" << Script::reply(body) << cert + "is for another host name" << false;
+    QTest::newRow("untrusted CA") << "untrusted" << Script::reply(body) << cert + "is not trusted"
+                                  << false;
+    QTest::newRow("self-signed") << "selfsigned" << Script::reply(body)
+                                 << cert + "is not trusted (it is self-signed)" << false;
+    QTest::newRow("expired") << "expired" << Script::reply(body) << cert + "has expired" << false;
+    QTest::newRow("not yet valid")
+        << "future" << Script::reply(body) << cert + "is not valid yet" << false;
+}
+
+void TestPageCheck::httpsReplies()
+{
+    QFETCH(QString, certificate);
+    QFETCH(Script, script);
+    QFETCH(QString, caption);
+    QFETCH(bool, requested);
+    LoopbackServer server(certificate);
+    server.setScript(script);
+    Rig r;
+    r.setSnapshot("snapshot\r\n");
+    QVERIFY(r.fetch(server));
+    QVERIFY2(r.host.caption.startsWith(caption), qPrintable(r.host.caption));
+    const bool stored = caption == QLatin1String("Connection Closed");
+    QCOMPARE(r.host.lastResult(), stored ? Result::Changed : Result::Failed);
+    QCOMPARE(server.requests().size(), requested ? 1 : 0);
+    const QByteArray reply = script.pieces.value(0);
+    const QByteArray body = reply.mid(reply.indexOf("\r\n\r\n") + 4);
+    QCOMPARE(readFile(r.orvl()), stored ? body + "\r\n" : QByteArray("snapshot\r\n"));
+    QVERIFY(!QFileInfo::exists(r.tmp()));
+    QVERIFY(r.t.messageBox.shown.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestPageCheck)

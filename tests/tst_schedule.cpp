@@ -1,13 +1,13 @@
 // The main window's schedule and its check commands: the marks on the time text,
 // "Check Now" and "GO", and a detected change reaching the update notification.
 #include "fakes.h"
+#include "fixtures.h"
 #include "form1.h"
 #include "form2.h"
 #include "loopbackserver.h"
 #include "pagecheck.h"
 
 #include <QAction>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -176,27 +176,22 @@ void TestSchedule::checkNowAndGoFetchAtAnyTime()
 void TestSchedule::changeReachesTheNotification()
 {
     LoopbackServer server;
-    server.scripts = {{{"HTTP/1.1 200 OK\r\n\r\n<html>new</html>"}}};
-    TestServices t;
-    t.writeFile("config.ini", QStringLiteral("\"http://%1/watched\"\r\n1\r\n\"chime.wav\"\r\n")
-                                  .arg(server.hostName())
-                                  .toLatin1());
-    t.writeFile("data.orvl", "<html>old, longer</html>\r\n");
-    Form1 form(t.services());
-    form.Form_Load();
-    form.Timer1.stop();
+    server.setScript(LoopbackServer::Script::sent({"HTTP/1.1 200 OK\r\n\r\n<html>new</html>"}));
+    LoadedMainWindow f(server.url(QStringLiteral("watched")), 1);
+    TestServices& t = f.t;
+    Form1& form = *f.form;
+    f.setSnapshot("<html>old, longer</html>\r\n");
     t.clock.current = QDateTime(QDate(2026, 12, 8), QTime(13, 9, 59));
 
     form.mnucheck->trigger();
-    QTRY_COMPARE(form.windowTitle(), QStringLiteral("Connection Closed"));
-    QCOMPARE(server.requests.value(0).left(19), QByteArray("GET /watched HTTP/1"));
+    QCOMPARE(f.waitForCheck().result, CheckOutcome::Result::Changed);
+    QCOMPARE(form.windowTitle(), QStringLiteral("Connection Closed"));
+    QCOMPARE(server.requests().value(0).left(19), QByteArray("GET /watched HTTP/1"));
     QCOMPARE(form.check().HostName, server.hostName());
     QCOMPARE(form.Text1.text(), QByteArray("<html>new</html>"));
     QCOMPARE(form.Label2->text(), QStringLiteral("18"));
     QCOMPARE(form.Label3->text(), QStringLiteral("26"));
-    QFile snapshot(t.programDir() + "/data.orvl");
-    QVERIFY(snapshot.open(QIODevice::ReadOnly));
-    QCOMPARE(snapshot.readAll(), QByteArray("<html>new</html>\r\n"));
+    QCOMPARE(f.snapshot(), QByteArray("<html>new</html>\r\n"));
 
     QCOMPARE(form.List1->count(), 1);
     QCOMPARE(form.List1->item(0)->text(), QStringLiteral("Update found at 12/8/2026 1:09:59 PM"));
@@ -206,10 +201,8 @@ void TestSchedule::changeReachesTheNotification()
     QVERIFY(form.form2()->isVisible());
 
     // The same page again: same size, nothing more.
-    form.setWindowTitle(QStringLiteral("ORVELL 1"));
-    form.FetchURL();
-    QTRY_COMPARE(server.connections, 2);
-    QTRY_COMPARE(form.windowTitle(), QStringLiteral("Connection Closed"));
+    QCOMPARE(f.check().result, CheckOutcome::Result::Unchanged);
+    QCOMPARE(server.connections(), 2);
     QCOMPARE(form.List1->count(), 1);
     QCOMPARE(t.sound.played.size(), 1);
 }

@@ -6,6 +6,7 @@
 #include "form2.h"
 #include "runtimeerror.h"
 #include "startup.h"
+#include "twips.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -167,7 +168,7 @@ void TestStartup::layoutShowsOnlyThePanel()
 {
     TestServices t;
     Form1 form(t.services());
-    if (!qFuzzyCompare(Form1::twipsPerPixelX(), 15.0))
+    if (!qFuzzyCompare(Twips::perPixelX(), 15.0))
         QSKIP("the designed sizes are checked at 96 dpi");
     QCOMPARE(form.size(), QSize(461, 115));
     QCOMPARE(form.minimumSize(), form.maximumSize()); // not resizable

@@ -2,6 +2,7 @@
 // from the message number standing in X, raise LeftClick, LeftDbClick, RightClick
 // and RightDbClick.
 #include "fakes.h"
+#include "fixtures.h"
 #include "taskbaricon.h"
 
 #include <QTest>
@@ -36,6 +37,7 @@ private Q_SLOTS:
 private:
     QStringList names() const;
 
+    std::unique_ptr<TrayIconFixture<>> m_tray;
     RecordingNotifyArea* area = nullptr;
     TaskBarIcon* icon = nullptr;
     QList<Event> events;
@@ -43,9 +45,9 @@ private:
 
 void TestTaskBarIconEvents::init()
 {
-    area = new RecordingNotifyArea;
-    icon = new TaskBarIcon(*area);
-    icon->InitProperties();
+    m_tray = std::make_unique<TrayIconFixture<>>();
+    area = &m_tray->area;
+    icon = &m_tray->icon;
     events.clear();
     const auto record = [this](const char* name) {
         return [this, name](std::int16_t& b, std::int16_t& s, float& x, float& y) {
@@ -60,8 +62,7 @@ void TestTaskBarIconEvents::init()
 
 void TestTaskBarIconEvents::cleanup()
 {
-    delete icon;
-    delete area;
+    m_tray.reset();
 }
 
 QStringList TestTaskBarIconEvents::names() const

@@ -1,6 +1,7 @@
 // Saved properties of the tray control: defaults of a new instance, reading and
 // writing a property bag (keys, order, defaults, conversions), Resize, Terminate.
 #include "fakes.h"
+#include "fixtures.h"
 #include "propertybag.h"
 #include "runtimeerror.h"
 #include "taskbaricon.h"
@@ -90,20 +91,21 @@ private Q_SLOTS:
     void terminate();
 
 private:
+    std::unique_ptr<TrayIconFixture<>> m_tray;
     RecordingNotifyArea* area = nullptr;
     TaskBarIcon* icon = nullptr;
 };
 
 void TestTaskBarIconProperties::init()
 {
-    area = new RecordingNotifyArea;
-    icon = new TaskBarIcon(*area);
+    m_tray = std::make_unique<TrayIconFixture<>>(false); // a control not yet initialised
+    area = &m_tray->area;
+    icon = &m_tray->icon;
 }
 
 void TestTaskBarIconProperties::cleanup()
 {
-    delete icon;
-    delete area;
+    m_tray.reset();
 }
 
 void TestTaskBarIconProperties::newInstanceDefaults()

@@ -1,5 +1,6 @@
 // Registering the tray icon: adding, changing and deleting it, and the record sent.
 #include "fakes.h"
+#include "fixtures.h"
 #include "taskbaricon.h"
 
 #include <QImage>
@@ -34,6 +35,7 @@ private Q_SLOTS:
     void enabledOtherThanTrueCountsAsRegistered();
 
 private:
+    std::unique_ptr<TrayIconFixture<>> m_tray;
     RecordingNotifyArea* area = nullptr;
     TaskBarIcon* icon = nullptr;
     Picture base, flash;
@@ -41,17 +43,16 @@ private:
 
 void TestTaskBarIconRegistration::init()
 {
-    area = new RecordingNotifyArea;
-    icon = new TaskBarIcon(*area);
-    icon->InitProperties();
-    base = makeTestIcon(qRgb(0, 0, 255));
-    flash = makeTestIcon(qRgb(255, 128, 0));
+    m_tray = std::make_unique<TrayIconFixture<>>();
+    area = &m_tray->area;
+    icon = &m_tray->icon;
+    base = m_tray->base;
+    flash = m_tray->flash;
 }
 
 void TestTaskBarIconRegistration::cleanup()
 {
-    delete icon;
-    delete area;
+    m_tray.reset();
 }
 
 void TestTaskBarIconRegistration::addRecordCarriesTheShellValues()
@@ -212,7 +213,6 @@ void TestTaskBarIconRegistration::terminateDeletesOnlyARegisteredIcon()
         registered.InitProperties();
         registered.letBaseIcon(base);
         registered.letEnabled(True);
-        QSignalSpy changed(&registered, &TaskBarIcon::propertyChanged);
         area->calls.clear();
     }
     QCOMPARE(area->messages(), QList<NotifyMessage>{NotifyMessage::Delete});

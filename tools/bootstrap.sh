@@ -7,9 +7,15 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
   qt6-base-dev qt6-multimedia-dev libqt6opengl6-dev libgl-dev
   qt6-qpa-plugins
+  # https: Qt's TLS backend loads OpenSSL 3; the system's trust store
+  libssl3 ca-certificates
   # desktop tests: a real X server, a tray host, clicks, screenshots, sound, time
   xvfb x11-utils x11-xserver-utils xdotool trayer dbus-daemon imagemagick
   pulseaudio pulseaudio-utils faketime curl libxext-dev python3 fonts-dejavu-core
+  # https tests: private network namespaces, certificate hashes
+  iproute2 openssl
+  # fonts: Liberation Sans has Arial's widths, close to those the popup's stamp is designed for
+  fonts-liberation2
   # Wayland natively, and StatusNotifierItem trays: a compositor with a tray in its bar,
   # screenshots of it, a tray host of our own for tests (Python D-Bus), gdbus
   qt6-wayland sway grim python3-dbus python3-gi libglib2.0-bin

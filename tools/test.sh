@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/bootstrap.sh
-cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DORVELL_SANITIZE=ON >/dev/null
+cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DORVELL_SANITIZE=ON -DORVELL_WERROR=ON >/dev/null
 cmake --build build-test
 ctest --test-dir build-test --output-on-failure "$@"
 cmake -S . -B build-fuzz -G Ninja -DORVELL_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ \

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "boolean.h"
 #include "notifyarea.h"
 #include "picture.h"
-#include "vbbool.h"
 
 #include <QObject>
 #include <QString>

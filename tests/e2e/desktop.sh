@@ -8,11 +8,15 @@
 #                               # QT_QPA_PLATFORM are exported
 #   (desktop_stop runs on exit)
 # Helpers: tray_icon_window CLASSNAME (the embedded icon's window id), wait_for CMD...,
-# click_window WIN BUTTON [REPEAT], screenshot FILE, map_watch FILE.
+# click_window WIN BUTTON [REPEAT], screenshot FILE, map_watch FILE; program_copy
+# PROGRAM (a program directory of its own, $work), serve ARGS... (the test kit's web
+# server, its port in $served_port), pass/failed (a check's result; $fail is 1 after any
+# failure).
 # sway refuses to run as root: with --wayland, everything on that desktop runs as
 # $DESKTOP_USER (nobody when the test runs as root, else the caller) through
-# as_desktop_user CMD... (or as_desktop_user_exec), in $DESKTOP_USER_DIR, a directory of that user's; sway_tree
-# prints sway's windows and wayland_screenshot FILE takes a picture of the output.
+# as_desktop_user CMD... (or as_desktop_user_exec), in $DESKTOP_USER_DIR, a directory
+# of that user's; sway_tree prints sway's windows and wayland_screenshot FILE takes a
+# picture of the output.
 # When sway or grim is missing, desktop_start --wayland returns 77 (a skip).
 # Everything it starts is ended on exit; no files outside $DESKTOP_TMP are written.
 
@@ -28,6 +32,30 @@ desktop_stop() {
     return 0
 }
 trap desktop_stop EXIT
+
+fail=0
+pass() { echo "PASS $*"; }
+failed() { echo "FAIL $*"; fail=1; }
+
+# program_copy PROGRAM: $work, a program directory of its own holding a copy of PROGRAM.
+program_copy() {
+    work="$DESKTOP_TMP/program"
+    mkdir -p "$work"
+    cp "$1" "$work/orvell"
+    _program=$1
+}
+
+# serve ARGS...: starts the test kit's web server (orvell_serve; ORVELL_SERVE names it,
+# else it is looked for beside the program copied last) on 127.0.0.1 with ARGS; it is
+# ended on exit. Its port goes to $served_port.
+serve() {
+    local bin=${ORVELL_SERVE:-$(dirname "${_program:-.}")/tests/support/orvell_serve}
+    local out="$DESKTOP_TMP/serve.$RANDOM"
+    "$bin" "$@" >"$out" &
+    _desktop_pids+=($!)
+    wait_for 10 grep -q . "$out" || { echo "the web server did not start" >&2; return 1; }
+    served_port=$(head -1 "$out")
+}
 
 # wait_for TIMEOUT_SECONDS CMD...: polls CMD every 0.1 s until it succeeds.
 wait_for() {

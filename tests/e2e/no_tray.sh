@@ -10,13 +10,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 source "$here/desktop.sh"
 source "$here/screen_checks.sh"
 
-work="$DESKTOP_TMP/program"
-mkdir -p "$work"
-cp "$program" "$work/orvell"
+program_copy "$program"
 
-fail=0
-pass() { echo "PASS $*"; }
-failed() { echo "FAIL $*"; fail=1; }
 
 # close_window WIN: asks a window to close as a window manager's close box does.
 close_window() { python3 - "$1" <<'PY'
@@ -49,11 +44,8 @@ PY
 
 desktop_start --no-tray || exit 1
 
-python3 "$here/page_server.py" "$work/requests" >"$work/port" &
-_desktop_pids+=("$!")
-wait_for 10 grep -q . "$work/port" || { failed "the page server did not start"; exit 1; }
-printf '"http://127.0.0.1:%s/page"\r\n0\r\n"chime.wav"\r\n' "$(cat "$work/port")" \
-    >"$work/config.ini"
+serve --growing --requests "$work/requests" || { failed "the page server did not start"; exit 1; }
+printf '"http://127.0.0.1:%s/page"\r\n0\r\n"chime.wav"\r\n' "$served_port" >"$work/config.ini"
 printf '<p>an earlier page</p>\r\n' >"$work/data.orvl"
 "$work/orvell" >"$work/out" 2>"$work/err" &
 pid=$!

@@ -12,9 +12,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 source "$here/desktop.sh"
 source "$here/screen_checks.sh"
 
-work="$DESKTOP_TMP/program"
+program_copy "$program"
 mkdir -p "$work/bin"
-cp "$program" "$work/orvell"
 # The browser: a stub first in PATH that writes down the address it is asked to open.
 cat >"$work/bin/xdg-open" <<EOF
 #!/bin/sh
@@ -22,18 +21,12 @@ echo "\$1" >>"$work/opened"
 EOF
 chmod +x "$work/bin/xdg-open"
 
-fail=0
-pass() { echo "PASS $*"; }
-failed() { echo "FAIL $*"; fail=1; }
 
 desktop_start || exit 1
 
 # The watched page, on the loopback interface; a snapshot from an earlier check.
-python3 "$here/page_server.py" "$work/requests" >"$work/port" &
-_desktop_pids+=("$!")
-wait_for 10 grep -q . "$work/port" || { failed "the page server did not start"; exit 1; }
-printf '"http://127.0.0.1:%s/page"\r\n0\r\n"chime.wav"\r\n' "$(cat "$work/port")" \
-    >"$work/config.ini"
+serve --growing --requests "$work/requests" || { failed "the page server did not start"; exit 1; }
+printf '"http://127.0.0.1:%s/page"\r\n0\r\n"chime.wav"\r\n' "$served_port" >"$work/config.ini"
 printf '<p>an earlier page</p>\r\n' >"$work/data.orvl"
 
 PATH="$work/bin:$PATH" "$work/orvell" >"$work/out" 2>"$work/err" &

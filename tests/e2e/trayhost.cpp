@@ -5,11 +5,11 @@
 #include "propertybag.h"
 #include "qtservices.h"
 #include "taskbaricon.h"
+#include "twips.h"
 
 #include <QApplication>
 #include <QPainter>
 #include <QPixmap>
-#include <QScreen>
 #include <QTimer>
 #include <cstdio>
 
@@ -24,9 +24,7 @@ int main(int argc, char** argv)
 
     TaskBarIcon icon(area);
     icon.ReadProperties(MemoryPropertyBag());
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    const double dpi = screen ? screen->logicalDotsPerInchX() : 96.0;
-    icon.setTwipsPerPixelX(float(qRound(1440.0 / (dpi > 0 ? dpi : 96.0))));
+    icon.setTwipsPerPixelX(float(qRound(Twips::perPixelX())));
 
     const auto print = [](const char* name) {
         return [name](std::int16_t& button, std::int16_t&, float& x, float&) {

@@ -18,11 +18,10 @@ shots=${3:-}
 own_tmp=$(mktemp -d)
 export TMPDIR="$own_tmp"
 source "$(dirname "$0")/desktop.sh"
-server_pid=""
 program_pid=""
 # The preloaded clock library keeps a shared-memory segment per process and removes it
 # only on a normal exit.
-trap 'rc=$?; set +e; desktop_stop; [ -n "$server_pid" ] && kill "$server_pid"
+trap 'rc=$?; set +e; desktop_stop
       [ -n "$program_pid" ] && rm -f "/dev/shm/faketime_shm_$program_pid" "/dev/shm/sem.faketime_sem_$program_pid"
       rm -rf "$own_tmp"; exit $rc' EXIT
 desktop_start
@@ -37,27 +36,19 @@ printf 'first version of the page\n' >"$work/site/index.html"
 fail() {
     echo "FAIL: $*" >&2
     echo "--- program stderr ---" >&2; cat "$work/err" >&2 || true
-    echo "--- server ---" >&2; cat "$work/server.out" >&2 || true
     exit 1
 }
 
 # The page, on 127.0.0.1 with a port of the system's choosing.
-python3 -u -m http.server --bind 127.0.0.1 --directory "$work/site" 0 >"$work/server.out" 2>&1 &
-server_pid=$!
-port=""
-for _ in $(seq 100); do
-    port=$(sed -n 's/.*port \([0-9]*\).*/\1/p' "$work/server.out" 2>/dev/null | head -1 || true)
-    [ -n "$port" ] && break
-    sleep 0.1
-done
-[ -n "$port" ] || fail "the server did not start"
+_program=$program
+serve --page "$work/site/index.html" --requests "$work/requests" || fail "the server did not start"
 
-printf '"127.0.0.1:%s/"\r\n1\r\n"chime.wav"\r\n' "$port" >"$work/app/config.ini"
+printf '"127.0.0.1:%s/"\r\n1\r\n"chime.wav"\r\n' "$served_port" >"$work/app/config.ini"
 # The snapshot equals the first version: the first check finds no change.
 printf 'first version of the page\n\r\n' >"$work/app/data.orvl"
 
 faketime_lib=/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1
-[ -f "$faketime_lib" ] || { echo "SKIP: libfaketime is not installed"; exit 0; }
+[ -f "$faketime_lib" ] || { echo "SKIP: libfaketime is not installed"; exit 77; }
 map_watch "$work/mapped"
 (
     cd "$work/app"
@@ -77,7 +68,7 @@ find_icon
 icon_pixels() { import -window "$icon" rgb:- 2>/dev/null | md5sum | cut -d' ' -f1; }
 popup_window() { xdotool search --onlyvisible --name '^The watched site has been updated$' 2>/dev/null | head -1; }
 popup_shown() { [ -n "$(popup_window)" ]; }
-requests() { grep -c '"GET / ' "$work/server.out" || true; }
+requests() { grep -c '^GET / ' "$work/requests" 2>/dev/null || true; }
 requests_at_least() { [ "$(requests)" -ge "$1" ]; }
 
 base=$(icon_pixels)

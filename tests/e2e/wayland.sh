@@ -16,10 +16,6 @@ here=$(cd "$(dirname "$0")" && pwd)
 source "$here/desktop.sh"
 source "$here/screen_checks.sh"
 
-fail=0
-pass() { echo "PASS $*"; }
-failed() { echo "FAIL $*"; fail=1; }
-
 desktop_start --wayland
 started=$?
 [ "$started" = 77 ] && exit 77
@@ -32,10 +28,10 @@ mkdir -p "$work"
 cp "$program" "$work/orvell"
 cp "$here/sni.py" "$DESKTOP_USER_DIR/sni.py"
 [ "$(id -u)" = 0 ] && chown -R "$DESKTOP_USER" "$work" "$DESKTOP_USER_DIR/sni.py"
-python3 "$here/page_server.py" "$DESKTOP_TMP/requests" >"$DESKTOP_TMP/port" &
-_desktop_pids+=("$!")
-wait_for 10 grep -q . "$DESKTOP_TMP/port" || { failed "the page server did not start"; exit 1; }
-printf '"http://127.0.0.1:%s/page"\r\n1\r\n"chime.wav"\r\n' "$(cat "$DESKTOP_TMP/port")" |
+_program=$program
+serve --growing --requests "$DESKTOP_TMP/requests" ||
+    { failed "the page server did not start"; exit 1; }
+printf '"http://127.0.0.1:%s/page"\r\n1\r\n"chime.wav"\r\n' "$served_port" |
     as_desktop_user tee "$work/config.ini" >/dev/null
 printf '<p>an earlier page</p>\r\n' | as_desktop_user tee "$work/data.orvl" >/dev/null
 

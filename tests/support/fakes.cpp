@@ -1,6 +1,10 @@
 #include "fakes.h"
 
+#include "loopbackserver.h"
+
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QPixmap>
 
 QList<NotifyMessage> RecordingNotifyArea::messages() const
@@ -17,8 +21,10 @@ int RecordingNotifyArea::count(NotifyMessage message) const
                              [message](const Call& c) { return c.message == message; }));
 }
 
-TestServices::TestServices()
+TestServices::TestServices() : m_tls(LoopbackServer::clientTls())
 {
+    if (!m_dir.isValid())
+        qFatal("no temporary program directory: %s", qPrintable(m_dir.errorString()));
     m_services.messageBox = &messageBox;
     m_services.clock = &clock;
     m_services.urlOpener = &urlOpener;
@@ -26,15 +32,36 @@ TestServices::TestServices()
     m_services.windowShape = &windowShape;
     m_services.notifyArea = &notifyArea;
     m_services.programDir = m_dir.path();
+    m_services.tlsConfiguration = &m_tls;
 }
 
 QString TestServices::writeFile(const QString& name, const QByteArray& bytes) const
 {
-    const QString path = m_dir.filePath(name);
+    const QString file = path(name);
+    ::writeFile(file, bytes);
+    return file;
+}
+
+QByteArray TestServices::readFile(const QString& name) const
+{
+    return ::readFile(path(name));
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).path());
     QFile f(path);
-    if (f.open(QIODevice::WriteOnly))
-        f.write(bytes);
-    return path;
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.flush())
+        qFatal("a test cannot write its file %s: %s", qPrintable(path),
+               qPrintable(f.errorString()));
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return "<cannot read " + path.toLocal8Bit() + ": " + f.errorString().toLocal8Bit() + ">";
+    return f.readAll();
 }
 
 Picture makeTestIcon(QRgb colour)

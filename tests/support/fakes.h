@@ -11,6 +11,7 @@
 
 #include <QDateTime>
 #include <QList>
+#include <QSslConfiguration>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -67,6 +68,9 @@ class FakeClock : public Clock
 {
 public:
     QDateTime now() const override { return current; }
+    // Dates and times in the U.S. form unless a test chooses a region.
+    QLocale locale() const override { return regional; }
+    QLocale regional = QLocale::c();
     // 10:30:00 AM matches no mark of the schedule, so a window left ticking in a test
     // never starts a check by itself.
     QDateTime current{QDate(2026, 12, 8), QTime(10, 30, 0)};
@@ -99,16 +103,22 @@ public:
     QList<QList<QRect>> calls;
 };
 
-// A full set of fakes with a fresh temporary program directory.
+// A full set of fakes with a fresh temporary program directory. https checks trust the
+// test CA of the loopback server, and nothing else.
 class TestServices
 {
 public:
     TestServices();
 
     Services& services() { return m_services; }
-    QString programDir() const { return m_dir.path(); }
-    // Writes a file into the program directory; returns its path.
+    QString programDir() const { return m_services.programDir; }
+    // Another program directory (one the test made, a small file system...).
+    void setProgramDir(const QString& dir) { m_services.programDir = dir; }
+    // A file in the program directory: its path; writes it (stops the test if it
+    // cannot), or reads it.
+    QString path(const QString& name) const { return programDir() + QLatin1Char('/') + name; }
     QString writeFile(const QString& name, const QByteArray& bytes) const;
+    QByteArray readFile(const QString& name) const;
 
     RecordingNotifyArea notifyArea;
     ScriptedMessageBox messageBox;
@@ -119,8 +129,15 @@ public:
 
 private:
     QTemporaryDir m_dir;
+    QSslConfiguration m_tls;
     Services m_services;
 };
+
+// Files a test relies on. Writing stops the test program with the reason when it
+// fails; reading gives the content, or a "<cannot read ...>" text that no comparison
+// takes for a file's bytes.
+void writeFile(const QString& path, const QByteArray& bytes);
+QByteArray readFile(const QString& path);
 
 // A solid-colour icon and a bitmap, for the controls' picture properties.
 Picture makeTestIcon(QRgb colour);

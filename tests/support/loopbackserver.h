@@ -1,50 +1,126 @@
 #pragma once
 
-// A scripted HTTP server on 127.0.0.1 with an ephemeral port. Each connection reads
-// the request up to its blank line, then gets the reply of its script, piece by
-// piece, and is closed (or held open, or reset).
+// The test kit's web server: HTTP or HTTPS on 127.0.0.1 (an ephemeral port unless told
+// otherwise), serving each connection from a thread of its own by a script: a reply as
+// it should be, or one that misbehaves on purpose (cut short, reset, trickled, endless,
+// never answered, a TLS handshake refused). A client that blocks its event loop cannot
+// hold the server back, and the server's pace is its script's alone.
 
 #include <QByteArray>
 #include <QList>
-#include <QTcpServer>
+#include <QMutex>
+#include <QSslConfiguration>
+#include <QString>
+#include <QThread>
+#include <functional>
 
-class QTcpSocket;
+class LoopbackServerWorker;
 
-class LoopbackServer : public QObject
+class LoopbackServer
 {
-    Q_OBJECT
 public:
+    // How the server answers one connection.
     struct Script
     {
-        QList<QByteArray> pieces; // sent in order, each in its own write
-        int pieceDelayMs = 0;     // time between pieces
+        // How the connection ends once everything is sent.
         enum class End
         {
-            Close,
-            Hold,
-            Reset
-        } end = End::Close;
+            Close,             // an orderly close (over TLS: the close alert first)
+            CloseWithoutAlert, // over TLS: the connection closed without the close alert
+            Reset,             // an abortive close (RST)
+            Hold,              // stays open until the client closes it
+        };
+        // How a TLS server meets the client's handshake.
+        enum class Handshake
+        {
+            Complete,
+            Refuse, // answers the client's hello with a fatal handshake-failure alert
+            Drop,   // closes the connection in the middle of the handshake
+        };
+
+        QList<QByteArray> pieces; // sent first, in order, each in a write of its own
+        qint64 fillBytes = 0;     // then this many bytes repeating fillUnit; -1: endless
+        QByteArray fillUnit = "x";
+        int pieceBytes = 0;      // > 0: what is sent is cut into pieces of this size
+        int pieceIntervalMs = 0; // > 0: a pause after each piece
+        End end = End::Close;
+        bool answer = true; // false: accept, read the request and never send anything
+        Handshake handshake = Handshake::Complete;
+
+        // These pieces, a pause of `intervalMs` after each, then the end.
+        static Script sent(QList<QByteArray> pieces, int intervalMs = 0, End end = End::Close);
+        // A complete reply: a short header, the body, then an orderly close.
+        static Script reply(const QByteArray& body);
+        // The same with a Content-Length field (of `length`, or the body's own).
+        static Script replyWithLength(const QByteArray& body, qint64 length = -1);
+        // A header, then `bodyBytes` of generated body without holding it anywhere.
+        static Script generated(qint64 bodyBytes, char fill = 'x');
     };
+    using ScriptMaker = std::function<Script(int connection)>;
 
-    LoopbackServer();
-    ~LoopbackServer() override;
+    // A plain HTTP server; with a certificate name ("good", "expired", "future",
+    // "otherhost", "selfsigned", "untrusted": the test certificates of tests/support/tls)
+    // an HTTPS server presenting it. Port 0: the system picks one.
+    explicit LoopbackServer(const QString& certificate = QString(), quint16 port = 0);
+    ~LoopbackServer();
+    LoopbackServer(const LoopbackServer&) = delete;
+    LoopbackServer& operator=(const LoopbackServer&) = delete;
 
-    quint16 port() const { return m_server.serverPort(); }
+    // Whether it listens; when not, why.
+    bool isListening() const { return m_port != 0; }
+    QString listenError() const { return m_listenError; }
+    quint16 port() const { return m_port; }
+    bool isTls() const { return !m_certificate.isEmpty(); }
     // "127.0.0.1:PORT"
     QString hostName() const;
-    // The script for connection n (0-based); connections beyond the list use the last.
-    QList<Script> scripts;
-    // Every request as received, one per connection.
-    QList<QByteArray> requests;
-    int connections = 0;
-    int disconnectedByClient = 0;
+    // "http://127.0.0.1:PORT/path", or https for a TLS server.
+    QString url(const QString& path = QStringLiteral("page"),
+                const QString& host = QStringLiteral("127.0.0.1")) const;
 
-    // A port nobody listens on: this server's own after it stopped.
+    // Connection n (counted from this call on) gets scripts[n % scripts.size()].
+    void setScript(const Script& script);
+    void setScripts(const QList<Script>& scripts);
+    // Or the script of each connection made when it is accepted (in the server's thread).
+    void setScriptMaker(ScriptMaker maker);
+    // Called with each request once it is complete (in the server's thread).
+    void setRequestObserver(std::function<void(const QByteArray&)> observer);
+
+    // Counters, safe to read from any thread.
+    int connections() const;
+    // Complete requests (up to their blank line), one per connection that sent one.
+    QList<QByteArray> requests() const;
+    QByteArray lastRequest() const;
+    // Connections the client closed or lost before the script ended them.
+    int closedByClient() const;
+    int openConnections() const;
+    qint64 bytesSent() const;
+
+    // A port nobody listens on.
     static quint16 closedPort();
+    // The TLS settings of a client that trusts the test CA, and nothing else.
+    static QSslConfiguration clientTls();
+    // The folder of the test certificates.
+    static QString certificateDir();
 
 private:
-    void onNewConnection();
-    void sendNext(QTcpSocket* socket, const Script& script, int index);
+    friend class LoopbackServerWorker;
+    friend class LoopbackSession;
+    Script nextScript();
+    void recordRequest(const QByteArray& request);
 
-    QTcpServer m_server;
+    mutable QMutex m_mutex;
+    ScriptMaker m_maker;
+    int m_nextConnection = 0;
+    std::function<void(const QByteArray&)> m_observer;
+    int m_connections = 0;
+    int m_closedByClient = 0;
+    int m_open = 0;
+    qint64 m_bytesSent = 0;
+    QList<QByteArray> m_requests;
+
+    QString m_certificate;
+    quint16 m_port = 0;
+    QString m_listenError;
+    QThread m_thread;
+    LoopbackServerWorker* m_worker = nullptr;
 };

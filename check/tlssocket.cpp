@@ -1,0 +1,228 @@
+#include "tlssocket.h"
+
+#include "runtimeerror.h"
+
+#include <QHostAddress>
+#include <QSslSocket>
+#include <QTimer>
+
+namespace {
+
+// Secure defaults whatever trust store comes with the settings: the peer is always
+// verified, and nothing older than TLS 1.2 is spoken.
+QSslConfiguration hardened(QSslConfiguration tls)
+{
+    tls.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    tls.setPeerVerifyDepth(0); // no limit
+    if (tls.protocol() != QSsl::TlsV1_3 && tls.protocol() != QSsl::TlsV1_3OrLater)
+        tls.setProtocol(QSsl::TlsV1_2OrLater);
+    return tls;
+}
+
+} // namespace
+
+QtTlsSocket::QtTlsSocket(QObject* parent)
+    : QtTlsSocket(QSslConfiguration::defaultConfiguration(), parent)
+{
+}
+
+QtTlsSocket::QtTlsSocket(const QSslConfiguration& tls, QObject* parent)
+    : QObject(parent), m_tls(hardened(tls))
+{
+}
+
+QtTlsSocket::~QtTlsSocket()
+{
+    Close();
+}
+
+void QtTlsSocket::Close()
+{
+    if (QSslSocket* old = m_socket) {
+        m_socket = nullptr;
+        old->disconnect(this);
+        old->abort();
+        old->deleteLater();
+    }
+    m_received.resize(0);
+    m_encrypted = false;
+    m_closeReports = 0;
+    m_certificateProblem.clear();
+}
+
+void QtTlsSocket::Connect(const QString& remoteHost, std::uint16_t remotePort)
+{
+    if (!QtHttpSocket::isValidHost(remoteHost))
+        throw RuntimeError(QtHttpSocket::InvalidHost,
+                           QStringLiteral("The host name \"%1\" is not valid").arg(remoteHost));
+    if (remotePort == 0)
+        throw RuntimeError(QtHttpSocket::InvalidPort, QStringLiteral("The port 0 is not valid"));
+    Close();
+    m_host = remoteHost;
+    if (m_host.startsWith(QLatin1Char('[')))
+        m_host = m_host.mid(1, m_host.size() - 2);
+    if (!QSslSocket::supportsSsl()) {
+        // Reported like any failure of the connection: after Connect has returned.
+        QTimer::singleShot(0, this, [this] {
+            fail(QStringLiteral("secure connections are not available: Qt's TLS support "
+                                "(OpenSSL 3) is not installed"));
+        });
+        return;
+    }
+    auto* socket = new QSslSocket(this);
+    m_socket = socket;
+    socket->setSslConfiguration(m_tls);
+    socket->setReadBufferSize(kReadBufferBytes);
+    if (m_localPort != 0)
+        socket->bind(QHostAddress::Any, m_localPort);
+    connect(socket, &QSslSocket::encrypted, this, &QtTlsSocket::onEncrypted);
+    connect(socket, &QSslSocket::readyRead, this, &QtTlsSocket::onReadyRead);
+    connect(socket, &QSslSocket::errorOccurred, this, &QtTlsSocket::onError);
+    connect(socket, &QSslSocket::disconnected, this, &QtTlsSocket::onDisconnected);
+    connect(socket, &QSslSocket::sslErrors, this, [this](const QList<QSslError>& errors) {
+        // Never ignored: the handshake fails, and errorOccurred follows.
+        m_certificateProblem = describe(errors, m_host);
+    });
+    // The host name goes out as SNI and is what the certificate must name.
+    socket->connectToHostEncrypted(m_host, remotePort);
+}
+
+QString QtTlsSocket::describe(const QList<QSslError>& errors, const QString& host)
+{
+    const QString cert = QStringLiteral("the certificate of %1").arg(host);
+    // The most telling error first: a certificate for another host, out of date, revoked,
+    // then one that no trusted authority vouches for.
+    static const QList<std::pair<QSslError::SslError, const char*>> kWords{
+        {QSslError::HostNameMismatch, "%1 is for another host name"},
+        {QSslError::CertificateExpired, "%1 has expired"},
+        {QSslError::CertificateNotYetValid, "%1 is not valid yet"},
+        {QSslError::CertificateRevoked, "%1 has been revoked"},
+        {QSslError::NoPeerCertificate, "%2 sent no certificate"},
+        {QSslError::SelfSignedCertificate, "%1 is not trusted (it is self-signed)"},
+        {QSslError::SelfSignedCertificateInChain, "%1 is not trusted"},
+        {QSslError::UnableToGetLocalIssuerCertificate, "%1 is not trusted"},
+        {QSslError::UnableToGetIssuerCertificate, "%1 is not trusted"},
+        {QSslError::UnableToVerifyFirstCertificate, "%1 is not trusted"},
+        {QSslError::CertificateUntrusted, "%1 is not trusted"},
+        {QSslError::CertificateRejected, "%1 is not trusted"},
+        {QSslError::InvalidCaCertificate, "%1 is not trusted"},
+    };
+    for (const auto& [error, words] : kWords) {
+        for (const QSslError& e : errors) {
+            if (e.error() == error)
+                return QString::fromLatin1(words)
+                    .replace(QLatin1String("%1"), cert)
+                    .replace(QLatin1String("%2"), host);
+        }
+    }
+    return QStringLiteral("%1 was refused: %2")
+        .arg(cert,
+             errors.isEmpty() ? QStringLiteral("unknown error") : errors.first().errorString());
+}
+
+void QtTlsSocket::onEncrypted()
+{
+    m_encrypted = true;
+    if (listener())
+        listener()->wscHTTP_Connect();
+}
+
+void QtTlsSocket::SendData(const QByteArray& data)
+{
+    // Only ever over a verified session.
+    if (m_socket && m_encrypted)
+        m_socket->write(data);
+}
+
+void QtTlsSocket::GetData(QByteArray& data)
+{
+    std::swap(data, m_received);
+    m_received.resize(0);
+}
+
+void QtTlsSocket::onReadyRead()
+{
+    // Taken in pieces, so that a fast server cannot make one piece of any size.
+    for (QSslSocket* socket = m_socket; socket && socket == m_socket;) {
+        const qint64 available = socket->bytesAvailable();
+        if (available <= 0)
+            return;
+        const qint64 n = std::min<qint64>(available, QtHttpSocket::kChunkBytes);
+        m_received.resize(n);
+        const qint64 got = socket->read(m_received.data(), n);
+        if (got <= 0) {
+            m_received.resize(0);
+            return;
+        }
+        m_received.resize(got);
+        if (listener())
+            listener()->wscHTTP_DataArrival(got);
+    }
+}
+
+void QtTlsSocket::onError()
+{
+    QSslSocket* socket = m_socket;
+    if (!socket)
+        return;
+    const auto error = socket->error();
+    if (!m_encrypted) {
+        if (!m_certificateProblem.isEmpty())
+            fail(m_certificateProblem);
+        else if (error == QAbstractSocket::SslHandshakeFailedError)
+            fail(QStringLiteral("%1 refused the secure connection (%2)")
+                     .arg(m_host, socket->errorString()));
+        else if (error == QAbstractSocket::RemoteHostClosedError)
+            fail(QStringLiteral("the connection to %1 ended during the secure handshake")
+                     .arg(m_host));
+        else
+            fail(socket->errorString());
+        return;
+    }
+    if (error != QAbstractSocket::RemoteHostClosedError) {
+        fail(socket->errorString());
+        return;
+    }
+    // Qt's TLS reports the server's close alert as a close of its own, before the close of
+    // the TCP connection; a connection closed or reset without the alert brings only the
+    // latter, with `disconnected` at once. A report that `disconnected` does not follow
+    // at once was the alert alone: the reply is complete.
+    if (++m_closeReports == 1) {
+        QTimer::singleShot(0, this, [this, socket] {
+            if (socket == m_socket && m_closeReports == 1)
+                finish(true);
+        });
+    }
+}
+
+void QtTlsSocket::onDisconnected()
+{
+    if (!m_socket)
+        return;
+    if (!m_encrypted) {
+        fail(QStringLiteral("the connection to %1 ended during the secure handshake").arg(m_host));
+        return;
+    }
+    finish(m_closeReports >= 2);
+}
+
+void QtTlsSocket::finish(bool confirmed)
+{
+    onReadyRead(); // whatever came with the end
+    const QString host = m_host;
+    Close();
+    if (!listener())
+        return;
+    if (confirmed)
+        listener()->wscHTTP_Close();
+    else
+        listener()->wscHTTP_CloseUnconfirmed(
+            QStringLiteral("the connection to %1 ended without the secure close alert").arg(host));
+}
+
+void QtTlsSocket::fail(QString description) // a copy: Close() clears what it may refer to
+{
+    Close();
+    if (listener())
+        listener()->wscHTTP_Error(QtHttpSocket::kConnectionError, description);
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "httpsocket.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QSslConfiguration>
+#include <QSslError>
+
+class QSslSocket;
+
+// The socket of an https fetch, on Qt's TLS (QSslSocket). It connects, sets up a TLS
+// session with the host name as SNI, and reports the connection up only once the server's
+// certificate has been verified against the trust store of its TLS settings and the host
+// name checked: nothing is ever sent to a server that failed. Verification cannot be
+// switched off here; the settings choose only which certificates are trusted.
+//
+// The end of a reply: the server's close alert, then its close, is the normal end
+// (wscHTTP_Close); a connection that closes or is reset without the alert ends
+// "unconfirmed" (wscHTTP_CloseUnconfirmed). Failures before the session is up are errors
+// whose description says what failed in plain words.
+class QtTlsSocket : public QObject, public HttpSocket
+{
+    Q_OBJECT
+public:
+    // The system's trust store.
+    explicit QtTlsSocket(QObject* parent = nullptr);
+    // A trust store of the caller's (tests trust their own CA this way).
+    explicit QtTlsSocket(const QSslConfiguration& tls, QObject* parent = nullptr);
+    ~QtTlsSocket() override;
+
+    void Close() override;
+    void setLocalPort(std::uint16_t port) override { m_localPort = port; }
+    // Raises RuntimeError at once for the requests QtHttpSocket refuses at once.
+    void Connect(const QString& remoteHost, std::uint16_t remotePort) override;
+    void SendData(const QByteArray& data) override;
+    void GetData(QByteArray& data) override;
+
+    // The words for certificate errors: "the certificate of HOST is not trusted", ...
+    static QString describe(const QList<QSslError>& errors, const QString& host);
+
+    // The most the socket holds of a reply that has not been taken yet.
+    static constexpr qint64 kReadBufferBytes = 4 * 1024 * 1024;
+
+private:
+    void onEncrypted();
+    void onReadyRead();
+    void onError();
+    void onDisconnected();
+    void finish(bool confirmed);
+    void fail(QString description);
+
+    QSslConfiguration m_tls;
+    QPointer<QSslSocket> m_socket;
+    QString m_host;
+    QString m_certificateProblem; // what verification found, if it failed
+    QByteArray m_received;        // handed over by GetData
+    std::uint16_t m_localPort = 0;
+    bool m_encrypted = false;
+    int m_closeReports = 0;
+};

@@ -1,0 +1,101 @@
+#!/usr/bin/env bash
+# The real program watching an https page, as a user would set it up: config.ini names
+# "https://orvell.test/page.html", the page is served on port 443 of that host name, and
+# the program's clock is set just before a mark of the schedule (1:09:57 PM).
+#   - with the system's trust store as it is, the page's certificate (from the test CA)
+#     is not trusted: the check fails, the request never reaches the server, data.orvl
+#     stays as it was;
+#   - with a trust store that holds the test CA, the page becomes the snapshot.
+# All of it runs in private network and mount namespaces: the host name (a private
+# /etc/hosts), port 443 and the trust store (a private /etc/ssl/certs) exist only there.
+#   https_check.sh PROGRAM
+set -u
+program=$1
+here=$(cd "$(dirname "$0")" && pwd)
+serve=${ORVELL_SERVE:-$(dirname "$program")/tests/support/orvell_serve}
+certs="$here/../support/tls"
+faketime_lib=/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1
+
+if [ "${1:-}" != --inside ]; then
+    [ -f "$faketime_lib" ] || { echo "SKIP: libfaketime is not installed"; exit 77; }
+    userns=()
+    [ "$(id -u)" -ne 0 ] && userns=(-r)
+    if ! unshare "${userns[@]}" -m -n true 2>/dev/null; then
+        echo "SKIP: no private network and mount namespaces here (unshare -m -n)"; exit 77
+    fi
+    fail=0
+    for trust in system test; do
+        unshare "${userns[@]}" -m -n -- bash "$0" --inside "$program" "$serve" "$trust" || fail=1
+    done
+    exit $fail
+fi
+
+# --- inside the namespaces: one run -------------------------------------------------------
+shift
+program=$1 serve=$2 trust=$3
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; done
+    rm -f /dev/shm/faketime_shm_* /dev/shm/sem.faketime_sem_* 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+mount --make-rprivate / 2>/dev/null
+ip link set lo up
+printf '127.0.0.1 orvell.test\n' >"$work/hosts"
+mount --bind "$work/hosts" /etc/hosts
+if [ "$trust" = test ]; then
+    mkdir "$work/certs"
+    cp "$certs/ca.pem" "$work/certs/ca-certificates.crt"
+    ln -s ca-certificates.crt "$work/certs/$(openssl x509 -hash -noout -in "$certs/ca.pem").0"
+    mount --bind "$work/certs" /etc/ssl/certs
+fi
+
+mkdir "$work/app" "$work/site"
+cp "$program" "$work/app/orvell"
+printf '<html>a secure page</html>\n' >"$work/site/page.html"
+printf '"https://orvell.test/page.html"\r\n0\r\n"none.wav"\r\n' >"$work/app/config.ini"
+printf 'older, longer snapshot\r\n' >"$work/app/data.orvl"
+
+"$serve" --port 443 --tls good --page "$work/site/page.html" --requests "$work/requests" \
+    --accepted "$work/accepted" >"$work/server.out" 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do grep -q . "$work/server.out" && break; sleep 0.1; done
+[ "$(head -1 "$work/server.out")" = 443 ] || { echo "FAIL: the server did not start:"; cat "$work/server.out"; exit 1; }
+
+ASAN_OPTIONS="${ASAN_OPTIONS:-}:verify_asan_link_order=0" \
+    LD_PRELOAD=$faketime_lib FAKETIME="@2026-12-08 13:09:57" FAKETIME_DONT_FAKE_MONOTONIC=1 \
+    QT_QPA_PLATFORM=offscreen "$work/app/orvell" >"$work/out" 2>"$work/err" &
+pids+=($!)
+
+fail=0
+if [ "$trust" = test ]; then
+    expected=$(printf '<html>a secure page</html>\n\r\n')
+    for _ in $(seq 150); do
+        [ "$(cat "$work/app/data.orvl" 2>/dev/null)" = "$expected" ] && break
+        sleep 0.1
+    done
+    if cmp -s "$work/app/data.orvl" <(printf '<html>a secure page</html>\n\r\n'); then
+        echo "PASS trusted: the https page became the snapshot"
+    else
+        echo "FAIL trusted: data.orvl after the mark:"; od -c "$work/app/data.orvl" | head; fail=1
+    fi
+    grep -q '^GET /page.html HTTP/1.1' "$work/requests" 2>/dev/null ||
+        { echo "FAIL trusted: the server saw no request"; fail=1; }
+else
+    # The check at the mark connects, refuses the certificate and closes the connection.
+    for _ in $(seq 150); do
+        [ -s "$work/accepted" ] && [ -z "$(ss -Htn state established '( sport = :443 )')" ] && break
+        sleep 0.1
+    done
+    if [ -s "$work/accepted" ] && cmp -s "$work/app/data.orvl" <(printf 'older, longer snapshot\r\n') &&
+        [ ! -e "$work/app/data.tmp" ] && [ ! -s "$work/requests" ]; then
+        echo "PASS untrusted: data.orvl untouched, no data.tmp, the request never sent"
+    else
+        echo "FAIL untrusted:"; od -c "$work/app/data.orvl" | head; ls -l "$work/app" "$work"; fail=1
+    fi
+fi
+kill -0 "${pids[1]}" 2>/dev/null || { echo "FAIL: the program ended:"; cat "$work/err"; fail=1; }
+[ $fail -ne 0 ] && cat "$work/err"
+exit $fail
