@@ -1,7 +1,5 @@
 #include "tlssocket.h"
 
-#include "runtimeerror.h"
-
 #include <QHostAddress>
 #include <QSslSocket>
 #include <QTimer>
@@ -57,11 +55,7 @@ void QtTlsSocket::Close()
 
 void QtTlsSocket::Connect(const QString& remoteHost, std::uint16_t remotePort)
 {
-    if (!QtHttpSocket::isValidHost(remoteHost))
-        throw RuntimeError(QtHttpSocket::InvalidHost,
-                           QStringLiteral("The host name \"%1\" is not valid").arg(remoteHost));
-    if (remotePort == 0)
-        throw RuntimeError(QtHttpSocket::InvalidPort, QStringLiteral("The port 0 is not valid"));
+    QtHttpSocket::checkTarget(remoteHost, remotePort);
     Close();
     m_host = remoteHost;
     if (m_host.startsWith(QLatin1Char('[')))

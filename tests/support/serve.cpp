@@ -19,14 +19,15 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
-    parser.addOptions({{"port", "Port to listen on.", "N", "0"},
-                       {"tls", "Serve HTTPS with this test certificate.", "CERTIFICATE"},
-                       {"page", "Serve this file.", "FILE"},
-                       {"growing", "Serve a page that grows with every request."},
-                       {"size", "Serve a generated body of this many bytes (or of the number in this file).",
-                        "BYTES|FILE"},
-                       {"requests", "Append every request to this file.", "FILE"},
-                       {"accepted", "Append a line for every connection to this file.", "FILE"}});
+    parser.addOptions(
+        {{"port", "Port to listen on.", "N", "0"},
+         {"tls", "Serve HTTPS with this test certificate.", "CERTIFICATE"},
+         {"page", "Serve this file.", "FILE"},
+         {"growing", "Serve a page that grows with every request."},
+         {"size", "Serve a generated body of this many bytes (or of the number in this file).",
+          "BYTES|FILE"},
+         {"requests", "Append every request to this file.", "FILE"},
+         {"accepted", "Append a line for every connection to this file.", "FILE"}});
     parser.process(app);
 
     LoopbackServer server(parser.value("tls"), quint16(parser.value("port").toUInt()));
