@@ -32,6 +32,8 @@ desktop_stop() {
     return 0
 }
 trap desktop_stop EXIT
+# The window and screenshot helpers come with it.
+source "$(dirname "${BASH_SOURCE[0]}")/screen_checks.sh"
 
 fail=0
 pass() { echo "PASS $*"; }

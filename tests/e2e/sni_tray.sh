@@ -11,7 +11,6 @@ set -u
 program=$1
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/desktop.sh"
-source "$here/screen_checks.sh"
 
 program_copy "$program"
 desktop_start --sni || exit 1

@@ -14,7 +14,6 @@ program=$1
 source_dir=$2
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/desktop.sh"
-source "$here/screen_checks.sh"
 
 desktop_start --wayland
 started=$?
