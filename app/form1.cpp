@@ -149,6 +149,9 @@ Form1::Form1(Services& services, QWidget* parent)
     TaskBarIcon1 = std::make_unique<TaskBarIcon>(*m_services.notifyArea);
     TaskBarIcon1->ReadProperties(MemoryPropertyBag()); // designed with its defaults
     TaskBarIcon1->setTwipsPerPixelX(float(qRound(Twips::perPixelX())));
+    // A tray that draws the icon's menu itself shows this one; on the others it pops
+    // up on RightClick.
+    m_services.notifyArea->offerMenu(mnuFile);
     connectCommands();
 
     // The schedule's timer runs from creation: a precise timer, since a coarse one may
@@ -385,6 +388,12 @@ void Form1::TaskBarIcon1_LeftDbClick(std::int16_t& Button, std::int16_t&, float&
 
 void Form1::TaskBarIcon1_RightClick(std::int16_t&, std::int16_t&, float&, float&)
 {
+    // Where a menu cannot pop up by itself (Wayland), the window shows with the menu
+    // as its menu bar: a user asked for the menu, and gets it there.
+    if (!m_services.notifyArea->canPopUpMenu()) {
+        showWithMenuBar();
+        return;
+    }
     // A context menu at the pointer, with no entry marked as the default; the main
     // window stays where it is.
     mnuFile->setDefaultAction(nullptr);
@@ -461,6 +470,18 @@ bool Form1::eventFilter(QObject* watched, QEvent* event)
 
 void Form1::showWithoutNotificationArea()
 {
+    if (!m_withoutNotificationArea) {
+        m_withoutNotificationArea = true;
+        // A normal window, listed in the task bar, that can be minimised.
+        setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                       Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                       Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    }
+    showWithMenuBar();
+}
+
+void Form1::showWithMenuBar()
+{
     if (!m_menuBar) {
         // The menu goes above the panel as the window's menu bar; everything else
         // moves down by its height, so the panel keeps its look below it.
@@ -474,28 +495,27 @@ void Form1::showWithoutNotificationArea()
                 child->move(child->x(), child->y() + barHeight);
         }
         m_menuBar->setGeometry(0, 0, width(), barHeight);
+        m_menuBar->show();
         setFixedSize(width(), height() + barHeight);
-
-        // A normal window, listed in the task bar, that can be minimised.
-        setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                       Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                       Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     }
     mnuabout_Click();
 }
 
 void Form1::leaveWithoutNotificationArea()
 {
-    if (!m_menuBar)
+    if (!m_withoutNotificationArea)
         return;
-    const int barHeight = m_menuBar->height();
-    delete m_menuBar; // the menu stays, for the tray icon
-    m_menuBar = nullptr;
-    for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-        if (!child->isWindow())
-            child->move(child->x(), child->y() - barHeight);
+    m_withoutNotificationArea = false;
+    if (m_menuBar) {
+        const int barHeight = m_menuBar->height();
+        delete m_menuBar; // the menu stays, for the tray icon
+        m_menuBar = nullptr;
+        for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (!child->isWindow())
+                child->move(child->x(), child->y() - barHeight);
+        }
+        setFixedSize(width(), height() - barHeight);
     }
-    setFixedSize(width(), height() - barHeight);
     setWindowFlags(kPanelFlags);
     hide();
 }

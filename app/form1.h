@@ -71,9 +71,13 @@ public:
     // face, a normal window with the menu as its menu bar, shown at once. Closing it
     // ends the program, and a click on its background no longer hides it.
     void showWithoutNotificationArea();
-    bool isWithoutNotificationArea() const { return m_menuBar != nullptr; }
+    bool isWithoutNotificationArea() const { return m_withoutNotificationArea; }
+    // Shows the window with the menu as its menu bar (added the first time), where the
+    // menu cannot pop up by itself.
+    void showWithMenuBar();
+    QMenuBar* menuBar() const { return m_menuBar; }
     // A notification area has appeared and holds the icon: the window goes back to
-    // being the hidden panel of the tray icon.
+    // being the hidden panel of the tray icon, without the menu bar.
     void leaveWithoutNotificationArea();
 
     // Places the auto-sized labels that make up one line of text: each starts at its
@@ -160,4 +164,5 @@ private:
     std::unique_ptr<PageCheck> m_check;
     std::unique_ptr<UpdateNotification> m_notification;
     QMenuBar* m_menuBar = nullptr;
+    bool m_withoutNotificationArea = false;
 };

@@ -1,10 +1,11 @@
 // Times one check of the watched page through the main window's own fetch path
 // (Form1::FetchURL, the socket, data.tmp, the replacement of data.orvl), over http and
-// over https, against the test kit's loopback server started here, next to curl's
-// download of the same page from the same server into the same directory. Prints, a row
-// per scheme and page size: the check time, curl's time, their ratio, and the peak
-// resident memory of the benchmark process during that row. Each time is the median of
-// its runs (the two downloads take turns).
+// over https, against the test kit's loopback server (orvell_serve, a process of its own,
+// so that neither its memory nor its threads count here), next to curl's download of the
+// same page from the same server into the same directory. Prints, a row per scheme and
+// page size: the check time, curl's time, their ratio, and the peak resident memory of
+// the benchmark process (the main window and its check) during that row. Each time is
+// the median of its runs (the two downloads take turns).
 //
 //   orvell_check_bench [MiB ...]      (default: 1 KiB, 1, 32 and 256 MiB)
 //   ORVELL_BENCH_DIR=/somewhere       where the program directory is made (default: /tmp)
@@ -16,6 +17,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
 #include <vector>
@@ -24,6 +26,48 @@ using BenchSupport::BenchWindow;
 using BenchSupport::statusKiB;
 
 namespace {
+
+// The kit's web server in a process of its own, serving a generated body whose size is
+// read from a file at every request.
+class ServerProcess
+{
+public:
+    ServerProcess(const QString& sizeFile, const QString& certificate) : m_sizeFile(sizeFile)
+    {
+        QStringList args{QStringLiteral("--size"), sizeFile};
+        if (!certificate.isEmpty())
+            args << QStringLiteral("--tls") << certificate;
+        m_process.start(QStringLiteral(ORVELL_SERVE), args);
+        if (!m_process.waitForReadyRead(10000))
+            qFatal("orvell_serve did not start: %s", qPrintable(m_process.errorString()));
+        m_port = m_process.readLine().trimmed().toUShort();
+        m_tls = !certificate.isEmpty();
+    }
+    ~ServerProcess()
+    {
+        m_process.kill();
+        m_process.waitForFinished();
+    }
+    void setBodySize(qint64 size)
+    {
+        QFile f(m_sizeFile);
+        if (!f.open(QIODevice::WriteOnly) || f.write(QByteArray::number(size)) <= 0)
+            qFatal("cannot write %s", qPrintable(m_sizeFile));
+    }
+    bool isTls() const { return m_tls; }
+    QString url() const
+    {
+        return QStringLiteral("%1://127.0.0.1:%2/page")
+            .arg(m_tls ? QStringLiteral("https") : QStringLiteral("http"))
+            .arg(m_port);
+    }
+
+private:
+    QString m_sizeFile;
+    QProcess m_process;
+    quint16 m_port = 0;
+    bool m_tls = false;
+};
 
 double median(std::vector<double> v)
 {
@@ -95,18 +139,19 @@ int main(int argc, char* argv[])
         sizes = {1 << 10, 1 << 20, 32 << 20, 256ll << 20};
 
     const QString base = qEnvironmentVariable("ORVELL_BENCH_DIR", QDir::tempPath());
-    LoopbackServer http;
-    LoopbackServer https(QStringLiteral("good"));
+    QTemporaryDir serverDir;
+    ServerProcess http(serverDir.filePath(QStringLiteral("http-size")), QString());
+    ServerProcess https(serverDir.filePath(QStringLiteral("https-size")), QStringLiteral("good"));
     BenchWindow window(http.url(), base, false, LoopbackServer::clientTls());
     const QString curlFile = window.path(QStringLiteral("curl.out"));
 
     std::printf("%-6s %-10s %12s %12s %7s %14s\n", "scheme", "page", "check ms", "curl ms", "ratio",
                 "peak RSS MiB");
     bool ok = true;
-    for (LoopbackServer* server : {&http, &https}) {
+    for (ServerProcess* server : {&http, &https}) {
         window.setUrl(server->url());
         for (const qint64 size : sizes) {
-            server->setScript(LoopbackServer::Script::generated(size, 'p'));
+            server->setBodySize(size);
             // Small pages: many runs, their time is short and noisy.
             const int runs = size <= (1 << 20) ? 21 : size <= (32 << 20) ? 7 : 3;
             std::vector<double> check;

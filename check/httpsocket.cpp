@@ -53,6 +53,15 @@ bool QtHttpSocket::isValidHost(const QString& host)
     return true;
 }
 
+void QtHttpSocket::checkTarget(const QString& host, std::uint16_t port)
+{
+    if (!isValidHost(host))
+        throw RuntimeError(InvalidHost,
+                           QStringLiteral("The host name \"%1\" is not valid").arg(host));
+    if (port == 0)
+        throw RuntimeError(InvalidPort, QStringLiteral("The port 0 is not valid"));
+}
+
 void QtHttpSocket::Close()
 {
     if (QTcpSocket* old = m_connecting) {
@@ -81,11 +90,7 @@ void QtHttpSocket::closeDescriptor()
 
 void QtHttpSocket::Connect(const QString& remoteHost, std::uint16_t remotePort)
 {
-    if (!isValidHost(remoteHost))
-        throw RuntimeError(InvalidHost,
-                           QStringLiteral("The host name \"%1\" is not valid").arg(remoteHost));
-    if (remotePort == 0)
-        throw RuntimeError(InvalidPort, QStringLiteral("The port 0 is not valid"));
+    checkTarget(remoteHost, remotePort);
     Close();
     auto* socket = new QTcpSocket(this);
     m_connecting = socket;

@@ -78,6 +78,8 @@ public:
     // Whether `host` can be asked for at all: a host name of letters, digits, dots,
     // hyphens and underscores, or an IPv4 or bracketed IPv6 address.
     static bool isValidHost(const QString& host);
+    // Raises the RuntimeError of a connect request that cannot even be made.
+    static void checkTarget(const QString& host, std::uint16_t port);
 
     // Error numbers of the requests rejected at once.
     enum Number

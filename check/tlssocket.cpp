@@ -1,7 +1,5 @@
 #include "tlssocket.h"
 
-#include "runtimeerror.h"
-
 #include <QHostAddress>
 #include <QSslSocket>
 #include <QTimer>
@@ -29,6 +27,9 @@ QtTlsSocket::QtTlsSocket(QObject* parent)
 QtTlsSocket::QtTlsSocket(const QSslConfiguration& tls, QObject* parent)
     : QObject(parent), m_tls(hardened(tls))
 {
+    m_deliverTimer.setSingleShot(true);
+    m_deliverTimer.setInterval(0);
+    connect(&m_deliverTimer, &QTimer::timeout, this, &QtTlsSocket::deliver);
 }
 
 QtTlsSocket::~QtTlsSocket()
@@ -44,6 +45,8 @@ void QtTlsSocket::Close()
         old->abort();
         old->deleteLater();
     }
+    m_deliverTimer.stop();
+    m_pending.resize(0);
     m_received.resize(0);
     m_encrypted = false;
     m_closeReports = 0;
@@ -52,11 +55,7 @@ void QtTlsSocket::Close()
 
 void QtTlsSocket::Connect(const QString& remoteHost, std::uint16_t remotePort)
 {
-    if (!QtHttpSocket::isValidHost(remoteHost))
-        throw RuntimeError(QtHttpSocket::InvalidHost,
-                           QStringLiteral("The host name \"%1\" is not valid").arg(remoteHost));
-    if (remotePort == 0)
-        throw RuntimeError(QtHttpSocket::InvalidPort, QStringLiteral("The port 0 is not valid"));
+    QtHttpSocket::checkTarget(remoteHost, remotePort);
     Close();
     m_host = remoteHost;
     if (m_host.startsWith(QLatin1Char('[')))
@@ -142,22 +141,35 @@ void QtTlsSocket::GetData(QByteArray& data)
 
 void QtTlsSocket::onReadyRead()
 {
-    // Taken in pieces, so that a fast server cannot make one piece of any size.
-    for (QSslSocket* socket = m_socket; socket && socket == m_socket;) {
+    QSslSocket* socket = m_socket;
+    while (socket && socket == m_socket) {
         const qint64 available = socket->bytesAvailable();
         if (available <= 0)
-            return;
-        const qint64 n = std::min<qint64>(available, QtHttpSocket::kChunkBytes);
-        m_received.resize(n);
-        const qint64 got = socket->read(m_received.data(), n);
-        if (got <= 0) {
-            m_received.resize(0);
-            return;
-        }
-        m_received.resize(got);
-        if (listener())
-            listener()->wscHTTP_DataArrival(got);
+            break;
+        const qsizetype had = m_pending.size();
+        const qint64 n = std::min<qint64>(available, kPieceBytes - had);
+        m_pending.resize(had + n);
+        const qint64 got = socket->read(m_pending.data() + had, n);
+        m_pending.resize(had + std::max<qint64>(got, 0));
+        if (got <= 0)
+            break;
+        if (m_pending.size() >= kPieceBytes)
+            deliver();
     }
+    if (!m_pending.isEmpty() && socket == m_socket)
+        m_deliverTimer.start();
+}
+
+void QtTlsSocket::deliver()
+{
+    m_deliverTimer.stop();
+    if (m_pending.isEmpty())
+        return;
+    // The buffers change hands, so that none is allocated again for every piece.
+    std::swap(m_received, m_pending);
+    m_pending.resize(0);
+    if (listener())
+        listener()->wscHTTP_DataArrival(m_received.size());
 }
 
 void QtTlsSocket::onError()
@@ -209,6 +221,7 @@ void QtTlsSocket::onDisconnected()
 void QtTlsSocket::finish(bool confirmed)
 {
     onReadyRead(); // whatever came with the end
+    deliver();
     const QString host = m_host;
     Close();
     if (!listener())

@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QSslConfiguration>
 #include <QSslError>
+#include <QTimer>
 
 class QSslSocket;
 
@@ -40,11 +41,15 @@ public:
     static QString describe(const QList<QSslError>& errors, const QString& host);
 
     // The most the socket holds of a reply that has not been taken yet.
-    static constexpr qint64 kReadBufferBytes = 4 * 1024 * 1024;
+    static constexpr qint64 kReadBufferBytes = 1024 * 1024;
+    // Qt's TLS hands the reply over a few KiB at a time: it is passed on in pieces of up
+    // to this size, or whatever has come by the next turn of the event loop.
+    static constexpr qint64 kPieceBytes = 256 * 1024;
 
 private:
     void onEncrypted();
     void onReadyRead();
+    void deliver();
     void onError();
     void onDisconnected();
     void finish(bool confirmed);
@@ -54,7 +59,9 @@ private:
     QPointer<QSslSocket> m_socket;
     QString m_host;
     QString m_certificateProblem; // what verification found, if it failed
+    QByteArray m_pending;         // taken from Qt, not yet passed on
     QByteArray m_received;        // handed over by GetData
+    QTimer m_deliverTimer;
     std::uint16_t m_localPort = 0;
     bool m_encrypted = false;
     int m_closeReports = 0;

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <functional>
 
+class QMenu;
+
 // The notification record, laid out as the shell's first (88-byte, single-byte
 // character) version of it: six 32-bit fields and a 64-byte tip.
 struct NotifyIconData
@@ -65,6 +67,15 @@ public:
 
     // Whether the desktop has a notification area at all.
     virtual bool isAvailable() const = 0;
+
+    // The menu the icon's owner offers for the icon. A tray that draws an icon's menu
+    // itself is given it to show; elsewhere the owner pops it up on a right click and
+    // the tray shows no menu of its own.
+    virtual void offerMenu(QMenu* menu) { (void)menu; }
+
+    // Whether a menu can pop up at the pointer with no window of the program on the
+    // screen to place it against.
+    virtual bool canPopUpMenu() const { return true; }
 
     // Mouse reports for the icon: the mouse message number, as the shell would send
     // it in the callback message's lParam.

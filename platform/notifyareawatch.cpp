@@ -1,5 +1,7 @@
 #include "notifyareawatch.h"
 
+#include "qtservices.h"
+
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -89,13 +91,7 @@ void QtNotifyAreaWatch::checkStatusNotifierHost()
 {
     if (!m_handler)
         return;
-    QDBusMessage get = QDBusMessage::createMethodCall(
-        kWatcherService, kWatcherPath, QStringLiteral("org.freedesktop.DBus.Properties"),
-        QStringLiteral("Get"));
-    get << kWatcherService << QStringLiteral("IsStatusNotifierHostRegistered");
-    const QDBusReply<QDBusVariant> reply =
-        QDBusConnection::sessionBus().call(get, QDBus::Block, 2000);
-    if (!reply.isValid() || !reply.value().variant().toBool())
+    if (!QtNotifyArea::statusNotifierHostRegistered())
         return;
     arrive(QSystemTrayIcon::isSystemTrayAvailable() ? Arrival::IconShown : Arrival::NeedsRestart);
 }

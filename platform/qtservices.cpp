@@ -3,11 +3,14 @@
 #include "picture.h"
 
 #include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusInterface>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QMenu>
 #include <QMessageBox>
 #include <QRegion>
 #include <QSoundEffect>
@@ -19,8 +22,23 @@
 
 // --- notification area -------------------------------------------------------------
 
+bool QtNotifyArea::statusNotifierHostRegistered()
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return false;
+    const QDBusInterface watcher(QStringLiteral("org.kde.StatusNotifierWatcher"),
+                                 QStringLiteral("/StatusNotifierWatcher"),
+                                 QStringLiteral("org.kde.StatusNotifierWatcher"), bus);
+    return watcher.isValid() && watcher.property("IsStatusNotifierHostRegistered").toBool();
+}
+
 QtNotifyArea::QtNotifyArea(QObject* parent) : QObject(parent), m_tray(new QSystemTrayIcon(this))
 {
+    // Qt has just chosen its kind of tray for this process; ask the same question now.
+    if (QSystemTrayIcon::isSystemTrayAvailable())
+        m_kind = statusNotifierHostRegistered() ? TrayKind::StatusNotifier : TrayKind::Embedded;
+
     // Qt reports a click as Trigger and a double click as Trigger then DoubleClick.
     // The shell reports a double click as down, up, double-click, up: the control
     // sees left button-up (Trigger), then double-click and the second button-up.
@@ -50,6 +68,21 @@ QtNotifyArea::~QtNotifyArea() = default;
 bool QtNotifyArea::isAvailable() const
 {
     return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void QtNotifyArea::offerMenu(QMenu* menu)
+{
+    if (m_kind != TrayKind::StatusNotifier)
+        return;
+    // Before the icon is added, so that the host finds the menu when the icon registers.
+    m_tray->setContextMenu(menu);
+    if (menu)
+        connect(menu, &QObject::destroyed, this, [this] { m_tray->setContextMenu(nullptr); });
+}
+
+bool QtNotifyArea::canPopUpMenu() const
+{
+    return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
 
 QRect QtNotifyArea::geometry() const

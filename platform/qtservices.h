@@ -12,15 +12,39 @@ class QSoundEffect;
 // The notification area on Qt: one QSystemTrayIcon per icon owner. The record's icon
 // handle chooses the icon, its tip the tooltip; Qt's activations come back as the
 // shell's mouse messages.
+//
+// Qt reaches one of two kinds of tray, chosen once when the icon is made: a
+// StatusNotifierItem host over D-Bus, when the session bus has a watcher with a host
+// registered, or else an X11 system tray that embeds the icon's window. A host over
+// D-Bus draws the icon's menu itself, so the offered menu is exported to it; an
+// embedding tray gets none, since Qt would pop it up on a right click next to the
+// owner's own.
 class QtNotifyArea : public QObject, public NotifyArea
 {
     Q_OBJECT
 public:
+    enum class TrayKind
+    {
+        None,
+        Embedded,
+        StatusNotifier
+    };
+
     explicit QtNotifyArea(QObject* parent = nullptr);
     ~QtNotifyArea() override;
 
     void notify(NotifyMessage message, const NotifyIconData& data) override;
     bool isAvailable() const override;
+    void offerMenu(QMenu* menu) override;
+    // Not on Wayland: there a menu without a parent window cannot be placed, and Qt
+    // would show it as a window of its own that compositors may stretch.
+    bool canPopUpMenu() const override;
+
+    TrayKind trayKind() const { return m_kind; }
+    // Whether the session bus has a StatusNotifierItem watcher with a host registered:
+    // the test by which Qt chooses its D-Bus tray, made the same way (through an
+    // interface validated by introspection), so that both come to the same answer.
+    static bool statusNotifierHostRegistered();
 
     // The icon's place on the screen (empty while it is not shown).
     QRect geometry() const;
@@ -29,6 +53,7 @@ private:
     void apply(const NotifyIconData& data);
 
     QSystemTrayIcon* m_tray = nullptr;
+    TrayKind m_kind = TrayKind::None;
 };
 
 // Shows a QMessageBox. On a platform without a screen to show it on (offscreen,

@@ -88,7 +88,13 @@ Form2::Form2(Services& services, QWidget* parent)
     connect(&Timer1, &QTimer::timeout, this, &Form2::Timer1_Timer);
     Timer1.start();
 
+    // The shaping shows the window, and the start-up hides it right after: until that
+    // first hiding it is shown to Qt only, never to the screen, so that no card
+    // flickers up at every start.
+    setAttribute(Qt::WA_DontShowOnScreen);
+    m_loading = true;
     Form_Load();
+    m_loading = false;
 }
 
 void Form2::Form_Load()
@@ -145,4 +151,13 @@ void Form2::showEvent(QShowEvent* event)
             move(screen->geometry().center() - rect().center());
     }
     SkinWindow::showEvent(event);
+}
+
+void Form2::hideEvent(QHideEvent* event)
+{
+    // From the first hiding after the creation on, a showing puts the popup on the
+    // screen.
+    if (!m_loading)
+        setAttribute(Qt::WA_DontShowOnScreen, false);
+    SkinWindow::hideEvent(event);
 }

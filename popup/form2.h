@@ -34,7 +34,8 @@ public:
     static QFont fitStampFont(QFont font, int room);
 
     // Creates the popup and runs its load handler (Form_Load). It is left shown, as
-    // the shaping leaves it; the creator hides it.
+    // the shaping leaves it, but not yet on the screen: the creator hides it, and it
+    // first appears when it is shown after that.
     explicit Form2(Services& services, QWidget* parent = nullptr);
 
     // The popup's own window icon, which also serves as the tray's flash icon.
@@ -53,6 +54,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     void Form_Load();
@@ -61,4 +63,5 @@ private:
     ::Picture m_icon;
     bool m_pressed = false;
     bool m_placed = false;
+    bool m_loading = false;
 };

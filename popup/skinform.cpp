@@ -18,10 +18,12 @@ void SkinForm(SkinWindow& frm, PictureBox& pic, std::int32_t& TransColor, Window
     frm.hide();
     frm.setPicture(pic.Picture());
 
-    // The window is 100 twips narrower and shorter than the holder.
+    // The window is 100 twips narrower and shorter than the holder, and keeps that
+    // size: tiling window managers and compositors float such a window at its own size
+    // instead of stretching it.
     const double holderWidth = pic.width() * tppX;   // twips
     const double holderHeight = pic.height() * tppY; // twips
-    frm.resize(qRound((holderWidth - 100) / tppX), qRound((holderHeight - 100) / tppY));
+    frm.setFixedSize(qRound((holderWidth - 100) / tppX), qRound((holderHeight - 100) / tppY));
 
     // No rectangles yet; the holder's surface holds the picture's pixels.
     QList<QRect> rects;
@@ -56,6 +58,7 @@ void SkinForm(SkinWindow& frm, PictureBox& pic, std::int32_t& TransColor, Window
     // The window takes its shape, the holder lets go of the picture (the
     // window keeps its own copy), and the window is shown.
     shape.SetWindowRgn(frm, rects);
+    frm.fitChildrenToMask();
     pic.setPicture(QImage());
     frm.show();
 }

@@ -66,6 +66,7 @@ private Q_SLOTS:
     void trayReports();
     void leftClickWhileNotFlashingChangesNothing();
     void rightClickPopsUpMenuAtPointer();
+    void rightClickWhereNoMenuCanPopUpShowsTheMenuBar();
 
     void aboutShowsThePanelAndKeepsTheLog();
     void onlyTheBackgroundHidesThePanel_data();
@@ -190,6 +191,30 @@ void TestForm1::rightClickPopsUpMenuAtPointer()
     // Its "About" shows the panel.
     f.form->mnuabout->trigger();
     QVERIFY(f.form->isVisible());
+}
+
+void TestForm1::rightClickWhereNoMenuCanPopUpShowsTheMenuBar()
+{
+    LoadedForm f;
+    f.t.notifyArea.popUpMenu = false;
+    Form1& form = *f.form;
+    QCOMPARE(f.t.notifyArea.offeredMenu, form.mnuFile); // for trays that draw it
+    const QSize panelSize = form.size();
+    for (int i = 0; i < 2; ++i)
+        f.t.notifyArea.sendMouse(MouseMessage::RightButtonUp);
+
+    // No menu of its own: the window, once, with the menu as its menu bar.
+    QVERIFY(!form.mnuFile->isVisible());
+    QVERIFY(form.isVisible());
+    QCOMPARE(form.findChildren<QMenuBar*>().size(), 1);
+    QCOMPARE(form.menuBar()->actions().value(0)->menu(), form.mnuFile);
+    QCOMPARE(form.size(), panelSize + QSize(0, form.menuBar()->height()));
+    QCOMPARE(form.minimumSize(), form.maximumSize());
+    // The tray is still there: the window hides as usual.
+    QVERIFY(!form.isWithoutNotificationArea());
+    form.close();
+    QVERIFY(!form.isVisible());
+    QVERIFY(form.TaskBarIcon1);
 }
 
 // --- the credits panel ------------------------------------------------------------------------

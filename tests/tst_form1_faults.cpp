@@ -113,6 +113,16 @@ struct Rig : LoadedMainWindow
     {
     }
     QString path(const QString& name) const { return t.path(name); }
+    // A check that could not write data.tmp: it says so, and nothing else changed.
+    void verifyFailedOnDisk() const
+    {
+        QVERIFY2(caption().startsWith(QLatin1String("Check failed")), qPrintable(caption()));
+        QVERIFY2(caption().contains(QLatin1String("data.tmp")), qPrintable(caption()));
+        QCOMPARE(snapshot(), kOldSnapshot);
+        QVERIFY(!tmpExists()); // gone, and with it the space it took
+        QCOMPARE(logLines(), 0);
+        QCOMPARE(t.sound.played.size(), 0);
+    }
 };
 
 } // namespace
@@ -369,12 +379,7 @@ void TestForm1Faults::readOnlyProgramDirectory()
                     MS_REMOUNT | MS_RDONLY | MS_NOSUID | MS_NODEV, nullptr) == 0);
 
     rig.check();
-    QVERIFY2(rig.caption().startsWith(QLatin1String("Check failed")), qPrintable(rig.caption()));
-    QVERIFY2(rig.caption().contains(QLatin1String("data.tmp")), qPrintable(rig.caption()));
-    QCOMPARE(readFile(rig.path(QStringLiteral("data.orvl"))), kOldSnapshot);
-    QVERIFY(!QFile::exists(rig.path(QStringLiteral("data.tmp"))));
-    QCOMPARE(rig.logLines(), 0);
-    QCOMPARE(rig.t.sound.played.size(), 0);
+    rig.verifyFailedOnDisk();
 }
 
 void TestForm1Faults::diskFillsWhileWriting()
@@ -390,12 +395,7 @@ void TestForm1Faults::diskFillsWhileWriting()
     rig.setSnapshot(kOldSnapshot);
 
     rig.check();
-    QVERIFY2(rig.caption().startsWith(QLatin1String("Check failed")), qPrintable(rig.caption()));
-    QVERIFY2(rig.caption().contains(QLatin1String("data.tmp")), qPrintable(rig.caption()));
-    QCOMPARE(readFile(rig.path(QStringLiteral("data.orvl"))), kOldSnapshot);
-    // The partial data.tmp is gone, and with it the space it took.
-    QVERIFY(!QFile::exists(rig.path(QStringLiteral("data.tmp"))));
-    QCOMPARE(rig.logLines(), 0);
+    rig.verifyFailedOnDisk();
     QTRY_COMPARE(server.openConnections(), 0);
 
     rig.check();

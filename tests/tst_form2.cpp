@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QScreen>
 #include <QTest>
+#include <QWindow>
 
 namespace {
 constexpr QRgb kMagenta = 0xFFFF00FF;
@@ -33,6 +34,8 @@ private Q_SLOTS:
     void clicks();
     void tickHidesAndTheTimerRunsOn();
     void centredAtFirstShowingAndNeverMoved();
+    void notMappedUntilShownAfterStartUp();
+    void paintsNothingButTheCard();
 };
 
 void TestForm2::artworkKeepsItsArrangement_data()
@@ -226,6 +229,46 @@ void TestForm2::centredAtFirstShowingAndNeverMoved()
     form.show();
     QVERIFY(form.isVisible());
     QCOMPARE(form.geometry(), placed);
+}
+
+void TestForm2::notMappedUntilShownAfterStartUp()
+{
+    TestServices t;
+    Form2 form(t.services());
+    QVERIFY(form.isVisible()); // as the shaping leaves it...
+    QVERIFY(!form.windowHandle() || !form.windowHandle()->isVisible()); // ...yet not mapped
+    form.hide();                                                        // the start-up
+    QVERIFY(!form.windowHandle() || !form.windowHandle()->isVisible());
+    form.show(); // an update
+    QVERIFY(form.windowHandle() && form.windowHandle()->isVisible());
+}
+
+void TestForm2::paintsNothingButTheCard()
+{
+    TestServices t;
+    Form2 form(t.services());
+    // A fixed size, so that tiling compositors float it.
+    QCOMPARE(form.minimumSize(), QSize(441, 192));
+    QCOMPARE(form.maximumSize(), QSize(441, 192));
+    QVERIFY(form.testAttribute(Qt::WA_TranslucentBackground));
+
+    // Where the picture has the key colour, nothing is painted, also where the stamp
+    // runs past the card, whatever the window system does with the mask.
+    form.Label1->setText(QStringLiteral("12/28/2026 at 11:59:59 PM, and more text"));
+    form.Label1->adjustSize();
+    QImage painted(form.size(), QImage::Format_ARGB32);
+    painted.fill(Qt::transparent);
+    form.render(&painted, QPoint(), QRegion(),
+                QWidget::DrawWindowBackground | QWidget::DrawChildren | QWidget::IgnoreMask);
+    const QImage img = artwork();
+    int wrong = 0;
+    for (int y = 0; y < form.height(); ++y)
+        for (int x = 0; x < form.width(); ++x) {
+            const bool key = img.pixel(x, y) == kMagenta;
+            const QRgb p = painted.pixel(x, y);
+            wrong += key ? qAlpha(p) != 0 : qAlpha(p) != 255;
+        }
+    QCOMPARE(wrong, 0);
 }
 
 QTEST_MAIN(TestForm2)

@@ -2,6 +2,7 @@
 // mouse messages, in the order the shell sends them.
 #include "qtservices.h"
 
+#include <QMenu>
 #include <QSystemTrayIcon>
 #include <QTest>
 
@@ -11,6 +12,7 @@ class TestQtNotifyArea : public QObject
 private Q_SLOTS:
     void activations_data();
     void activations();
+    void offeredMenuStaysWithItsOwnerWithoutAHost();
 };
 
 void TestQtNotifyArea::activations_data()
@@ -41,6 +43,18 @@ void TestQtNotifyArea::activations()
     for (int r : reasons)
         Q_EMIT tray->activated(QSystemTrayIcon::ActivationReason(r));
     QCOMPARE(reported, messages);
+}
+
+void TestQtNotifyArea::offeredMenuStaysWithItsOwnerWithoutAHost()
+{
+    // Without a StatusNotifierItem host Qt must not get the menu, or an embedding tray
+    // would pop it up next to the owner's.
+    QtNotifyArea area;
+    if (area.trayKind() == QtNotifyArea::TrayKind::StatusNotifier)
+        QSKIP("the session bus has a StatusNotifierItem host");
+    QMenu menu;
+    area.offerMenu(&menu);
+    QVERIFY(!area.findChild<QSystemTrayIcon*>()->contextMenu());
 }
 
 QTEST_MAIN(TestQtNotifyArea)

@@ -16,8 +16,9 @@ packages=(
   iproute2 openssl
   # fonts: Liberation Sans has Arial's widths, close to those the popup's stamp is designed for
   fonts-liberation2
-  # a StatusNotifierItem watcher for the tests, in Python
-  python3-dbus python3-gi
+  # Wayland natively, and StatusNotifierItem trays: a compositor with a tray in its bar,
+  # screenshots of it, a tray host of our own for tests (Python D-Bus), gdbus
+  qt6-wayland sway grim python3-dbus python3-gi libglib2.0-bin
 )
 
 missing=()

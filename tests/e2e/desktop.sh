@@ -1,13 +1,24 @@
 # A real desktop for end-to-end tests, to be sourced by a test script:
 #   source "$(dirname "$0")/desktop.sh"
 #   desktop_start [--no-tray]   # Xvfb + own session bus (+ trayer as tray host)
-#   desktop_start_tray          # trayer, later (after --no-tray)
-#   ...                         # DISPLAY and DBUS_SESSION_BUS_ADDRESS are exported
+#   desktop_start --sni         # Xvfb + own session bus + a StatusNotifierItem tray
+#                               # (sni.py watcher; items that register: $DESKTOP_SNI_ITEMS)
+#   desktop_start --wayland     # sway, headless, with its bar as StatusNotifierItem tray
+#   desktop_start_tray [--sni]  # the tray later, after desktop_start --no-tray
+#   ...                         # DISPLAY or WAYLAND_DISPLAY, DBUS_SESSION_BUS_ADDRESS,
+#                               # QT_QPA_PLATFORM are exported
 #   (desktop_stop runs on exit)
 # Helpers: tray_icon_window CLASSNAME (the embedded icon's window id), wait_for CMD...,
-# click_window WIN BUTTON [REPEAT], screenshot FILE; program_copy PROGRAM (a program
-# directory of its own, $work), serve ARGS... (the test kit's web server, its port in
-# $served_port), pass/failed (a check's result; $fail is 1 after any failure).
+# click_window WIN BUTTON [REPEAT], screenshot FILE, map_watch FILE; program_copy
+# PROGRAM (a program directory of its own, $work), serve ARGS... (the test kit's web
+# server, its port in $served_port), pass/failed (a check's result; $fail is 1 after any
+# failure).
+# sway refuses to run as root: with --wayland, everything on that desktop runs as
+# $DESKTOP_USER (nobody when the test runs as root, else the caller) through
+# as_desktop_user CMD... (or as_desktop_user_exec), in $DESKTOP_USER_DIR, a directory
+# of that user's; sway_tree prints sway's windows and wayland_screenshot FILE takes a
+# picture of the output.
+# When sway or grim is missing, desktop_start --wayland returns 77 (a skip).
 # Everything it starts is ended on exit; no files outside $DESKTOP_TMP are written.
 
 DESKTOP_TMP=$(mktemp -d)
@@ -22,6 +33,8 @@ desktop_stop() {
     return 0
 }
 trap desktop_stop EXIT
+# The window and screenshot helpers come with it.
+source "$(dirname "${BASH_SOURCE[0]}")/screen_checks.sh"
 
 fail=0
 pass() { echo "PASS $*"; }
@@ -73,9 +86,90 @@ sys.exit(0 if x.XGetSelectionOwner(d, atom) else 1)
 PY
 }
 
+# as_desktop_user CMD...: runs CMD as the user of the Wayland desktop, in its
+# environment.
+# as_desktop_user_exec CMD... replaces the (sub)shell with CMD, so that CMD keeps its pid.
+_desktop_as_user() {
+    if [ "$(id -u)" = 0 ]; then
+        echo setpriv --reuid="$DESKTOP_USER" --regid="$(id -g "$DESKTOP_USER")" --clear-groups \
+            env HOME="$DESKTOP_USER_DIR/home"
+    fi
+}
+as_desktop_user() { $(_desktop_as_user) "$@"; }
+as_desktop_user_exec() { exec $(_desktop_as_user) "$@"; }
+
+_desktop_start_wayland() {
+    command -v sway >/dev/null && command -v grim >/dev/null ||
+        { echo "SKIP: sway and grim are needed for a Wayland desktop"; return 77; }
+    DESKTOP_USER=$(id -un)
+    [ "$(id -u)" = 0 ] && DESKTOP_USER=nobody
+    chmod 711 "$DESKTOP_TMP"
+    DESKTOP_USER_DIR="$DESKTOP_TMP/user"
+    mkdir -p "$DESKTOP_USER_DIR/home" "$DESKTOP_USER_DIR/runtime"
+    chmod 700 "$DESKTOP_USER_DIR/runtime"
+    [ "$(id -u)" = 0 ] && chown -R "$DESKTOP_USER:$(id -gn "$DESKTOP_USER")" "$DESKTOP_USER_DIR"
+    as_desktop_user test -w "$DESKTOP_USER_DIR" ||
+        { echo "$DESKTOP_USER cannot reach $DESKTOP_USER_DIR" >&2; return 1; }
+    export XDG_RUNTIME_DIR="$DESKTOP_USER_DIR/runtime"
+    unset DISPLAY
+
+    # The session bus is the user's own: a bus lets in only the user it runs as.
+    local bus
+    bus=$(as_desktop_user dbus-daemon --session --fork --print-address=1 --print-pid=1) || return 1
+    export DBUS_SESSION_BUS_ADDRESS=$(echo "$bus" | sed -n 1p)
+    export DBUS_SESSION_BUS_PID=$(echo "$bus" | sed -n 2p)
+
+    # One output of 1024 x 768 and a bar that holds a tray (swaybar is a
+    # StatusNotifierItem host); no X server.
+    cat >"$DESKTOP_USER_DIR/sway.conf" <<'CONF'
+xwayland disable
+output * mode 1024x768
+bar {
+    tray_output *
+}
+CONF
+    (WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
+        as_desktop_user_exec sway -c "$DESKTOP_USER_DIR/sway.conf") >"$DESKTOP_TMP/sway.log" 2>&1 &
+    _desktop_pids+=($!)
+    _sway_ready() {
+        [ -S "$XDG_RUNTIME_DIR/wayland-1" ] && ls "$XDG_RUNTIME_DIR"/sway-ipc.*.sock
+    }
+    wait_for 20 _sway_ready || { echo "sway did not start" >&2; cat "$DESKTOP_TMP/sway.log" >&2; return 1; }
+    export WAYLAND_DISPLAY=wayland-1
+    export SWAYSOCK=$(ls "$XDG_RUNTIME_DIR"/sway-ipc.*.sock | head -1)
+    _tray_host_registered() {
+        as_desktop_user gdbus call --session --dest org.kde.StatusNotifierWatcher \
+            --object-path /StatusNotifierWatcher --method org.freedesktop.DBus.Properties.Get \
+            org.kde.StatusNotifierWatcher IsStatusNotifierHostRegistered | grep -q true
+    }
+    wait_for 20 _tray_host_registered || { echo "sway's bar has no tray" >&2; return 1; }
+    export QT_QPA_PLATFORM=wayland
+}
+
+# sway_tree: sway's windows, one a line: "floating|tiled X Y WIDTH HEIGHT NAME", with
+# the place and size of the window's own surface on the output.
+sway_tree() {
+    as_desktop_user swaymsg -t get_tree | python3 -c '
+import json, sys
+def walk(node):
+    if node.get("type") in ("con", "floating_con") and node.get("pid"):
+        r, w = node["rect"], node["window_rect"]
+        kind = "floating" if node["type"] == "floating_con" else "tiled"
+        print(kind, r["x"] + w["x"], r["y"] + w["y"], w["width"], w["height"], node.get("name") or "")
+    for child in node.get("nodes", []) + node.get("floating_nodes", []):
+        walk(child)
+walk(json.load(sys.stdin))'
+}
+
+wayland_screenshot() {
+    as_desktop_user grim "$DESKTOP_USER_DIR/screenshot.png" && cp "$DESKTOP_USER_DIR/screenshot.png" "$1"
+}
+
 desktop_start() {
     local with_tray=1
     [ "${1:-}" = "--no-tray" ] && with_tray=0
+    [ "${1:-}" = "--sni" ] && with_tray=sni
+    [ "${1:-}" = "--wayland" ] && { _desktop_start_wayland; return; }
     # Xvfb picks a free display number and tells it on a pipe.
     exec {_fd}<> <(:)
     Xvfb -displayfd "$_fd" -screen 0 1024x768x24 -nolisten tcp >"$DESKTOP_TMP/xvfb.log" 2>&1 &
@@ -96,16 +190,33 @@ desktop_start() {
     unset QT_QPA_PLATFORM
     export QT_QPA_PLATFORM=xcb
 
-    if [ "$with_tray" = 1 ]; then desktop_start_tray || return 1; fi
+    case "$with_tray" in
+    sni) desktop_start_tray --sni || return 1 ;;
+    1) desktop_start_tray || return 1 ;;
+    esac
 }
 
-# desktop_start_tray: starts trayer as the XEmbed tray host (after desktop_start
-# --no-tray, for a tray that comes up after the program).
+# desktop_start_tray [--sni]: starts the tray host, trayer (an XEmbed tray) or with --sni
+# the sni.py watcher (items that register: $DESKTOP_SNI_ITEMS). desktop_start does; after
+# desktop_start --no-tray it makes a tray that comes up after the program.
 desktop_start_tray() {
-    trayer --edge top --align right --widthtype pixel --width 200 --heighttype pixel \
-        --height 24 --transparent false >"$DESKTOP_TMP/trayer.log" 2>&1 &
-    _desktop_pids+=($!)
-    wait_for 20 _tray_owned || { echo "tray host did not start" >&2; return 1; }
+    if [ "${1:-}" = --sni ]; then
+        DESKTOP_SNI_ITEMS="$DESKTOP_TMP/sni-items"
+        : >"$DESKTOP_SNI_ITEMS"
+        "$(dirname "${BASH_SOURCE[0]}")/sni.py" watcher "$DESKTOP_SNI_ITEMS" \
+            >"$DESKTOP_TMP/sni.log" 2>&1 &
+        _desktop_pids+=($!)
+        _sni_watching() {
+            gdbus call --session --dest org.kde.StatusNotifierWatcher \
+                --object-path /StatusNotifierWatcher --method org.freedesktop.DBus.Peer.Ping
+        }
+        wait_for 20 _sni_watching || { echo "the tray watcher did not start" >&2; return 1; }
+    else
+        trayer --edge top --align right --widthtype pixel --width 200 --heighttype pixel \
+            --height 24 --transparent false >"$DESKTOP_TMP/trayer.log" 2>&1 &
+        _desktop_pids+=($!)
+        wait_for 20 _tray_owned || { echo "tray host did not start" >&2; return 1; }
+    fi
 }
 
 # tray_icon_window CLASSNAME: the window id of a program's icon embedded in the tray
@@ -131,3 +242,37 @@ click_window() {
 }
 
 screenshot() { import -window root "$1"; }
+
+# map_watch FILE: from now on, the name of every top-level window that is mapped goes
+# into FILE, one a line (also windows that are unmapped again at once).
+map_watch() {
+    python3 -u - "$1" <<'PY' &
+import ctypes, sys
+x = ctypes.cdll.LoadLibrary("libX11.so.6")
+x.XOpenDisplay.restype = ctypes.c_void_p
+x.XDefaultRootWindow.restype = ctypes.c_ulong
+x.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+x.XSelectInput.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_long]
+x.XNextEvent.argtypes = [ctypes.c_void_p, ctypes.c_void_p]
+x.XFetchName.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.POINTER(ctypes.c_char_p)]
+x.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
+class MapEvent(ctypes.Structure):
+    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                ("display", ctypes.c_void_p), ("event", ctypes.c_ulong),
+                ("window", ctypes.c_ulong), ("pad", ctypes.c_long * 24)]
+d = x.XOpenDisplay(None)
+x.XSelectInput(d, x.XDefaultRootWindow(d), 1 << 19)  # SubstructureNotifyMask
+x.XSync(d, 0)
+out = open(sys.argv[1], "a", buffering=1)
+out.write("watching\n")
+ev = MapEvent()
+while True:
+    x.XNextEvent(d, ctypes.byref(ev))
+    if ev.type == 19:  # MapNotify
+        name = ctypes.c_char_p()
+        x.XFetchName(d, ev.window, ctypes.byref(name))
+        out.write("%d %s\n" % (ev.window, (name.value or b"").decode(errors="replace")))
+PY
+    _desktop_pids+=($!)
+    wait_for 10 grep -qx watching "$1"
+}

@@ -12,7 +12,6 @@ build=$1
 here=$(cd "$(dirname "$0")" && pwd)
 tools=$(cd "$here/../../tools" && pwd)
 source "$here/desktop.sh"
-source "$here/screen_checks.sh"
 
 export HOME="$DESKTOP_TMP/home"
 export XDG_CONFIG_HOME="$HOME/.config" XDG_DATA_HOME="$HOME/.local/share"

@@ -6,9 +6,7 @@
 set -u
 program=$1
 shots=${2:-}
-here=$(cd "$(dirname "$0")" && pwd)
-source "$here/desktop.sh"
-source "$here/screen_checks.sh"
+source "$(dirname "$0")/desktop.sh"
 
 program_copy "$program"
 

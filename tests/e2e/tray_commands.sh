@@ -8,9 +8,7 @@
 set -u
 program=$1
 shots=${2:-}
-here=$(cd "$(dirname "$0")" && pwd)
-source "$here/desktop.sh"
-source "$here/screen_checks.sh"
+source "$(dirname "$0")/desktop.sh"
 
 program_copy "$program"
 mkdir -p "$work/bin"
@@ -45,6 +43,8 @@ base=$(window_picture "$icon")
 click_window "$icon" 3
 wait_for 10 menu_window "$pid" || { failed "right click opened no menu"; exit 1; }
 menu=$(menu_window "$pid")
+menus=$(_visible_windows "$pid" | awk '$2 > 64 && $2 != 461 && $3 > 20' | wc -l)
+[ "$menus" = 1 ] || failed "a right click opened $menus menus"
 screenshot "$work/menu.png"
 eval "$(xdotool getwindowgeometry --shell "$menu")"
 rows=$(text_rows "$work/menu.png" "$((X + 1))" "$((Y + 1))" "$((WIDTH - 2))" "$((HEIGHT - 2))")

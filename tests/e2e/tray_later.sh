@@ -9,16 +9,6 @@ program=$1
 kind=$2
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/desktop.sh"
-source "$here/screen_checks.sh"
-
-if [ "$kind" = sni ]; then
-    # The watcher needs D-Bus for Python (python3-dbus, python3-gi).
-    python=""
-    for py in /usr/bin/python3 python3; do
-        if "$py" -c 'import dbus.mainloop.glib, gi' 2>/dev/null; then python=$py; break; fi
-    done
-    [ -n "$python" ] || { echo "SKIP no python3 with dbus and gi"; exit 77; }
-fi
 
 program_copy "$program"
 printf '"http://127.0.0.1:9/"\r\n0\r\n"chime.wav"\r\n' >"$work/config.ini"
@@ -36,11 +26,18 @@ if [ "$kind" = xembed ]; then
     if wait_for 20 icon_window "$pid"; then pass "the icon is embedded in the tray"; else
         failed "no icon in the tray"; fi
 else
-    "$python" "$here/sni_watcher.py" >"$work/watcher.out" 2>"$work/watcher.err" &
-    _desktop_pids+=("$!")
-    if wait_for 30 grep -q "^item $pid " "$work/watcher.out"; then
+    desktop_start_tray --sni || exit 1
+    # The item's bus connection belongs to the program's process: it started afresh there.
+    item_pid() {
+        local service
+        service=$(awk 'NR == 1 { print $1 }' "$DESKTOP_SNI_ITEMS")
+        [ -n "$service" ] && gdbus call --session --dest org.freedesktop.DBus \
+            --object-path /org/freedesktop/DBus \
+            --method org.freedesktop.DBus.GetConnectionUnixProcessID "$service"
+    }
+    if wait_for 30 item_pid && [ "$(item_pid)" = "(uint32 $pid,)" ]; then
         pass "the icon registered with the watcher, from the same process"
-    else failed "no item registered: $(cat "$work/watcher.out" "$work/watcher.err")"; fi
+    else failed "items: $(cat "$DESKTOP_SNI_ITEMS"), $(item_pid 2>&1)"; fi
 fi
 window_hidden() { ! panel_window "$pid"; }
 if wait_for 20 window_hidden; then pass "the window hid"; else

@@ -2,6 +2,7 @@
 # The whole update notification on a real desktop (Xvfb, a coloured root window, an
 # XEmbed tray host): the real program watches a page on a loopback server. Its clock
 # starts at 1:59:55 PM, so the schedule checks at 1:59:59 PM and again at 2:00:59 PM.
+#   start-up:     no popup window is ever mapped (it is shaped while hidden)
 #   first check:  the page is as in the snapshot -> no popup, the icon does not flash
 #   (the page then grows)
 #   second check: the popup card appears, centred, and its window's shape is exactly
@@ -48,6 +49,7 @@ printf 'first version of the page\n\r\n' >"$work/app/data.orvl"
 
 faketime_lib=/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1
 [ -f "$faketime_lib" ] || { echo "SKIP: libfaketime is not installed"; exit 77; }
+map_watch "$work/mapped"
 (
     cd "$work/app"
     ASAN_OPTIONS="${ASAN_OPTIONS:-}:verify_asan_link_order=0:detect_leaks=0" \
@@ -69,7 +71,6 @@ popup_shown() { [ -n "$(popup_window)" ]; }
 requests() { grep -c '^GET / ' "$work/requests" 2>/dev/null || true; }
 requests_at_least() { [ "$(requests)" -ge "$1" ]; }
 
-sleep 1 # the popup shows briefly while it is created at start-up
 base=$(icon_pixels)
 
 # --- first check: no change -------------------------------------------------------
@@ -80,12 +81,16 @@ for _ in 1 2 3 4 5 6; do
     [ "$(icon_pixels)" = "$base" ] || fail "the icon changed although the page did not"
 done
 echo "first check: no change, no popup, no flashing"
+popup_mapped() { grep -q ' The watched site has been updated$' "$work/mapped"; }
+popup_mapped && fail "the popup was mapped at start-up"
+echo "start-up: no popup window was mapped"
 
 # --- second check: the page has grown ----------------------------------------------
 printf 'second version of the page, which is longer\n' >"$work/site/index.html"
 wait_for 90 popup_shown || fail "no popup after the page changed"
 popup=$(popup_window)
 requests_at_least 2 || fail "popup without a second check"
+wait_for 5 popup_mapped || fail "the popup's mapping was not seen"
 
 # The shape: compare the window's bounding shape with the picture's non-key pixels.
 python3 - "$popup" "$source_dir/resources/popup/background.png" <<'PY' || fail "popup shape"

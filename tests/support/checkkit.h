@@ -5,7 +5,6 @@
 
 #include "httpsocket.h"
 #include "pagecheck.h"
-#include "runtimeerror.h"
 
 #include <QFile>
 #include <QList>
@@ -25,10 +24,8 @@ public:
     }
     void Connect(const QString& host, std::uint16_t port) override
     {
-        if (refusesLikeTheRealOne && !QtHttpSocket::isValidHost(host))
-            throw RuntimeError(QtHttpSocket::InvalidHost, QStringLiteral("invalid host"));
-        if (refusesLikeTheRealOne && port == 0)
-            throw RuntimeError(QtHttpSocket::InvalidPort, QStringLiteral("port 0"));
+        if (refusesLikeTheRealOne)
+            QtHttpSocket::checkTarget(host, port);
         calls << QStringLiteral("Connect %1 %2").arg(host).arg(port);
         ++connects;
         connectedHost = host;

@@ -30,6 +30,8 @@ public:
         calls.append({message, data});
     }
     bool isAvailable() const override { return available; }
+    void offerMenu(QMenu* menu) override { offeredMenu = menu; }
+    bool canPopUpMenu() const override { return popUpMenu; }
 
     // Sends a mouse report as the notification area would.
     void sendMouse(int message) { reportMouse(message); }
@@ -39,6 +41,9 @@ public:
 
     QList<Call> calls;
     bool available = true;
+    QMenu* offeredMenu = nullptr;
+    // False: a desktop where a menu cannot pop up by itself (Wayland).
+    bool popUpMenu = true;
 };
 
 // Message boxes are answered at once and remembered.

@@ -167,7 +167,6 @@ private:
         if (bytes.isEmpty() || m_socket->state() != QAbstractSocket::ConnectedState)
             return;
         m_socket->write(bytes);
-        QMutexLocker lock(&m_owner.m_mutex);
         m_owner.m_bytesSent += bytes.size();
     }
 
@@ -213,12 +212,9 @@ private:
         if (m_gone)
             return;
         m_gone = true;
-        {
-            QMutexLocker lock(&m_owner.m_mutex);
-            if (!m_ended)
-                ++m_owner.m_closedByClient;
-            --m_owner.m_open;
-        }
+        if (!m_ended)
+            ++m_owner.m_closedByClient;
+        --m_owner.m_open;
         deleteLater();
     }
 
@@ -256,11 +252,8 @@ public:
         m_server = new DescriptorServer;
         m_server->setParent(this);
         m_server->onIncoming = [this](qintptr descriptor) {
-            {
-                QMutexLocker lock(&m_owner.m_mutex);
-                ++m_owner.m_connections;
-                ++m_owner.m_open;
-            }
+            ++m_owner.m_connections;
+            ++m_owner.m_open;
             auto* session = new LoopbackSession(m_owner, descriptor, m_owner.nextScript(),
                                                 m_owner.isTls() ? &m_tls : nullptr);
             session->setParent(this);
@@ -403,40 +396,10 @@ void LoopbackServer::recordRequest(const QByteArray& request)
         observer(request);
 }
 
-int LoopbackServer::connections() const
-{
-    QMutexLocker lock(&m_mutex);
-    return m_connections;
-}
-
 QList<QByteArray> LoopbackServer::requests() const
 {
     QMutexLocker lock(&m_mutex);
     return m_requests;
-}
-
-QByteArray LoopbackServer::lastRequest() const
-{
-    QMutexLocker lock(&m_mutex);
-    return m_requests.isEmpty() ? QByteArray() : m_requests.last();
-}
-
-int LoopbackServer::closedByClient() const
-{
-    QMutexLocker lock(&m_mutex);
-    return m_closedByClient;
-}
-
-int LoopbackServer::openConnections() const
-{
-    QMutexLocker lock(&m_mutex);
-    return m_open;
-}
-
-qint64 LoopbackServer::bytesSent() const
-{
-    QMutexLocker lock(&m_mutex);
-    return m_bytesSent;
 }
 
 quint16 LoopbackServer::closedPort()

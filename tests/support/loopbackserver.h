@@ -12,6 +12,7 @@
 #include <QSslConfiguration>
 #include <QString>
 #include <QThread>
+#include <atomic>
 #include <functional>
 
 class LoopbackServerWorker;
@@ -86,14 +87,18 @@ public:
     void setRequestObserver(std::function<void(const QByteArray&)> observer);
 
     // Counters, safe to read from any thread.
-    int connections() const;
+    int connections() const { return m_connections; }
+    // Connections the client closed or lost before the script ended them.
+    int closedByClient() const { return m_closedByClient; }
+    int openConnections() const { return m_open; }
+    qint64 bytesSent() const { return m_bytesSent; }
     // Complete requests (up to their blank line), one per connection that sent one.
     QList<QByteArray> requests() const;
-    QByteArray lastRequest() const;
-    // Connections the client closed or lost before the script ended them.
-    int closedByClient() const;
-    int openConnections() const;
-    qint64 bytesSent() const;
+    QByteArray lastRequest() const
+    {
+        const QList<QByteArray> all = requests();
+        return all.isEmpty() ? QByteArray() : all.last();
+    }
 
     // A port nobody listens on.
     static quint16 closedPort();
@@ -112,11 +117,11 @@ private:
     ScriptMaker m_maker;
     int m_nextConnection = 0;
     std::function<void(const QByteArray&)> m_observer;
-    int m_connections = 0;
-    int m_closedByClient = 0;
-    int m_open = 0;
-    qint64 m_bytesSent = 0;
-    QList<QByteArray> m_requests;
+    std::atomic<int> m_connections = 0;
+    std::atomic<int> m_closedByClient = 0;
+    std::atomic<int> m_open = 0;
+    std::atomic<qint64> m_bytesSent = 0;
+    QList<QByteArray> m_requests; // under m_mutex, as the script maker and observer
 
     QString m_certificate;
     quint16 m_port = 0;

@@ -1,12 +1,13 @@
 // The test kit's web server as a program, for the tests that run the real program:
 //   orvell_serve [--port N] [--tls CERTIFICATE] [--page FILE | --growing] [--requests FILE]
-//                [--accepted FILE]
+//                [--accepted FILE] [--size BYTES]
 // Listens on 127.0.0.1 (an ephemeral port unless --port), prints the port on a line of
 // its own, and serves until it is ended. --page: every request gets FILE as it is at that
 // moment; --growing: every request gets a page one paragraph longer than the one before,
 // so each check finds a change. --tls: HTTPS with one of the test certificates ("good"...).
-// --requests: each complete request is appended to FILE; --accepted: a line for each
-// connection accepted.
+// --size: every request gets a generated body of BYTES (read again from FILE when one
+// is given, so a benchmark can change it). --requests: each complete request is appended
+// to FILE; --accepted: a line for each connection accepted.
 #include "loopbackserver.h"
 
 #include <QCommandLineParser>
@@ -18,12 +19,15 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
-    parser.addOptions({{"port", "Port to listen on.", "N", "0"},
-                       {"tls", "Serve HTTPS with this test certificate.", "CERTIFICATE"},
-                       {"page", "Serve this file.", "FILE"},
-                       {"growing", "Serve a page that grows with every request."},
-                       {"requests", "Append every request to this file.", "FILE"},
-                       {"accepted", "Append a line for every connection to this file.", "FILE"}});
+    parser.addOptions(
+        {{"port", "Port to listen on.", "N", "0"},
+         {"tls", "Serve HTTPS with this test certificate.", "CERTIFICATE"},
+         {"page", "Serve this file.", "FILE"},
+         {"growing", "Serve a page that grows with every request."},
+         {"size", "Serve a generated body of this many bytes (or of the number in this file).",
+          "BYTES|FILE"},
+         {"requests", "Append every request to this file.", "FILE"},
+         {"accepted", "Append a line for every connection to this file.", "FILE"}});
     parser.process(app);
 
     LoopbackServer server(parser.value("tls"), quint16(parser.value("port").toUInt()));
@@ -38,7 +42,16 @@ int main(int argc, char** argv)
         if (!accepted.isEmpty() && f.open(QIODevice::Append))
             f.write("connection " + QByteArray::number(n) + "\n");
     };
-    if (parser.isSet("growing")) {
+    if (parser.isSet("size")) {
+        const QString size = parser.value("size");
+        server.setScriptMaker([size, note](int n) {
+            note(n);
+            QFile f(size);
+            const qint64 bytes = f.open(QIODevice::ReadOnly) ? f.readAll().trimmed().toLongLong()
+                                                             : size.toLongLong();
+            return LoopbackServer::Script::generated(bytes, 'p');
+        });
+    } else if (parser.isSet("growing")) {
         server.setScriptMaker([note](int n) {
             note(n);
             QByteArray body;

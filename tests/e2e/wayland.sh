@@ -1,0 +1,133 @@
+#!/usr/bin/env bash
+# The real program natively on Wayland: sway, headless, with swaybar's tray (a
+# StatusNotifierItem host), driven over D-Bus as the bar does:
+#   the item registers with the bar and exports its menu (About, Check Now, Exit);
+#   "Check Now" finds a change: the popup floats at 441 x 192, and a screenshot shows
+#   the card and nothing else (no key-colour pixel; its cut-away parts show the desktop);
+#   the icon flashes, Activate stops it;
+#   ContextMenu (what swaybar asks for on a right click) shows the main window with the
+#   menu as its menu bar, floating at its own size: no window fills the screen;
+#   "Exit" ends the program with status 0.
+#   wayland.sh PROGRAM SOURCE_DIR
+set -u
+program=$1
+source_dir=$2
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/desktop.sh"
+
+desktop_start --wayland
+started=$?
+[ "$started" = 77 ] && exit 77
+[ "$started" = 0 ] || exit 1
+
+# What the desktop's user runs is copied where that user can read it: the source and
+# build trees may lie under a home that is not open to others.
+work="$DESKTOP_USER_DIR/program"
+mkdir -p "$work"
+cp "$program" "$work/orvell"
+cp "$here/sni.py" "$DESKTOP_USER_DIR/sni.py"
+[ "$(id -u)" = 0 ] && chown -R "$DESKTOP_USER" "$work" "$DESKTOP_USER_DIR/sni.py"
+_program=$program
+serve --growing --requests "$DESKTOP_TMP/requests" ||
+    { failed "the page server did not start"; exit 1; }
+printf '"http://127.0.0.1:%s/page"\r\n1\r\n"chime.wav"\r\n' "$served_port" |
+    as_desktop_user tee "$work/config.ini" >/dev/null
+printf '<p>an earlier page</p>\r\n' | as_desktop_user tee "$work/data.orvl" >/dev/null
+
+(cd "$work" && as_desktop_user_exec ./orvell) >"$DESKTOP_TMP/out" 2>"$DESKTOP_TMP/err" &
+pid=$!
+_desktop_pids+=("$pid")
+show_err() { echo "--- program stderr ---"; cat "$DESKTOP_TMP/err"; }
+
+item=""
+find_item() { item=$(as_desktop_user "$DESKTOP_USER_DIR/sni.py" item); }
+if wait_for 30 find_item; then pass "the item registers with swaybar"; else
+    failed "no item registered"; show_err; exit 1; fi
+find_item
+sni() { as_desktop_user "$DESKTOP_USER_DIR/sni.py" "$1" $item "${@:2}"; }
+grep -q "Registering Status Notifier Item" "$DESKTOP_TMP/sway.log" ||
+    failed "swaybar did not take the item"
+menu=$(sni menu | cut -d' ' -f2- | paste -sd,)
+if [ "$menu" = "About,Check Now,Exit" ]; then pass "the exported menu: $menu"; else
+    failed "the exported menu: '$menu'"; fi
+[ -z "$(sway_tree)" ] || failed "windows show at start-up: $(sway_tree)"
+
+# --- a change: the popup card ------------------------------------------------------------
+base=$(sni icon)
+sni click "Check Now"
+popup_line() { sway_tree | grep ' The watched site has been updated$'; }
+if wait_for 20 popup_line; then
+    read -r kind px py pw ph _ <<<"$(popup_line)"
+    if [ "$kind $pw $ph" = "floating 441 192" ]; then pass "the popup floats at 441 x 192"; else
+        failed "the popup: $(popup_line)"; fi
+    # What the output shows where the popup is: each pixel of the card as in its
+    # picture (the stamp's text aside), each cut-away pixel the desktop's own colour.
+    wayland_screenshot "$DESKTOP_TMP/popup.png"
+    if python3 - "$DESKTOP_TMP/popup.png" "$source_dir/resources/popup/background.png" \
+        "$px" "$py" <<'PY'
+import subprocess, sys
+def ppm(path):
+    data = subprocess.run(["convert", path, "-depth", "8", "ppm:-"], capture_output=True,
+                          check=True).stdout
+    fields, pos = [], 0
+    while len(fields) < 4:
+        while data[pos:pos + 1].isspace(): pos += 1
+        end = pos
+        while not data[end:end + 1].isspace(): end += 1
+        fields.append(data[pos:end]); pos = end
+    w = int(fields[1])
+    return w, data[pos + 1:]
+sw, screen = ppm(sys.argv[1])
+cw, card = ppm(sys.argv[2])
+x0, y0 = int(sys.argv[3]), int(sys.argv[4])
+at = lambda buf, w, x, y: buf[3 * (y * w + x):3 * (y * w + x) + 3]
+magenta = b"\xff\x00\xff"
+desktop = at(screen, sw, x0 - 5, y0 - 5)
+keys = sum(1 for i in range(0, len(screen), 3) if screen[i:i + 3] == magenta)
+stamp = (230, 155, 441, 190)  # the stamp's text, drawn over the footer strip
+wrong_card = wrong_hole = 0
+for y in range(192):
+    for x in range(441):
+        want = at(card, cw, x, y)
+        got = at(screen, sw, x0 + x, y0 + y)
+        if want == magenta:
+            wrong_hole += got != desktop
+        elif not (stamp[0] <= x < stamp[2] and stamp[1] <= y < stamp[3]):
+            wrong_card += got != want
+print(f"key-colour pixels on the screen: {keys}; card pixels not as drawn: {wrong_card}; "
+      f"cut-away pixels not showing the desktop: {wrong_hole}")
+sys.exit(0 if keys == 0 and wrong_card == 0 and wrong_hole == 0 else 1)
+PY
+    then pass "the screen shows the card and nothing else"; else failed "the popup's pixels"; fi
+else failed "no popup after the change"; show_err; fi
+if grep -q "^GET /page HTTP/1.1" "$DESKTOP_TMP/requests"; then pass "the check reached the page"; else
+    failed "no request"; fi
+
+icon_is() { [ "$(sni icon)" = "$1" ]; }
+icon_is_not() { [ "$(sni icon)" != "$1" ]; }
+if wait_for 10 icon_is_not "$base" && wait_for 2 icon_is "$base"; then pass "the icon flashes"; else
+    failed "the icon does not flash"; fi
+sni call Activate
+if wait_for 5 icon_is "$base" && holds 2 icon_is "$base"; then pass "Activate stopped the flashing"
+else failed "the icon goes on flashing after Activate"; fi
+
+# --- the menu asked for with ContextMenu ---------------------------------------------------
+sni call ContextMenu
+panel_line() { sway_tree | awk '$4 == 461'; }
+if wait_for 10 panel_line; then
+    read -r kind _ _ pw ph _ <<<"$(panel_line)"
+    if [ "$kind" = floating ] && [ "$ph" -gt 125 ]; then
+        pass "ContextMenu shows the window with its menu bar (461 x $ph, floating)"
+    else failed "the window: $(panel_line)"; fi
+else failed "ContextMenu showed no window: $(sway_tree)"; fi
+big=$(sway_tree | awk '$4 >= 1000 || $5 >= 700')
+[ -z "$big" ] || failed "a window fills the screen: $big"
+
+sni click "Exit"
+if wait_for 15 bash -c "! kill -0 $pid 2>/dev/null"; then
+    wait "$pid"
+    status=$?
+    if [ "$status" = 0 ]; then pass "\"Exit\" ended the program with status 0"; else
+        failed "\"Exit\": status $status"; show_err; fi
+else failed "the program still runs after \"Exit\""; fi
+exit $fail
