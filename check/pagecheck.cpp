@@ -207,6 +207,9 @@ void PageCheck::wscHTTP_DataArrival(std::int64_t)
     const QByteArray reply = std::exchange(ResponseText, QByteArray());
     HeaderStripped = True;
     m_announcedLength = announcedLength(reply.left(p));
+    // The kept body grows in one piece where its length is known.
+    if (m_announcedLength > 0)
+        ResponseText.reserve(qsizetype(std::min(m_announcedLength, m_keptBodyBytes)));
     m_tmp.setFileName(tmpPath());
     if (!m_tmp.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
         fail(QStringLiteral("Check failed: cannot create data.tmp: %1").arg(m_tmp.errorString()));
