@@ -5,11 +5,14 @@
 #include <QHostAddress>
 #include <QSocketNotifier>
 #include <QTcpSocket>
+#include <QTimer>
 #include <cerrno>
 #include <cstring>
 
 #if defined(Q_OS_UNIX) && !defined(ORVELL_PORTABLE_SOCKET)
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #define ORVELL_OWN_DESCRIPTOR 1
@@ -92,17 +95,83 @@ void QtHttpSocket::Connect(const QString& remoteHost, std::uint16_t remotePort)
 {
     checkTarget(remoteHost, remotePort);
     Close();
+    QString host = remoteHost;
+    if (host.startsWith(QLatin1Char('[')))
+        host = host.mid(1, host.size() - 2);
+#ifdef ORVELL_OWN_DESCRIPTOR
+    // An address needs no lookup: the connection is made straight away, without the
+    // QTcpSocket that a host name needs for its lookup.
+    if (const QHostAddress address(host); !address.isNull()) {
+        connectTo(address, remotePort);
+        return;
+    }
+#endif
     auto* socket = new QTcpSocket(this);
     m_connecting = socket;
     if (m_localPort != 0)
         socket->bind(QHostAddress::Any, m_localPort);
     connect(socket, &QTcpSocket::connected, this, &QtHttpSocket::onConnected);
     connect(socket, &QTcpSocket::errorOccurred, this, &QtHttpSocket::onConnectError);
-    QString host = remoteHost;
-    if (host.startsWith(QLatin1Char('[')))
-        host = host.mid(1, host.size() - 2);
     socket->connectToHost(host, remotePort);
 }
+
+#ifdef ORVELL_OWN_DESCRIPTOR
+void QtHttpSocket::connectTo(const QHostAddress& address, std::uint16_t port)
+{
+    sockaddr_storage target{};
+    socklen_t length = 0;
+    if (address.protocol() == QAbstractSocket::IPv6Protocol) {
+        auto* in6 = reinterpret_cast<sockaddr_in6*>(&target);
+        in6->sin6_family = AF_INET6;
+        in6->sin6_port = htons(port);
+        const Q_IPV6ADDR bytes = address.toIPv6Address();
+        std::memcpy(&in6->sin6_addr, bytes.c, sizeof bytes.c);
+        length = sizeof *in6;
+    } else {
+        auto* in4 = reinterpret_cast<sockaddr_in*>(&target);
+        in4->sin_family = AF_INET;
+        in4->sin_port = htons(port);
+        in4->sin_addr.s_addr = htonl(address.toIPv4Address());
+        length = sizeof *in4;
+    }
+    const int fd = ::socket(target.ss_family, SOCK_STREAM, 0);
+    int err = fd < 0 ? errno : 0;
+    if (fd >= 0) {
+        ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+        m_fd = fd;
+        sockaddr_storage local{};
+        local.ss_family = target.ss_family;
+        reinterpret_cast<sockaddr_in*>(&local)->sin_port = htons(m_localPort); // same place in both
+        if (m_localPort != 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&local), length) != 0)
+            err = errno;
+        else if (::connect(fd, reinterpret_cast<sockaddr*>(&target), length) != 0 &&
+                 errno != EINPROGRESS)
+            err = errno;
+    }
+    if (err != 0) {
+        // Reported as a failure of the connection, after Connect has returned.
+        closeDescriptor();
+        QTimer::singleShot(0, this, [this, err] { failConnection(err); });
+        return;
+    }
+    // Writable once the connection is up, or has failed.
+    m_writeNotifier = new QSocketNotifier(fd, QSocketNotifier::Write, this);
+    connect(m_writeNotifier, &QSocketNotifier::activated, this, [this] {
+        int error = 0;
+        socklen_t size = sizeof error;
+        if (::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0)
+            error = errno;
+        m_writeNotifier->setEnabled(false);
+        m_writeNotifier->deleteLater(); // not while it is reporting
+        m_writeNotifier = nullptr;
+        if (error != 0)
+            failConnection(error);
+        else
+            adopt(m_fd);
+    });
+}
+#endif
 
 void QtHttpSocket::onConnected()
 {
@@ -143,6 +212,13 @@ void QtHttpSocket::onConnected()
         return;
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    adopt(fd);
+#endif
+}
+
+#ifdef ORVELL_OWN_DESCRIPTOR
+void QtHttpSocket::adopt(int fd)
+{
     m_fd = fd;
 #ifdef SO_NOSIGPIPE
     const int one = 1;
@@ -152,8 +228,8 @@ void QtHttpSocket::onConnected()
     connect(m_readNotifier, &QSocketNotifier::activated, this, &QtHttpSocket::onReadable);
     if (listener())
         listener()->wscHTTP_Connect();
-#endif
 }
+#endif
 
 void QtHttpSocket::onConnectError()
 {

@@ -6,6 +6,7 @@
 #include <QString>
 #include <cstdint>
 
+class QHostAddress;
 class QSocketNotifier;
 class QTcpSocket;
 
@@ -95,6 +96,9 @@ public:
 
 private:
     void onConnected();
+    // The connection to an address, made on a descriptor of its own (POSIX systems).
+    void connectTo(const QHostAddress& address, std::uint16_t port);
+    void adopt(int fd);
     void onConnectError();
     void closeDescriptor();
     // Reading and writing the connection's own descriptor (POSIX systems).

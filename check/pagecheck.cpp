@@ -176,6 +176,19 @@ void PageCheck::wscHTTP_Connect()
         return;
     m_socket->SendData(request(RequestPath, HostName));
     m_host.setCaption(QStringLiteral("Connection Estabilished"));
+    // data.tmp is made ready while the server answers; it stays empty until the body.
+    openTmp();
+}
+
+bool PageCheck::openTmp()
+{
+    if (m_tmp.isOpen())
+        return true;
+    m_tmp.setFileName(tmpPath());
+    if (m_tmp.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
+        return true;
+    fail(QStringLiteral("Check failed: cannot create data.tmp: %1").arg(m_tmp.errorString()));
+    return false;
 }
 
 void PageCheck::wscHTTP_DataArrival(std::int64_t)
@@ -210,11 +223,8 @@ void PageCheck::wscHTTP_DataArrival(std::int64_t)
     // The kept body grows in one piece where its length is known.
     if (m_announcedLength > 0)
         ResponseText.reserve(qsizetype(std::min(m_announcedLength, m_keptBodyBytes)));
-    m_tmp.setFileName(tmpPath());
-    if (!m_tmp.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
-        fail(QStringLiteral("Check failed: cannot create data.tmp: %1").arg(m_tmp.errorString()));
+    if (!openTmp())
         return;
-    }
     takeBody(reply.constData() + p + 4, reply.size() - p - 4);
 }
 

@@ -110,6 +110,7 @@ public:
 
 private:
     void takeBody(const char* data, qint64 size);
+    bool openTmp();
     // Ends the fetch without touching the snapshot: removes data.tmp, says why.
     void fail(const QString& why);
     void discardTmp();
@@ -122,7 +123,7 @@ private:
     std::unique_ptr<HttpSocket> m_secure;
     HttpSocket* m_socket = nullptr; // the one of the current check
     QByteArray m_chunk;             // reused for every GetData
-    QFile m_tmp;                    // data.tmp, open from the end of the header to the close
+    QFile m_tmp;                    // data.tmp, open from the connection to the close
     qint64 m_bodySize = 0;
     qint64 m_announcedLength = -1;
     qint64 m_maxHeaderBytes = kMaxHeaderBytes;
