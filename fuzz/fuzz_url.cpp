@@ -11,6 +11,7 @@
 
 #include <QByteArray>
 #include <QCoreApplication>
+#include <QTemporaryDir>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -49,7 +50,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     RecordingMessageBox messageBox;
     Services services;
     services.messageBox = &messageBox;
-    services.programDir = QStringLiteral("/nonexistent-orvell-fuzz");
+    // data.tmp is made when the connection comes up (and removed with the check).
+    static QTemporaryDir dir;
+    services.programDir = dir.path();
     // Stand-ins that refuse what the real sockets refuse at once: nothing goes anywhere.
     auto tcp = std::make_unique<ScriptedSocket>();
     auto tls = std::make_unique<ScriptedSocket>();
