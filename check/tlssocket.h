@@ -41,7 +41,7 @@ public:
     static QString describe(const QList<QSslError>& errors, const QString& host);
 
     // The most the socket holds of a reply that has not been taken yet.
-    static constexpr qint64 kReadBufferBytes = 1024 * 1024;
+    static constexpr qint64 kReadBufferBytes = 256 * 1024;
     // Qt's TLS hands the reply over a few KiB at a time: it is passed on in pieces of up
     // to this size, or whatever has come by the next turn of the event loop.
     static constexpr qint64 kPieceBytes = 256 * 1024;
