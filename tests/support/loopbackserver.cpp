@@ -389,7 +389,8 @@ void LoopbackServer::recordRequest(const QByteArray& request)
     std::function<void(const QByteArray&)> observer;
     {
         QMutexLocker lock(&m_mutex);
-        m_requests.append(request);
+        // A copy of its own size: a read buffer's spare room is not kept for every request.
+        m_requests.append(QByteArray(request.constData(), request.size()));
         observer = m_observer;
     }
     if (observer)
