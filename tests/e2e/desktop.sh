@@ -48,6 +48,23 @@ program_copy() {
     _program=$1
 }
 
+# watch_growing_page [POPUP]: serves a page that grows with every request and points
+# $work/config.ini at it (popup switch POPUP, default 0), beside an earlier snapshot.
+watch_growing_page() {
+    serve --growing --requests "$work/requests" || { failed "the page server did not start"; exit 1; }
+    printf '"http://127.0.0.1:%s/page"\r\n%s\r\n"chime.wav"\r\n' "$served_port" "${1:-0}" \
+        >"$work/config.ini"
+    printf '<p>an earlier page</p>\r\n' >"$work/data.orvl"
+}
+
+# start_program [NAME=VALUE...]: starts $work/orvell with those variables set, its output
+# in $work/out and $work/err; its process id in $pid. It is ended on exit.
+start_program() {
+    env "$@" "$work/orvell" >"$work/out" 2>"$work/err" &
+    pid=$!
+    _desktop_pids+=("$pid")
+}
+
 # serve ARGS...: starts the test kit's web server (orvell_serve; ORVELL_SERVE names it,
 # else it is looked for beside the program copied last) on 127.0.0.1 with ARGS; it is
 # ended on exit. Its port goes to $served_port.

@@ -42,12 +42,8 @@ PY
 
 desktop_start --no-tray || exit 1
 
-serve --growing --requests "$work/requests" || { failed "the page server did not start"; exit 1; }
-printf '"http://127.0.0.1:%s/page"\r\n0\r\n"chime.wav"\r\n' "$served_port" >"$work/config.ini"
-printf '<p>an earlier page</p>\r\n' >"$work/data.orvl"
-"$work/orvell" >"$work/out" 2>"$work/err" &
-pid=$!
-_desktop_pids+=("$pid")
+watch_growing_page
+start_program
 
 if wait_for 30 panel_window "$pid"; then pass "the main window shows at start-up"; else
     failed "no window shows"; cat "$work/err"; exit 1; fi

@@ -23,13 +23,8 @@ chmod +x "$work/bin/xdg-open"
 desktop_start || exit 1
 
 # The watched page, on the loopback interface; a snapshot from an earlier check.
-serve --growing --requests "$work/requests" || { failed "the page server did not start"; exit 1; }
-printf '"http://127.0.0.1:%s/page"\r\n0\r\n"chime.wav"\r\n' "$served_port" >"$work/config.ini"
-printf '<p>an earlier page</p>\r\n' >"$work/data.orvl"
-
-PATH="$work/bin:$PATH" "$work/orvell" >"$work/out" 2>"$work/err" &
-pid=$!
-_desktop_pids+=("$pid")
+watch_growing_page
+start_program PATH="$work/bin:$PATH"
 
 wait_for 30 icon_window "$pid" || { failed "no tray icon"; cat "$work/err"; exit 1; }
 icon=$(icon_window "$pid")
