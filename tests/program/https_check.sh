@@ -3,8 +3,9 @@
 # "https://orvell.test/page.html", the page is served on port 443 of that host name, and
 # the program's clock is set just before a mark of the schedule (1:09:57 PM).
 #   - with the system's trust store as it is, the page's certificate (from the test CA)
-#     is not trusted: the check fails, the request never reaches the server, data.orvl
-#     stays as it was;
+#     is not trusted, even with OpenSSL's SSL_CERT_FILE and SSL_CERT_DIR pointing at the
+#     test CA: the check fails, the request never reaches the server, data.orvl stays as
+#     it was;
 #   - with a trust store that holds the test CA, the page becomes the snapshot.
 # All of it runs in private network and mount namespaces: the host name (a private
 # /etc/hosts), port 443 and the trust store (a private /etc/ssl/certs) exist only there.
@@ -64,7 +65,10 @@ pids+=($!)
 for _ in $(seq 100); do grep -q . "$work/server.out" && break; sleep 0.1; done
 [ "$(head -1 "$work/server.out")" = 443 ] || { echo "FAIL: the server did not start:"; cat "$work/server.out"; exit 1; }
 
-ASAN_OPTIONS="${ASAN_OPTIONS:-}:verify_asan_link_order=0" \
+# The environment cannot add trust: what OpenSSL would read is pointed at the test CA.
+trust_env=()
+[ "$trust" = system ] && trust_env=(SSL_CERT_FILE="$certs/ca.pem" SSL_CERT_DIR="$certs")
+env "${trust_env[@]}" ASAN_OPTIONS="${ASAN_OPTIONS:-}:verify_asan_link_order=0" \
     LD_PRELOAD=$faketime_lib FAKETIME="@2026-12-08 13:09:57" FAKETIME_DONT_FAKE_MONOTONIC=1 \
     QT_QPA_PLATFORM=offscreen "$work/app/orvell" >"$work/out" 2>"$work/err" &
 pids+=($!)
