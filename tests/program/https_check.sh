@@ -13,7 +13,7 @@
 set -u
 program=$1
 here=$(cd "$(dirname "$0")" && pwd)
-serve=${ORVELL_SERVE:-$(dirname "$program")/tests/support/orvell_serve}
+serve=${ORVELL_SERVE:-$(dirname -- "$program")/tests/support/orvell_serve}
 certs="$here/../support/tls"
 faketime_lib=/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1
 
