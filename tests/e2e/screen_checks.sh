@@ -33,18 +33,10 @@ menu_window() {
 # _pixels FILE X Y W H PYTHON: runs PYTHON with the crop's pixels as rows of (r, g, b).
 _pixels() {
     local file=$1 x=$2 y=$3 w=$4 h=$5 code=$6
-    convert "$file" -crop "${w}x${h}+${x}+${y}" +repage -depth 8 ppm:- | python3 -c "
+    PYTHONPATH="$(dirname "${BASH_SOURCE[0]}")" python3 -c "
 import sys
-data = sys.stdin.buffer.read()
-fields, pos = [], 0
-while len(fields) < 4:
-    while data[pos:pos + 1].isspace(): pos += 1
-    end = pos
-    while not data[end:end + 1].isspace(): end += 1
-    fields.append(data[pos:end]); pos = end
-pos += 1
-w, h = int(fields[1]), int(fields[2])
-px = data[pos:]
+import ppm
+w, h, px = ppm.load('$file', '${w}x${h}+${x}+${y}')
 rows = [[tuple(px[(r * w + c) * 3:(r * w + c) * 3 + 3]) for c in range(w)] for r in range(h)]
 $code"
 }

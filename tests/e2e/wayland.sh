@@ -63,22 +63,12 @@ if wait_for 20 popup_line; then
     # What the output shows where the popup is: each pixel of the card as in its
     # picture (the stamp's text aside), each cut-away pixel the desktop's own colour.
     wayland_screenshot "$DESKTOP_TMP/popup.png"
-    if python3 - "$DESKTOP_TMP/popup.png" "$source_dir/resources/popup/background.png" \
-        "$px" "$py" <<'PY'
-import subprocess, sys
-def ppm(path):
-    data = subprocess.run(["convert", path, "-depth", "8", "ppm:-"], capture_output=True,
-                          check=True).stdout
-    fields, pos = [], 0
-    while len(fields) < 4:
-        while data[pos:pos + 1].isspace(): pos += 1
-        end = pos
-        while not data[end:end + 1].isspace(): end += 1
-        fields.append(data[pos:end]); pos = end
-    w = int(fields[1])
-    return w, data[pos + 1:]
-sw, screen = ppm(sys.argv[1])
-cw, card = ppm(sys.argv[2])
+    if PYTHONPATH="$(dirname "$0")" python3 - "$DESKTOP_TMP/popup.png" \
+        "$source_dir/resources/popup/background.png" "$px" "$py" <<'PY'
+import sys
+import ppm
+sw, _, screen = ppm.load(sys.argv[1])
+cw, _, card = ppm.load(sys.argv[2])
 x0, y0 = int(sys.argv[3]), int(sys.argv[4])
 at = lambda buf, w, x, y: buf[3 * (y * w + x):3 * (y * w + x) + 3]
 magenta = b"\xff\x00\xff"
