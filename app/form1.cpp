@@ -5,7 +5,6 @@
 #include "form2.h"
 #include "httpsocket.h"
 #include "pagecheck.h"
-#include "propertybag.h"
 #include "tlssocket.h"
 #include "twips.h"
 #include "updatenotification.h"
@@ -21,31 +20,8 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <algorithm>
-#include <limits>
 
 namespace {
-
-// The designed client area, in twips.
-constexpr int kClientWidth = 6915;
-constexpr int kClientHeight = 1725;
-// The gap between the labels of one credits line, in twips.
-constexpr int kLabelGap = 30;
-
-// The window's font, which its labels and buttons take unless they have their own.
-QFont panelFont()
-{
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPointSizeF(8.25);
-    return font;
-}
-
-QFont linkFont()
-{
-    QFont font = panelFont();
-    font.setUnderline(true);
-    return font;
-}
 
 // The mouse button as a mouse-down handler receives it: 1 left, 2 right, 4 middle.
 std::int16_t buttonCode(Qt::MouseButton button)
@@ -110,20 +86,6 @@ private:
     Form1& m_form;
 };
 
-void Form1::placeLine(const QList<QLabel*>& line, int clientWidth, int gap)
-{
-    int end = line.first()->x() - gap;
-    for (QLabel* label : line) {
-        label->move(std::max(label->x(), end + gap), label->y());
-        end = label->x() + label->width();
-    }
-    const int shift = std::min(end - clientWidth, line.first()->x());
-    if (shift > 0) {
-        for (QLabel* label : line)
-            label->move(label->x() - shift, label->y());
-    }
-}
-
 namespace {
 // The panel of the tray icon: a fixed dialog frame with a close box, not in the task bar.
 constexpr Qt::WindowFlags kPanelFlags = Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -134,30 +96,17 @@ constexpr Qt::WindowFlags kPanelFlags = Qt::Tool | Qt::CustomizeWindowHint | Qt:
 Form1::Form1(Services& services, QWidget* parent)
     : QWidget(parent, kPanelFlags), m_services(services)
 {
-    setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("ORVELL"));
     const QIcon icon(QStringLiteral(":/icons/orvell.png"));
     setWindowIcon(icon);
     m_icon = Picture::fromIcon(icon);
-    setFixedSize(qRound(kClientWidth / Twips::perPixelX()),
-                 qRound(kClientHeight / Twips::perPixelY()));
+    setupControls(*this, *m_services.notifyArea);
 
-    setFont(panelFont());
-    buildControls();
-
-    // The tray icon starts from its default properties; start-up sets what it needs.
-    TaskBarIcon1 = std::make_unique<TaskBarIcon>(*m_services.notifyArea);
-    TaskBarIcon1->ReadProperties(MemoryPropertyBag()); // designed with its defaults
-    TaskBarIcon1->setTwipsPerPixelX(float(qRound(Twips::perPixelX())));
     // A tray that draws the icon's menu itself shows this one; on the others it pops
     // up on RightClick.
     m_services.notifyArea->offerMenu(mnuFile);
     connectCommands();
 
-    // The schedule's timer runs from creation: a precise timer, since a coarse one may
-    // drift past a whole second.
-    Timer1.setTimerType(Qt::PreciseTimer);
-    Timer1.setInterval(1000);
+    // The schedule's timer runs from creation.
     connect(&Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
     Timer1.start();
 
@@ -173,91 +122,6 @@ Form1::~Form1()
     m_check.reset();
 }
 
-void Form1::buildControls()
-{
-    const double tx = Twips::perPixelX();
-    const double ty = Twips::perPixelY();
-    auto place = [tx, ty](QWidget* w, int left, int top, int width, int height) {
-        w->setGeometry(qRound(left / tx), qRound(top / ty), qRound(width / tx),
-                       qRound(height / ty));
-    };
-    auto label = [&](const char* name, const QString& caption, int left, int top, int width,
-                     int height, bool autoSize) {
-        auto* l = new QLabel(caption, this);
-        l->setObjectName(QLatin1String(name));
-        place(l, left, top, width, height);
-        if (autoSize)
-            l->adjustSize();
-        return l;
-    };
-
-    // The visible panel: credits, the update log and its button.
-    Label7 = label("Label7", QStringLiteral("ORVELL, %1.").arg(Credits::productLongName), 1800, 120,
-                   3735, 195, true);
-    Label8 = label("Label8", QStringLiteral("Obviously the idea was ripped from "), 480, 360, 2505,
-                   195, true);
-    Label9 = label("Label9", QLatin1Char(' ') + Credits::toolShortName, 3000, 360, 525, 195, false);
-    Label10 = label("Label10", QStringLiteral(" %1 ").arg(Credits::toolLongName), 3480, 360, 3210,
-                    195, true);
-    Label11 =
-        label("Label11", QStringLiteral("ORVELL was created by:"), 2520, 600, 1650, 195, true);
-    Label12 = label("Label12", Credits::authorNickname, 4200, 600, 420, 195, false);
-    for (QLabel* link : {Label9, Label12}) {
-        link->setFont(linkFont());
-        QPalette p = link->palette();
-        p.setColor(QPalette::WindowText, QColor(0, 0, 255));
-        link->setPalette(p);
-        link->setCursor(Qt::PointingHandCursor);
-        link->adjustSize();
-    }
-    const int gap = qRound(kLabelGap / tx);
-    placeLine({Label8, Label9, Label10}, width(), gap);
-    placeLine({Label11, Label12}, width(), gap);
-    Label13 = label("Label13", QStringLiteral("Update log"), 240, 960, 780, 195, true);
-
-    List1 = new QListWidget(this);
-    List1->setObjectName(QStringLiteral("List1"));
-    place(List1, 1200, 960, 5535, 645);
-
-    Command1 = new QPushButton(QStringLiteral("Clear"), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    place(Command1, 240, 1200, 855, 255);
-
-    // The working fields, below the client area and so never seen.
-    Label1 = label("Label1", QStringLiteral("URL:"), 0, 5040, 6255, 255, false);
-    txtURL = new QLineEdit(this);
-    txtURL->setObjectName(QStringLiteral("txtURL"));
-    // The URL of config.ini is taken whole: a line edit would cut it at 32767 characters
-    // and the check would ask for another page.
-    txtURL->setMaxLength(std::numeric_limits<int>::max());
-    place(txtURL, 0, 5400, 6615, 285);
-    cmdReadURL = new QPushButton(QStringLiteral("GO"), this);
-    cmdReadURL->setObjectName(QStringLiteral("cmdReadURL"));
-    place(cmdReadURL, 6600, 5400, 1215, 255);
-    // Fields the user never sees never take the keyboard: Tab passes them by, and no
-    // typing can change the watched URL or start a check.
-    for (QWidget* field : {static_cast<QWidget*>(txtURL), static_cast<QWidget*>(cmdReadURL)})
-        field->setFocusPolicy(Qt::NoFocus);
-    Label6 = label("Label6", QStringLiteral("Label6"), 120, 8040, 975, 255, false);
-    Label2 = label("Label2", QStringLiteral("Label2"), 2640, 8040, 495, 255, false);
-    Label3 = label("Label3", QStringLiteral("Label3"), 3360, 8040, 735, 255, false);
-    Label5 = label("Label5", QStringLiteral("Label5"), 120, 8400, 855, 255, false);
-    Label4 = label("Label4", QStringLiteral("00:00"), 240, 8760, 735, 255, false);
-
-    // The menu: "About", "Check Now", "Exit", in this order.
-    mnuFile = new QMenu(QStringLiteral("ORVELL"), this);
-    mnuFile->setObjectName(QStringLiteral("mnuFile"));
-    mnuabout = mnuFile->addAction(QStringLiteral("About"));
-    mnuabout->setObjectName(QStringLiteral("mnuabout"));
-    mnucheck = mnuFile->addAction(QStringLiteral("Check Now"));
-    mnucheck->setObjectName(QStringLiteral("mnucheck"));
-    mnuexit = mnuFile->addAction(QStringLiteral("Exit"));
-    mnuexit->setObjectName(QStringLiteral("mnuexit"));
-    connect(mnucheck, &QAction::triggered, this, &Form1::mnucheck_Click);
-    connect(mnuexit, &QAction::triggered, this, &Form1::mnuexit_Click);
-    connect(cmdReadURL, &QPushButton::clicked, this, &Form1::cmdReadURL_Click);
-}
-
 void Form1::connectCommands()
 {
     // The tray icon's events carry their arguments by reference: direct connections.
@@ -271,6 +135,9 @@ void Form1::connectCommands()
             Qt::DirectConnection);
 
     connect(mnuabout, &QAction::triggered, this, &Form1::mnuabout_Click);
+    connect(mnucheck, &QAction::triggered, this, &Form1::mnucheck_Click);
+    connect(mnuexit, &QAction::triggered, this, &Form1::mnuexit_Click);
+    connect(cmdReadURL, &QPushButton::clicked, this, &Form1::cmdReadURL_Click);
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     Label9->installEventFilter(this);
     Label12->installEventFilter(this);

@@ -1,43 +1,22 @@
 #pragma once
 
+#include "form1controls.h"
 #include "pagecheck.h"
 #include "picture.h"
 #include "services.h"
-#include "taskbaricon.h"
 
-#include <QByteArray>
-#include <QTimer>
 #include <QWidget>
 #include <cstdint>
 #include <memory>
 
-class QAction;
-class QLabel;
-class QLineEdit;
-class QListWidget;
-class QMenu;
 class QMenuBar;
-class QPushButton;
 class Form2;
 class UpdateNotification;
-
-// A working text box that is never shown. It may hold a whole page, so it keeps the
-// bytes as they are and lays nothing out.
-class WorkingText
-{
-public:
-    const QByteArray& text() const { return m_text; }
-    void setText(QByteArray text) { m_text = std::move(text); }
-    void clear() { m_text.clear(); }
-
-private:
-    QByteArray m_text;
-};
 
 // The main window. What the user sees of it is a small fixed panel with the credits
 // and the update log; the controls below the visible client area are the program's
 // working state and are never seen.
-class Form1 : public QWidget
+class Form1 : public QWidget, public Form1Controls
 {
     Q_OBJECT
 public:
@@ -80,13 +59,6 @@ public:
     // being the hidden panel of the tray icon, without the menu bar.
     void leaveWithoutNotificationArea();
 
-    // Places the auto-sized labels that make up one line of text: each starts at its
-    // designed place or gap pixels after the one before it ends, whichever is further
-    // right, so that a font wider than the designed one keeps the designed gap and
-    // draws none over another; a line that then runs past the window's right edge
-    // moves left (no further than the edge) to fit.
-    static void placeLine(const QList<QLabel*>& line, int clientWidth, int gap);
-
     QString configPath() const;
 
     // Starts one check of the page in txtURL (the "GO" button does the same).
@@ -107,36 +79,6 @@ public:
     std::uint8_t ShowPopup = 0;
     QString SoundFile;
 
-    // The visible panel.
-    QLabel* Label7 = nullptr;
-    QLabel* Label8 = nullptr;
-    QLabel* Label9 = nullptr;
-    QLabel* Label10 = nullptr;
-    QLabel* Label11 = nullptr;
-    QLabel* Label12 = nullptr;
-    QLabel* Label13 = nullptr;
-    QListWidget* List1 = nullptr;
-    QPushButton* Command1 = nullptr;
-    std::unique_ptr<TaskBarIcon> TaskBarIcon1;
-
-    // The working fields below the visible client area.
-    QLabel* Label1 = nullptr;
-    QLineEdit* txtURL = nullptr;
-    QPushButton* cmdReadURL = nullptr;
-    WorkingText Text1;
-    QLabel* Label6 = nullptr;
-    QLabel* Label2 = nullptr;
-    QLabel* Label3 = nullptr;
-    QLabel* Label5 = nullptr;
-    QLabel* Label4 = nullptr;
-    QTimer Timer1;
-
-    // The menu, popped up from the tray icon.
-    QMenu* mnuFile = nullptr;
-    QAction* mnuabout = nullptr;
-    QAction* mnucheck = nullptr;
-    QAction* mnuexit = nullptr;
-
     Form2* form2() const { return m_form2.get(); }
     const Picture& iconPicture() const { return m_icon; }
     Services& services() const { return m_services; }
@@ -152,7 +94,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void buildControls();
     void connectCommands();
     void Form_Unload();
 
