@@ -75,8 +75,8 @@ private Q_SLOTS:
     void init();
     void cleanup();
 
-    void newInstanceDefaults();
-    void emptyBagDefaults();
+    void defaults_data();
+    void defaults();
     void readOrderAndDefaults();
     void writeOrderAndDefaults();
     void newInstanceWritesNoNumberBooleanOrText();
@@ -108,31 +108,25 @@ void TestTaskBarIconProperties::cleanup()
     m_tray.reset();
 }
 
-void TestTaskBarIconProperties::newInstanceDefaults()
+void TestTaskBarIconProperties::defaults_data()
 {
-    QSignalSpy changed(icon, &TaskBarIcon::propertyChanged);
-    icon->InitProperties();
-    QCOMPARE(icon->BaseIcon(), PictureRef(Picture()));
-    QCOMPARE(icon->FlashIcon(), PictureRef(Picture()));
-    QCOMPARE(icon->AddIcon(), PictureRef(Picture()));
-    QCOMPARE(icon->Enabled(), False);
-    QCOMPARE(icon->Tip(), QString());
-    QCOMPARE(icon->Flash(), False);
-    QCOMPARE(icon->Animate(), False);
-    QCOMPARE(icon->AnimationTime(), 500);
-    QCOMPARE(icon->FlashTime(), 500);
-    QCOMPARE(icon->PictureIndex(), 0);
-    QCOMPARE(changed.count(), 0);
-    QVERIFY(area->calls.isEmpty());
+    QTest::addColumn<bool>("fromEmptyBag");
+    QTest::newRow("new instance: empty pictures") << false;
+    QTest::newRow("empty property bag: no pictures at all") << true;
 }
 
-void TestTaskBarIconProperties::emptyBagDefaults()
+void TestTaskBarIconProperties::defaults()
 {
+    QFETCH(bool, fromEmptyBag);
     QSignalSpy changed(icon, &TaskBarIcon::propertyChanged);
-    icon->ReadProperties(MemoryPropertyBag());
-    QCOMPARE(icon->BaseIcon(), PictureRef()); // nothing, not an empty picture
-    QCOMPARE(icon->FlashIcon(), PictureRef());
-    QCOMPARE(icon->AddIcon(), PictureRef());
+    if (fromEmptyBag)
+        icon->ReadProperties(MemoryPropertyBag());
+    else
+        icon->InitProperties();
+    const PictureRef picture = fromEmptyBag ? PictureRef() : PictureRef(Picture());
+    QCOMPARE(icon->BaseIcon(), picture);
+    QCOMPARE(icon->FlashIcon(), picture);
+    QCOMPARE(icon->AddIcon(), picture);
     QCOMPARE(icon->Enabled(), False);
     QCOMPARE(icon->Tip(), QString());
     QCOMPARE(icon->Flash(), False);
