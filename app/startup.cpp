@@ -87,15 +87,25 @@ void Startup::followNotificationArea(Form1& form, NotifyAreaWatch& watch, std::F
 {
     if (const std::optional<QStringList> log = watch.takeHandover())
         form.List1->addItems(*log);
-    if (!form.isWithoutNotificationArea())
-        return;
-    watch.watch([&form, &watch, err](NotifyAreaWatch::Arrival arrival) {
+    watch.watch([&form, &watch, err](NotifyAreaWatch::Change change) {
         const QString title = QCoreApplication::applicationName();
-        if (arrival == NotifyAreaWatch::Arrival::IconShown) {
+        switch (change) {
+        case NotifyAreaWatch::Change::IconShown:
+            if (!form.isWithoutNotificationArea())
+                return;
             std::fprintf(err, "%s: a notification area has appeared: the icon is there now\n",
                          qPrintable(title));
             form.leaveWithoutNotificationArea();
             return;
+        case NotifyAreaWatch::Change::Gone:
+            if (form.isWithoutNotificationArea())
+                return;
+            std::fprintf(err, "%s: the notification area has gone: the window stands in for it\n",
+                         qPrintable(title));
+            form.showWithoutNotificationArea();
+            return;
+        case NotifyAreaWatch::Change::NeedsRestart:
+            break;
         }
         std::fprintf(err, "%s: a notification area has appeared: starting again to reach it\n",
                      qPrintable(title));

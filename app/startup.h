@@ -39,10 +39,10 @@ void reportUnwritableDir(const QString& programDir, MessageBoxService& messageBo
 // Otherwise the start goes on (nothing is returned); a claim that could not be made is
 // only warned about.
 // After a successful load: the update log handed over by the program's previous start
-// in this process goes back into the log. Started without a notification area, the
-// program then waits for one: when its icon has gone there, the stand-in window gives
-// way to it; when only a fresh start can reach it, the program starts afresh, handing
-// the log over.
+// in this process goes back into the log. Then the program follows the notification
+// area: when one appears and holds the icon, the stand-in window gives way to it; when
+// only a fresh start can reach it, the program starts afresh, handing the log over;
+// when it goes away, the stand-in window shows again, so the program stays in reach.
 void followNotificationArea(Form1& form, NotifyAreaWatch& watch, std::FILE* err = stderr);
 
 std::optional<int> claimProgramDir(FolderClaim& claim, const QString& programDir,

@@ -60,20 +60,18 @@ QtNotifyAreaWatch::QtNotifyAreaWatch(QObject* parent) : QObject(parent)
         qunsetenv(kHandoverVariable);
     }
     m_poll.setInterval(kPollMs);
-    connect(&m_poll, &QTimer::timeout, this, [this] {
-        if (QSystemTrayIcon::isSystemTrayAvailable())
-            arrive(Arrival::IconShown);
-    });
+    connect(&m_poll, &QTimer::timeout, this, &QtNotifyAreaWatch::poll);
 }
 
-void QtNotifyAreaWatch::watch(ArrivalHandler handler)
+void QtNotifyAreaWatch::watch(ChangeHandler handler)
 {
     m_handler = std::move(handler);
     if (!hasDesktop())
         return;
+    m_available = QSystemTrayIcon::isSystemTrayAvailable();
     m_poll.start();
-    if (m_restarted)
-        return; // this start is the fresh one: it takes what Qt gives it
+    if (m_available || m_restarted)
+        return; // Qt reaches the notification area it has, and only that one
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return;
@@ -87,22 +85,31 @@ void QtNotifyAreaWatch::watch(ArrivalHandler handler)
     checkStatusNotifierHost();
 }
 
-void QtNotifyAreaWatch::checkStatusNotifierHost()
+void QtNotifyAreaWatch::poll()
 {
-    if (!m_handler)
-        return;
-    if (!QtNotifyArea::statusNotifierHostRegistered())
-        return;
-    arrive(QSystemTrayIcon::isSystemTrayAvailable() ? Arrival::IconShown : Arrival::NeedsRestart);
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        m_missedPolls = 0;
+        if (!m_available) {
+            m_available = true;
+            m_handler(Change::IconShown);
+        }
+    } else if (m_available && ++m_missedPolls * kPollMs >= kGoneAfterMs) {
+        m_available = false;
+        m_handler(Change::Gone);
+    }
 }
 
-void QtNotifyAreaWatch::arrive(Arrival arrival)
+void QtNotifyAreaWatch::checkStatusNotifierHost()
 {
-    if (!m_handler)
+    if (m_available || m_restarted || !QtNotifyArea::statusNotifierHostRegistered())
         return;
-    m_poll.stop();
-    const ArrivalHandler handler = std::exchange(m_handler, {});
-    handler(arrival);
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        poll();
+        return;
+    }
+    m_restarted = true; // one fresh start is asked for, no more
+    m_handler(Change::NeedsRestart);
+    // Here still: the fresh start failed, and this one goes on with what it can reach.
 }
 
 QString QtNotifyAreaWatch::restart(const QStringList& handover)

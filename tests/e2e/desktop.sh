@@ -5,6 +5,7 @@
 #                               # (sni.py watcher; items that register: $DESKTOP_SNI_ITEMS)
 #   desktop_start --wayland     # sway, headless, with its bar as StatusNotifierItem tray
 #   desktop_start_tray [--sni]  # the tray later, after desktop_start --no-tray
+#   desktop_stop_tray           # the tray host goes away (and may start again)
 #   ...                         # DISPLAY or WAYLAND_DISPLAY, DBUS_SESSION_BUS_ADDRESS,
 #                               # QT_QPA_PLATFORM are exported
 #   (desktop_stop runs on exit)
@@ -222,6 +223,7 @@ desktop_start_tray() {
         : >"$DESKTOP_SNI_ITEMS"
         "$(dirname "${BASH_SOURCE[0]}")/sni.py" watcher "$DESKTOP_SNI_ITEMS" \
             >"$DESKTOP_TMP/sni.log" 2>&1 &
+        _tray_pid=$!
         _desktop_pids+=($!)
         _sni_watching() {
             gdbus call --session --dest org.kde.StatusNotifierWatcher \
@@ -231,9 +233,16 @@ desktop_start_tray() {
     else
         trayer --edge top --align right --widthtype pixel --width 200 --heighttype pixel \
             --height 24 --transparent false >"$DESKTOP_TMP/trayer.log" 2>&1 &
+        _tray_pid=$!
         _desktop_pids+=($!)
         wait_for 20 _tray_owned || { echo "tray host did not start" >&2; return 1; }
     fi
+}
+
+desktop_stop_tray() {
+    kill "$_tray_pid" 2>/dev/null
+    wait "$_tray_pid" 2>/dev/null
+    return 0
 }
 
 # tray_icon_window CLASSNAME: the window id of a program's icon embedded in the tray
