@@ -25,7 +25,9 @@ if [ -L "$prefix/bin/orvell" ] && [ "$(readlink "$prefix/bin/orvell")" = ../lib/
     remove "$prefix/bin/orvell"
 fi
 remove "$prefix/share/applications/orvell.desktop"
-remove "$prefix/share/icons/hicolor/32x32/apps/orvell.png"
+for size in 16 22 24 32 48 64 128 256; do
+    remove "$prefix/share/icons/hicolor/${size}x$size/apps/orvell.png"
+done
 remove "${XDG_CONFIG_HOME:-$HOME/.config}/autostart/orvell.desktop"
 remove "$folder/orvell"
 if [ "$purge" = 1 ]; then

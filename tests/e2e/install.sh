@@ -33,7 +33,18 @@ install
     failed "bin/orvell: $(ls -l "$prefix/bin" 2>&1)"
 [ -f "$folder/config.ini" ] && [ -f "$folder/Sounds/chime.wav" ] &&
     pass "config.ini and Sounds/ are beside it" || failed "folder: $(ls -R "$folder")"
-[ -f "$prefix/share/icons/hicolor/32x32/apps/orvell.png" ] || failed "no icon in the hicolor theme"
+# png_size FILE: "WIDTH HEIGHT" of a PNG picture.
+png_size() {
+    python3 -c 'import struct, sys
+head = open(sys.argv[1], "rb").read(24)
+assert head[:8] == b"\x89PNG\r\n\x1a\n", "not a PNG picture"
+print(*struct.unpack(">II", head[16:24]))' "$1"
+}
+for size in 16 22 24 32 48 64 128 256; do
+    icon="$prefix/share/icons/hicolor/${size}x$size/apps/orvell.png"
+    [ "$(png_size "$icon" 2>&1)" = "$size $size" ] ||
+        failed "no $size x $size icon in the hicolor theme: $(png_size "$icon" 2>&1 | tail -1)"
+done
 for entry in "$XDG_DATA_HOME/applications/orvell.desktop" "$XDG_CONFIG_HOME/autostart/orvell.desktop"; do
     if out=$(desktop-file-validate "$entry" 2>&1) && [ -z "$out" ]; then
         pass "$(basename "$(dirname "$entry")")/orvell.desktop is valid"

@@ -1,6 +1,8 @@
 // Draws the two window icons (32 x 32, 24-bit colour with an alpha channel) into the
 // folder given as the first argument: orvell.png (main window, the tray's base icon)
-// and popup.png (the popup, the tray's flash icon).
+// and popup.png (the popup, the tray's flash icon); and the program's icon for the
+// desktop's menus at the other sizes of the hicolor theme, hicolor/NxN/orvell.png.
+#include <QDir>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLinearGradient>
@@ -11,19 +13,23 @@
 
 namespace {
 
-QImage canvas()
+// The icons are drawn on a grid of 32 x 32 units, scaled to the size asked for.
+constexpr int kGrid = 32;
+
+QImage canvas(int size)
 {
-    QImage img(32, 32, QImage::Format_ARGB32);
+    QImage img(size, size, QImage::Format_ARGB32);
     img.fill(Qt::transparent);
     return img;
 }
 
 // A page with a folded corner, watched by an eye: calm blue.
-QImage mainIcon()
+QImage mainIcon(int size = kGrid)
 {
-    QImage img = canvas();
+    QImage img = canvas(size);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
+    p.scale(double(size) / kGrid, double(size) / kGrid);
 
     QPainterPath page;
     page.moveTo(6.5, 2.5);
@@ -74,7 +80,7 @@ QImage mainIcon()
 // A warm bell with a spark: the "something changed" icon, clearly unlike the page.
 QImage popupIcon()
 {
-    QImage img = canvas();
+    QImage img = canvas(kGrid);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
 
@@ -115,5 +121,10 @@ int main(int argc, char* argv[])
     const QString dir = QString::fromLocal8Bit(argv[1]);
     bool ok = mainIcon().save(dir + QStringLiteral("/orvell.png"));
     ok = popupIcon().save(dir + QStringLiteral("/popup.png")) && ok;
+    for (int size : {16, 22, 24, 48, 64, 128, 256}) {
+        const QString sizeDir = dir + QStringLiteral("/hicolor/%1x%1").arg(size);
+        ok = QDir().mkpath(sizeDir) &&
+             mainIcon(size).save(sizeDir + QStringLiteral("/orvell.png")) && ok;
+    }
     return ok ? 0 : 1;
 }
