@@ -222,7 +222,10 @@ void Form1::mnuexit_Click()
     Timer1.stop();
     Form_Unload();
     hide();
-    QCoreApplication::exit(0);
+    // From the event loop, even when this runs before the loop has started (a window
+    // closed while the program starts up): an exit asked for then would be lost.
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
 }
 
 void Form1::closeEvent(QCloseEvent* event)

@@ -84,6 +84,7 @@ private Q_SLOTS:
     void withTrayNoWindowShows();
     void withoutTrayTheWindowShowsWithMenuBar();
     void withoutTrayTheBackgroundDoesNotHideTheWindow();
+    void withoutTrayClosingTheWindowEndsTheProgram_data();
     void withoutTrayClosingTheWindowEndsTheProgram();
 };
 
@@ -527,15 +528,26 @@ void TestForm1::withoutTrayTheBackgroundDoesNotHideTheWindow()
     QVERIFY(form.isVisible());
 }
 
+void TestForm1::withoutTrayClosingTheWindowEndsTheProgram_data()
+{
+    QTest::addColumn<bool>("beforeTheLoop");
+    QTest::newRow("closed while the program runs") << false;
+    QTest::newRow("closed before its event loop has started") << true;
+}
+
 void TestForm1::withoutTrayClosingTheWindowEndsTheProgram()
 {
+    QFETCH(bool, beforeTheLoop);
     StartedForm started(false);
     Form1& form = *started.form;
     RecordingNotifyArea& area = started.t.notifyArea;
     QCOMPARE(started.status, 0);
     area.calls.clear();
 
-    QTimer::singleShot(0, &form, [&form] { form.close(); });
+    if (beforeTheLoop)
+        form.close();
+    else
+        QTimer::singleShot(0, &form, [&form] { form.close(); });
     QTimer guard; // ends the loop with another status if closing does not
     guard.setSingleShot(true);
     connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(99); });
