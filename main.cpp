@@ -9,14 +9,12 @@
 
 #include <QApplication>
 #include <cstdio>
+#include <cstdlib>
 
-int main(int argc, char* argv[])
+namespace {
+
+int run()
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("ORVELL"));
-    // The program lives in the tray: hiding or closing its windows does not end it.
-    QApplication::setQuitOnLastWindowClosed(false);
-
     QtServices qt;
     // One watcher per program directory: a second start shows the first one's window.
     QtFolderClaim claim(qt.services().programDir);
@@ -35,5 +33,26 @@ int main(int argc, char* argv[])
     QtNotifyAreaWatch watch;
     Startup::followNotificationArea(form, watch);
 
-    return app.exec();
+    return QApplication::exec();
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("ORVELL"));
+    // The program lives in the tray: hiding or closing its windows does not end it.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    const int status = run();
+    // Everything of the program's own has gone. Qt 6.4's Wayland client may then wait
+    // for ever while it closes its connection (its event thread waits for a read that
+    // never comes), so on Wayland the process ends here, without Qt's own teardown.
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+        std::fflush(stdout);
+        std::fflush(stderr);
+        std::_Exit(status);
+    }
+    return status;
 }
