@@ -4,6 +4,7 @@
 #   desktop_start --sni         # Xvfb + own session bus + a StatusNotifierItem tray
 #                               # (sni.py watcher; items that register: $DESKTOP_SNI_ITEMS)
 #   desktop_start --wayland     # sway, headless, with its bar as StatusNotifierItem tray
+#   desktop_start --wayland-no-tray  # the same, its bar without a tray
 #   desktop_start_tray [--sni]  # the tray later, after desktop_start --no-tray
 #   desktop_stop_tray           # the tray host goes away (and may start again)
 #   ...                         # DISPLAY or WAYLAND_DISPLAY, DBUS_SESSION_BUS_ADDRESS,
@@ -19,7 +20,7 @@
 # as_desktop_user CMD... (or as_desktop_user_exec), in $DESKTOP_USER_DIR, a directory
 # of that user's; sway_tree prints sway's windows and wayland_screenshot FILE takes a
 # picture of the output.
-# When sway or grim is missing, desktop_start --wayland returns 77 (a skip).
+# When sway or grim is missing, desktop_start --wayland[-no-tray] returns 77 (a skip).
 # Everything it starts is ended on exit; no files outside $DESKTOP_TMP are written.
 
 DESKTOP_TMP=$(mktemp -d)
@@ -42,10 +43,13 @@ pass() { echo "PASS $*"; }
 failed() { echo "FAIL $*"; fail=1; }
 
 # program_copy PROGRAM: $work, a program directory of its own holding a copy of PROGRAM.
+# On a Wayland desktop (after desktop_start --wayland...) it is its user's: the source
+# and build trees may lie under a home that is not open to others.
 program_copy() {
-    work="$DESKTOP_TMP/program"
+    work="${DESKTOP_USER_DIR:-$DESKTOP_TMP}/program"
     mkdir -p "$work"
     cp "$1" "$work/orvell"
+    [ -n "${DESKTOP_USER_DIR:-}" ] && [ "$(id -u)" = 0 ] && chown -R "$DESKTOP_USER" "$work"
     _program=$1
 }
 
@@ -117,6 +121,7 @@ as_desktop_user() { $(_desktop_as_user) "$@"; }
 as_desktop_user_exec() { exec $(_desktop_as_user) "$@"; }
 
 _desktop_start_wayland() {
+    local tray=$1
     command -v sway >/dev/null && command -v grim >/dev/null ||
         { echo "SKIP: sway and grim are needed for a Wayland desktop"; return 77; }
     DESKTOP_USER=$(id -un)
@@ -138,12 +143,14 @@ _desktop_start_wayland() {
     export DBUS_SESSION_BUS_PID=$(echo "$bus" | sed -n 2p)
 
     # One output of 1024 x 768 and a bar that holds a tray (swaybar is a
-    # StatusNotifierItem host); no X server.
-    cat >"$DESKTOP_USER_DIR/sway.conf" <<'CONF'
+    # StatusNotifierItem host), or none; no X server.
+    local tray_output='*'
+    [ "$tray" = 1 ] || tray_output=none
+    cat >"$DESKTOP_USER_DIR/sway.conf" <<CONF
 xwayland disable
 output * mode 1024x768
 bar {
-    tray_output *
+    tray_output $tray_output
 }
 CONF
     (WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
@@ -160,7 +167,9 @@ CONF
             --object-path /StatusNotifierWatcher --method org.freedesktop.DBus.Properties.Get \
             org.kde.StatusNotifierWatcher IsStatusNotifierHostRegistered | grep -q true
     }
-    wait_for 20 _tray_host_registered || { echo "sway's bar has no tray" >&2; return 1; }
+    if [ "$tray" = 1 ]; then
+        wait_for 20 _tray_host_registered || { echo "sway's bar has no tray" >&2; return 1; }
+    fi
     export QT_QPA_PLATFORM=wayland
 }
 
@@ -187,7 +196,8 @@ desktop_start() {
     local with_tray=1
     [ "${1:-}" = "--no-tray" ] && with_tray=0
     [ "${1:-}" = "--sni" ] && with_tray=sni
-    [ "${1:-}" = "--wayland" ] && { _desktop_start_wayland; return; }
+    [ "${1:-}" = "--wayland" ] && { _desktop_start_wayland 1; return; }
+    [ "${1:-}" = "--wayland-no-tray" ] && { _desktop_start_wayland 0; return; }
     # Xvfb picks a free display number and tells it on a pipe.
     exec {_fd}<> <(:)
     Xvfb -displayfd "$_fd" -screen 0 1024x768x24 -nolisten tcp >"$DESKTOP_TMP/xvfb.log" 2>&1 &

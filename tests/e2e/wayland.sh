@@ -20,14 +20,9 @@ started=$?
 [ "$started" = 77 ] && exit 77
 [ "$started" = 0 ] || exit 1
 
-# What the desktop's user runs is copied where that user can read it: the source and
-# build trees may lie under a home that is not open to others.
-work="$DESKTOP_USER_DIR/program"
-mkdir -p "$work"
-cp "$program" "$work/orvell"
+program_copy "$program"
 cp "$here/sni.py" "$DESKTOP_USER_DIR/sni.py"
-[ "$(id -u)" = 0 ] && chown -R "$DESKTOP_USER" "$work" "$DESKTOP_USER_DIR/sni.py"
-_program=$program
+[ "$(id -u)" = 0 ] && chown "$DESKTOP_USER" "$DESKTOP_USER_DIR/sni.py"
 serve --growing --requests "$DESKTOP_TMP/requests" ||
     { failed "the page server did not start"; exit 1; }
 printf '"http://127.0.0.1:%s/page"\r\n1\r\n"chime.wav"\r\n' "$served_port" |
