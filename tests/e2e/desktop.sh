@@ -18,8 +18,8 @@
 # sway refuses to run as root: with --wayland, everything on that desktop runs as
 # $DESKTOP_USER (nobody when the test runs as root, else the caller) through
 # as_desktop_user CMD... (or as_desktop_user_exec), in $DESKTOP_USER_DIR, a directory
-# of that user's; sway_tree prints sway's windows and wayland_screenshot FILE takes a
-# picture of the output.
+# of that user's; sway_tree prints sway's windows, wayland_menu_bar_window checks the
+# main window with its menu bar, and wayland_screenshot FILE takes a picture of the output.
 # When sway or grim is missing, desktop_start --wayland[-no-tray] returns 77 (a skip).
 # Everything it starts is ended on exit; no files outside $DESKTOP_TMP are written.
 
@@ -186,6 +186,19 @@ def walk(node):
     for child in node.get("nodes", []) + node.get("floating_nodes", []):
         walk(child)
 walk(json.load(sys.stdin))'
+}
+
+# wayland_menu_bar_window WHAT: waits for the main window (461 pixels wide) and checks
+# that it floats at its own size with the menu bar above the panel; WHAT starts the
+# message. Returns 1 when no such window came.
+wayland_menu_bar_window() {
+    _panel_line() { sway_tree | awk '$4 == 461'; }
+    wait_for 30 _panel_line || { failed "$1: no window: $(sway_tree)"; return 1; }
+    local kind ph
+    read -r kind _ _ _ ph _ <<<"$(_panel_line)"
+    if [ "$kind" = floating ] && [ "$ph" -gt 125 ]; then
+        pass "$1: the window with its menu bar (461 x $ph, floating)"
+    else failed "$1: the window: $(_panel_line)"; fi
 }
 
 wayland_screenshot() {

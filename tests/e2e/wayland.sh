@@ -98,13 +98,7 @@ else failed "the icon goes on flashing after Activate"; fi
 
 # --- the menu asked for with ContextMenu ---------------------------------------------------
 sni call ContextMenu
-panel_line() { sway_tree | awk '$4 == 461'; }
-if wait_for 10 panel_line; then
-    read -r kind _ _ pw ph _ <<<"$(panel_line)"
-    if [ "$kind" = floating ] && [ "$ph" -gt 125 ]; then
-        pass "ContextMenu shows the window with its menu bar (461 x $ph, floating)"
-    else failed "the window: $(panel_line)"; fi
-else failed "ContextMenu showed no window: $(sway_tree)"; fi
+wayland_menu_bar_window "ContextMenu"
 big=$(sway_tree | awk '$4 >= 1000 || $5 >= 700')
 [ -z "$big" ] || failed "a window fills the screen: $big"
 

@@ -18,13 +18,7 @@ printf '"http://127.0.0.1:9/"\r\n0\r\n"chime.wav"\r\n' | as_desktop_user tee "$w
 pid=$!
 _desktop_pids+=("$pid")
 
-panel_line() { sway_tree | awk '$4 == 461'; }
-if wait_for 30 panel_line; then
-    read -r kind _ _ _ ph _ <<<"$(panel_line)"
-    if [ "$kind" = floating ] && [ "$ph" -gt 125 ]; then
-        pass "the window shows with its menu bar (461 x $ph, floating)"
-    else failed "the window: $(panel_line)"; fi
-else failed "no window: $(sway_tree)"; cat "$DESKTOP_TMP/err"; exit 1; fi
+wayland_menu_bar_window "without a tray" || { cat "$DESKTOP_TMP/err"; exit 1; }
 if grep -q "no notification area (system tray) is available" "$DESKTOP_TMP/err"; then
     pass "standard error says there is no tray"
 else failed "standard error: $(cat "$DESKTOP_TMP/err")"; fi
