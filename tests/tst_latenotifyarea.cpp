@@ -51,7 +51,15 @@ struct Started
         err = std::tmpfile();
     }
     ~Started() { std::fclose(err); }
+    // Loads the window and follows the notification area, as main() does.
+    int start()
+    {
+        const int status = Startup::loadMainWindow(*form);
+        Startup::followNotificationArea(*form, watch, err);
+        return status;
+    }
     TestServices t;
+    ScriptedWatch watch;
     std::unique_ptr<Form1> form;
     QSize panelSize;
     QRect label7;
@@ -83,22 +91,20 @@ void TestLateNotifyArea::theIconArrives()
 {
     QFETCH(bool, trayAtStart);
     Started s(trayAtStart);
-    ScriptedWatch watch;
-    QCOMPARE(Startup::loadMainWindow(*s.form), 0);
-    Startup::followNotificationArea(*s.form, watch, s.err);
-    QCOMPARE(watch.watches, 1);
+    QCOMPARE(s.start(), 0);
+    QCOMPARE(s.watch.watches, 1);
     QCOMPARE(s.form->isVisible(), !trayAtStart);
     if (trayAtStart) {
-        watch.report(NotifyAreaWatch::Change::Gone);
+        s.watch.report(NotifyAreaWatch::Change::Gone);
         // The stand-in window, as on a desktop that never had a tray.
         QVERIFY(s.form->isVisible() && s.form->isWithoutNotificationArea());
         QCOMPARE(s.form->windowType(), Qt::Window);
         QVERIFY(s.form->findChild<QMenuBar*>());
-        watch.report(NotifyAreaWatch::Change::Gone); // said once is enough
+        s.watch.report(NotifyAreaWatch::Change::Gone); // said once is enough
         QCOMPARE(s.form->findChildren<QMenuBar*>().size(), 1);
     }
 
-    watch.report(NotifyAreaWatch::Change::IconShown);
+    s.watch.report(NotifyAreaWatch::Change::IconShown);
     // The tray icon's hidden panel again, as if the tray had been there from the start.
     QVERIFY(!s.form->isVisible());
     QVERIFY(!s.form->isWithoutNotificationArea());
@@ -115,20 +121,18 @@ void TestLateNotifyArea::theIconArrives()
     s.form->close();
     QVERIFY(!s.form->isVisible());
     QVERIFY(s.form->TaskBarIcon1);
-    QVERIFY(watch.restarts.isEmpty());
+    QVERIFY(s.watch.restarts.isEmpty());
 }
 
 void TestLateNotifyArea::onlyAFreshStartReachesIt()
 {
     Started s(false);
-    ScriptedWatch watch;
-    QCOMPARE(Startup::loadMainWindow(*s.form), 0);
-    Startup::followNotificationArea(*s.form, watch, s.err);
+    QCOMPARE(s.start(), 0);
     s.form->List1->addItems({"Update found at 12/8/2026 1:09:59 PM", "Update found at 2"});
 
-    watch.report(NotifyAreaWatch::Change::NeedsRestart);
+    s.watch.report(NotifyAreaWatch::Change::NeedsRestart);
     const QStringList log{"Update found at 12/8/2026 1:09:59 PM", "Update found at 2"};
-    QCOMPARE(watch.restarts, QList<QStringList>{log});
+    QCOMPARE(s.watch.restarts, QList<QStringList>{log});
     // The fresh start failed: the window stays, and standard error says why.
     QVERIFY(s.form->isVisible() && s.form->isWithoutNotificationArea());
     std::rewind(s.err);
@@ -148,13 +152,11 @@ void TestLateNotifyArea::theHandedOverLogComesBack()
 {
     QFETCH(bool, tray);
     Started s(tray);
-    ScriptedWatch watch;
-    watch.handover = QStringList{"Update found at 1", "Update found at 2"};
-    QCOMPARE(Startup::loadMainWindow(*s.form), 0);
-    Startup::followNotificationArea(*s.form, watch, s.err);
+    s.watch.handover = QStringList{"Update found at 1", "Update found at 2"};
+    QCOMPARE(s.start(), 0);
     QCOMPARE(s.form->List1->count(), 2);
     QCOMPARE(s.form->List1->item(1)->text(), QStringLiteral("Update found at 2"));
-    QCOMPARE(watch.watches, 1); // with a tray too: it may go away
+    QCOMPARE(s.watch.watches, 1); // with a tray too: it may go away
 }
 
 QTEST_MAIN(TestLateNotifyArea)
