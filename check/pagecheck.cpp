@@ -2,18 +2,10 @@
 
 #include "runtimeerror.h"
 #include "services.h"
+#include "systemfiles.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#if defined(Q_OS_UNIX)
-#include <fcntl.h>
-#include <unistd.h>
-#elif defined(Q_OS_WIN)
-#include <qt_windows.h>
-#endif
 
 namespace {
 
@@ -277,10 +269,8 @@ void PageCheck::wscHTTP_Close()
     const bool changed = hadSnapshot && newSize != oldSize;
 
     // One rename replaces the snapshot, so it is never missing or half-written.
-    if (!replaceSnapshot(snapshot.isFile())) {
-        const int err = errno;
-        fail(QStringLiteral("Check failed: cannot rename data.tmp to data.orvl: %1")
-                 .arg(QString::fromLocal8Bit(std::strerror(err))));
+    if (const QString error = SystemFiles::replace(tmpPath(), snapshotPath()); !error.isEmpty()) {
+        fail(QStringLiteral("Check failed: cannot rename data.tmp to data.orvl: %1").arg(error));
         return;
     }
     m_tmp.setFileName(QString());
@@ -302,33 +292,6 @@ void PageCheck::wscHTTP_CloseUnconfirmed(const QString& description)
         return;
     }
     fail(QStringLiteral("Check failed: %1, before the whole page arrived").arg(description));
-}
-
-bool PageCheck::replaceSnapshot(bool snapshotIsFile)
-{
-    const QByteArray tmp = QFile::encodeName(tmpPath());
-    const QByteArray snapshot = QFile::encodeName(snapshotPath());
-#ifdef RENAME_EXCHANGE
-    // Swapping the two names is as atomic as a rename over the snapshot, but spares
-    // the file system's forced write-out of a file renamed over another (ext4), which
-    // would make the check of a large page wait for the disk. The old snapshot then
-    // goes under the name data.tmp and is removed.
-    if (snapshotIsFile && ::renameat2(AT_FDCWD, tmp.constData(), AT_FDCWD, snapshot.constData(),
-                                      RENAME_EXCHANGE) == 0) {
-        ::unlink(tmp.constData());
-        return true;
-    }
-#else
-    Q_UNUSED(snapshotIsFile);
-#endif
-#if defined(Q_OS_WIN)
-    // A plain rename there refuses an existing target; this one replaces it in one step.
-    return MoveFileExW(reinterpret_cast<const wchar_t*>(tmpPath().utf16()),
-                       reinterpret_cast<const wchar_t*>(snapshotPath().utf16()),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-#else
-    return std::rename(tmp.constData(), snapshot.constData()) == 0;
-#endif
 }
 
 void PageCheck::wscHTTP_Error(int, const QString& description)

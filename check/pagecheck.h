@@ -114,7 +114,6 @@ private:
     // Ends the fetch without touching the snapshot: removes data.tmp, says why.
     void fail(const QString& why);
     void discardTmp();
-    bool replaceSnapshot(bool snapshotIsFile);
     void showError(int number, const QString& description);
 
     Services& m_services;

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+// The few file-system calls whose form differs between systems, one file per system.
+namespace SystemFiles {
+
+// Replaces `target` with `source` in one step: `target` is never missing or half
+// written, and `source` is gone afterwards. Returns an empty text on success, else the
+// system's own words for the failure.
+QString replace(const QString& source, const QString& target);
+
+// The system's own words for the error of the last failed call on this thread (errno on
+// POSIX systems, GetLastError on Windows), or an empty text when it recorded none.
+QString lastErrorText();
+
+} // namespace SystemFiles
