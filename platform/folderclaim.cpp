@@ -1,7 +1,6 @@
 #include "folderclaim.h"
 
 #include <QCryptographicHash>
-#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 
@@ -11,12 +10,6 @@ namespace {
 constexpr char kShowRequest[] = "show\n";
 constexpr char kShownAnswer[] = "shown\n";
 
-#ifdef Q_OS_LINUX
-constexpr bool kAbstractNames = true;
-#else
-constexpr bool kAbstractNames = false;
-#endif
-
 } // namespace
 
 QtFolderClaim::QtFolderClaim(const QString& programDir, QObject* parent)
@@ -24,16 +17,16 @@ QtFolderClaim::QtFolderClaim(const QString& programDir, QObject* parent)
 {
 }
 
-QtFolderClaim::~QtFolderClaim() = default;
+QtFolderClaim::~QtFolderClaim()
+{
+    delete m_server;
+    release();
+}
 
 QString QtFolderClaim::socketName(const QString& programDir)
 {
-    // The same directory reached through a link or with a trailing separator is the
-    // same directory.
-    const QFileInfo info(programDir);
-    const QString canonical = info.canonicalFilePath();
-    const QString dir = canonical.isEmpty() ? info.absoluteFilePath() : canonical;
-    const QByteArray hash = QCryptographicHash::hash(dir.toUtf8(), QCryptographicHash::Sha256);
+    const QByteArray hash =
+        QCryptographicHash::hash(identity(programDir).toUtf8(), QCryptographicHash::Sha256);
     return QStringLiteral("orvell-") + QString::fromLatin1(hash.toHex().left(40));
 }
 
@@ -43,9 +36,8 @@ FolderClaim::Result QtFolderClaim::claim()
     // tries: a few rounds settle it.
     for (int round = 0; round < 3; ++round) {
         auto* server = new QLocalServer(this);
-        if (kAbstractNames)
-            server->setSocketOptions(QLocalServer::AbstractNamespaceOption);
-        if (server->listen(m_name)) {
+        const Hold held = hold(*server);
+        if (held == Hold::Taken) {
             m_server = server;
             connect(m_server, &QLocalServer::newConnection, this, [this] {
                 while (QLocalSocket* socket = m_server->nextPendingConnection()) {
@@ -57,22 +49,15 @@ FolderClaim::Result QtFolderClaim::claim()
             });
             return Result::Claimed;
         }
-        const bool inUse = server->serverError() == QAbstractSocket::AddressInUseError;
-        m_error = server->errorString();
         delete server;
-        if (!inUse)
+        if (held == Hold::Failed)
             return Result::NotClaimed;
 
         QLocalSocket other;
-        if (kAbstractNames)
-            other.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
+        prepare(other);
         other.connectToServer(m_name);
-        if (!other.waitForConnected(kAnswerMs)) {
-            // A socket file left by a holder that crashed (abstract names never stay).
-            if (!kAbstractNames)
-                QLocalServer::removeServer(m_name);
-            continue;
-        }
+        if (!other.waitForConnected(kAnswerMs))
+            continue; // the holder may have just ended
         other.write(kShowRequest);
         other.waitForBytesWritten(kAnswerMs);
         while (!other.canReadLine() && other.waitForReadyRead(kAnswerMs)) {

@@ -59,6 +59,12 @@ private Q_SLOTS:
 
 private:
     void poll();
+    // Starts following StatusNotifierItem hosts that come up later (where the system has
+    // them).
+    void watchForLateHost();
+
+    // Carries the handover into the fresh start: the log's lines, one a line.
+    static constexpr char kHandoverVariable[] = "ORVELL_RESTART_HANDOVER";
 
     ChangeHandler m_handler;
     bool m_available = false; // as last reported

@@ -1,10 +1,9 @@
 #include "qtservices.h"
 
 #include "picture.h"
+#include "statusnotifier.h"
 
 #include <QCoreApplication>
-#include <QDBusConnection>
-#include <QDBusInterface>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
@@ -13,7 +12,6 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QRegion>
-#include <QSoundEffect>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QUrl>
@@ -22,22 +20,11 @@
 
 // --- notification area -------------------------------------------------------------
 
-bool QtNotifyArea::statusNotifierHostRegistered()
-{
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected())
-        return false;
-    const QDBusInterface watcher(QStringLiteral("org.kde.StatusNotifierWatcher"),
-                                 QStringLiteral("/StatusNotifierWatcher"),
-                                 QStringLiteral("org.kde.StatusNotifierWatcher"), bus);
-    return watcher.isValid() && watcher.property("IsStatusNotifierHostRegistered").toBool();
-}
-
 QtNotifyArea::QtNotifyArea(QObject* parent) : QObject(parent), m_tray(new QSystemTrayIcon(this))
 {
     // Qt has just chosen its kind of tray for this process; ask the same question now.
     if (QSystemTrayIcon::isSystemTrayAvailable())
-        m_kind = statusNotifierHostRegistered() ? TrayKind::StatusNotifier : TrayKind::Embedded;
+        m_kind = StatusNotifier::hostRegistered() ? TrayKind::StatusNotifier : TrayKind::Embedded;
 
     // Qt reports a click as Trigger and a double click as Trigger then DoubleClick.
     // The shell reports a double click as down, up, double-click, up: the control
@@ -152,7 +139,7 @@ void QtMessageBox::show(const QString& text, Icon icon, const QString& title)
     box.exec();
 }
 
-// --- clock, browser, sound ------------------------------------------------------------
+// --- clock, browser ------------------------------------------------------------
 
 QDateTime SystemClock::now() const
 {
@@ -162,88 +149,6 @@ QDateTime SystemClock::now() const
 void DesktopUrlOpener::open(const QString& address)
 {
     QDesktopServices::openUrl(QUrl(address));
-}
-
-namespace {
-
-// The length of the sound in a wave file, in milliseconds, or -1 when the file is not
-// a wave file that can be played: a RIFF/WAVE header, a format chunk of PCM or float
-// samples, and a data chunk with samples in it.
-qint64 waveDurationMs(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray header = file.read(12);
-    if (header.size() < 12 || !header.startsWith("RIFF") || header.mid(8, 4) != "WAVE")
-        return -1;
-    auto le = [](const QByteArray& b, int at, int bytes) {
-        quint32 v = 0;
-        for (int i = bytes - 1; i >= 0; --i)
-            v = v << 8 | quint8(b[at + i]);
-        return v;
-    };
-    quint32 byteRate = 0;
-    bool formatOk = false;
-    while (!file.atEnd()) {
-        const QByteArray chunk = file.read(8);
-        if (chunk.size() < 8)
-            return -1;
-        const quint32 size = le(chunk, 4, 4);
-        if (chunk.startsWith("fmt ")) {
-            const QByteArray fmt = file.read(qMin<quint32>(size, 40));
-            if (fmt.size() < 16)
-                return -1;
-            const quint32 format = le(fmt, 0, 2);
-            const quint32 channels = le(fmt, 2, 2);
-            const quint32 rate = le(fmt, 4, 4);
-            byteRate = le(fmt, 8, 4);
-            const quint32 bits = le(fmt, 14, 2);
-            formatOk = (format == 1 || format == 3 || format == 0xFFFE) && channels >= 1 &&
-                       channels <= 8 && rate > 0 && byteRate > 0 &&
-                       (bits == 8 || bits == 16 || bits == 24 || bits == 32);
-            if (!file.seek(file.pos() - fmt.size() + size + (size & 1)))
-                return -1;
-        } else if (chunk.startsWith("data")) {
-            const qint64 samples = qMin<qint64>(size, file.size() - file.pos());
-            if (!formatOk || samples <= 0)
-                return -1;
-            return samples * 1000 / byteRate;
-        } else if (!file.seek(file.pos() + size + (size & 1))) {
-            return -1;
-        }
-    }
-    return -1;
-}
-
-} // namespace
-
-QtSoundPlayer::QtSoundPlayer(QObject* parent) : QObject(parent) {}
-
-void QtSoundPlayer::play(const QString& path)
-{
-    // Only a playable wave file gets as far as the sound system: a missing, empty or
-    // broken file may otherwise stay "loading" for ever.
-    const qint64 duration = QFileInfo(path).isFile() ? waveDurationMs(path) : -1;
-    if (duration < 0)
-        return;
-    // One effect per sound; it removes itself when it has played or failed, and at the
-    // latest a little while after the sound's length, whatever the sound system says.
-    auto* effect = new QSoundEffect(this);
-    connect(effect, &QSoundEffect::statusChanged, effect, [effect] {
-        if (effect->status() == QSoundEffect::Error)
-            effect->deleteLater();
-    });
-    connect(effect, &QSoundEffect::playingChanged, effect, [effect] {
-        if (!effect->isPlaying())
-            effect->deleteLater();
-    });
-    QTimer::singleShot(duration + kSoundGraceMs, effect, [effect] {
-        effect->stop();
-        effect->deleteLater();
-    });
-    effect->setSource(QUrl::fromLocalFile(path));
-    effect->play();
 }
 
 // --- window shape ------------------------------------------------------------------------

@@ -2,12 +2,12 @@
 
 #include "notifyarea.h"
 #include "services.h"
+#include "soundplayer.h"
 
 #include <QObject>
 #include <QPointer>
 
 class QSystemTrayIcon;
-class QSoundEffect;
 
 // The notification area on Qt: one QSystemTrayIcon per icon owner. The record's icon
 // handle chooses the icon, its tip the tooltip; Qt's activations come back as the
@@ -41,10 +41,6 @@ public:
     bool canPopUpMenu() const override;
 
     TrayKind trayKind() const { return m_kind; }
-    // Whether the session bus has a StatusNotifierItem watcher with a host registered:
-    // the test by which Qt chooses its D-Bus tray, made the same way (through an
-    // interface validated by introspection), so that both come to the same answer.
-    static bool statusNotifierHostRegistered();
 
     // The icon's place on the screen (empty while it is not shown).
     QRect geometry() const;
@@ -77,18 +73,6 @@ public:
     void open(const QString& address) override;
 };
 
-// Plays wave files with Qt Multimedia, without waiting for them.
-class QtSoundPlayer : public QObject, public SoundPlayer
-{
-    Q_OBJECT
-public:
-    explicit QtSoundPlayer(QObject* parent = nullptr);
-    void play(const QString& path) override;
-
-    // How long after the end of its sound an effect is let go at the latest.
-    static constexpr int kSoundGraceMs = 3000;
-};
-
 // Reads pixels from the QImage and sets the window's mask, made at once from all the
 // rectangles.
 class QtWindowShape : public WindowShape
@@ -114,7 +98,7 @@ private:
     QtMessageBox m_messageBox;
     SystemClock m_clock;
     DesktopUrlOpener m_urlOpener;
-    QtSoundPlayer m_sound;
+    SystemSoundPlayer m_sound;
     QtWindowShape m_windowShape;
     QtNotifyArea* m_notifyArea;
     Services m_services;

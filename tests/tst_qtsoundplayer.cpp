@@ -53,7 +53,7 @@ int playbackStreams()
 
 } // namespace
 
-class TestQtSoundPlayer : public QObject
+class TestSystemSoundPlayer : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
@@ -67,7 +67,7 @@ private:
     QString m_sounds;
 };
 
-void TestQtSoundPlayer::initTestCase()
+void TestSystemSoundPlayer::initTestCase()
 {
     QVERIFY(m_dir.isValid());
     m_sounds = m_dir.filePath(QStringLiteral("Sounds"));
@@ -84,7 +84,7 @@ void TestQtSoundPlayer::initTestCase()
     write(QStringLiteral("silence.wav"), waveFile(0));
 }
 
-void TestQtSoundPlayer::silentAndCleanedUp_data()
+void TestSystemSoundPlayer::silentAndCleanedUp_data()
 {
     QTest::addColumn<QString>("name");
     QTest::newRow("missing file") << "gone.wav";
@@ -95,10 +95,10 @@ void TestQtSoundPlayer::silentAndCleanedUp_data()
     QTest::newRow("wave file without samples") << "silence.wav";
 }
 
-void TestQtSoundPlayer::silentAndCleanedUp()
+void TestSystemSoundPlayer::silentAndCleanedUp()
 {
     QFETCH(QString, name);
-    QtSoundPlayer player;
+    SystemSoundPlayer player;
     player.play(m_sounds + QLatin1Char('/') + name);
     // Nothing is handed to the sound system, so nothing can linger there.
     QVERIFY(player.findChildren<QSoundEffect*>().isEmpty());
@@ -108,10 +108,10 @@ void TestQtSoundPlayer::silentAndCleanedUp()
     }
 }
 
-void TestQtSoundPlayer::playsFromASubFolderWithoutWaiting()
+void TestSystemSoundPlayer::playsFromASubFolderWithoutWaiting()
 {
     const QString path = m_sounds + QStringLiteral("/alerts/ding.wav");
-    QtSoundPlayer player;
+    SystemSoundPlayer player;
     QElapsedTimer clock;
     clock.start();
     player.play(path);
@@ -129,5 +129,5 @@ void TestQtSoundPlayer::playsFromASubFolderWithoutWaiting()
         QTRY_COMPARE_WITH_TIMEOUT(playbackStreams(), 0, 5000);
 }
 
-QTEST_MAIN(TestQtSoundPlayer)
+QTEST_MAIN(TestSystemSoundPlayer)
 #include "tst_qtsoundplayer.moc"
