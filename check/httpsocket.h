@@ -1,14 +1,14 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHostAddress>
+#include <QList>
 #include <QObject>
-#include <QPointer>
 #include <QString>
 #include <cstdint>
 
-class QHostAddress;
+class QHostInfo;
 class QSocketNotifier;
-class QTcpSocket;
 
 // What the socket reports, in the order it happens. The socket calls them on the
 // user-interface thread; each one runs to its end before the next.
@@ -58,11 +58,12 @@ private:
     HttpSocketEvents* m_listener = nullptr;
 };
 
-// The socket on Qt. QTcpSocket looks the host up and connects; once connected, the
-// program takes over the connection's descriptor and reads it itself: QTcpSocket
-// reports a connection reset by the server as an orderly close, and a reply cut off
-// by a reset must not pass for a complete page. Reading straight into the caller's
-// buffer also spares a copy of every byte of a large page.
+// The socket on Qt and the system's own socket calls. Qt looks a host name up; the
+// program then connects to its addresses in turn, and reads and writes the connection's
+// socket itself (SocketIo): Qt's sockets report a connection reset by the server as an
+// orderly close on some systems, and a reply cut off by a reset must not pass for a
+// complete page. Reading straight into the caller's buffer also spares a copy of every
+// byte of a large page.
 class QtHttpSocket : public QObject, public HttpSocket
 {
     Q_OBJECT
@@ -88,26 +89,42 @@ public:
         InvalidHost = 10049,
         InvalidPort = 10022
     };
+    // The numbers of failures after Connect has returned, as Winsock knows them; any
+    // other failure comes with the system's own number.
+    enum Failure
+    {
+        ConnectionReset = 10054,
+        ConnectionRefused = 10061,
+        TimedOut = 10060,
+        NetworkUnreachable = 10051,
+        HostUnreachable = 10065,
+        HostNotFound = 11001
+    };
     // The error number of a failure on an established connection.
-    static constexpr int kConnectionError = 10054;
+    static constexpr int kConnectionError = ConnectionReset;
+    // The words for a failure, the same on every system.
+    static QString describe(int number, const QString& systemText);
 
     // The most one read takes from the connection.
     static constexpr qsizetype kChunkBytes = 1024 * 1024;
 
 private:
-    void onConnected();
-    // The connection to an address, made on a descriptor of its own (POSIX systems).
-    void connectTo(const QHostAddress& address, std::uint16_t port);
-    void adopt(int fd);
-    void onConnectError();
-    void closeDescriptor();
-    // Reading and writing the connection's own descriptor (POSIX systems).
+    void onLookedUp(const QHostInfo& info);
+    // Connects to the next address of the host; fails with `lastError` when none is left.
+    void connectNext();
+    void onConnectReady();
     void onReadable();
     void onWritable();
-    void failConnection(int err);
+    // Ends the connection with the system's error (or the number of a failure Qt reported).
+    void failConnection(int number, const QString& systemText);
+    void closeSocket();
 
-    QPointer<QTcpSocket> m_connecting;
-    int m_fd = -1;
+    QList<QHostAddress> m_addresses; // still to try, in the order the lookup gave
+    std::uint16_t m_port = 0;
+    int m_lookupId = -1;
+    int m_lastNumber = 0;
+    QString m_lastText;
+    qintptr m_socket = -1;
     QSocketNotifier* m_readNotifier = nullptr;
     QSocketNotifier* m_writeNotifier = nullptr;
     QByteArray m_unsent;

@@ -1,0 +1,121 @@
+#include "socketio.h"
+
+#include <QHostAddress>
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#ifndef MSG_NOSIGNAL
+#define MSG_NOSIGNAL 0 // macOS: SIGPIPE is switched off on the socket instead
+#endif
+
+SocketIo::Handle SocketIo::startConnect(const QHostAddress& address, std::uint16_t port,
+                                        std::uint16_t localPort, int& error)
+{
+    sockaddr_storage target{};
+    socklen_t length = 0;
+    if (address.protocol() == QAbstractSocket::IPv6Protocol) {
+        auto* in6 = reinterpret_cast<sockaddr_in6*>(&target);
+        in6->sin6_family = AF_INET6;
+        in6->sin6_port = htons(port);
+        const Q_IPV6ADDR bytes = address.toIPv6Address();
+        std::memcpy(&in6->sin6_addr, bytes.c, sizeof bytes.c);
+        length = sizeof *in6;
+    } else {
+        auto* in4 = reinterpret_cast<sockaddr_in*>(&target);
+        in4->sin_family = AF_INET;
+        in4->sin_port = htons(port);
+        in4->sin_addr.s_addr = htonl(address.toIPv4Address());
+        length = sizeof *in4;
+    }
+    const int fd = ::socket(target.ss_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0) {
+        error = errno;
+        return kNoHandle;
+    }
+#ifdef SO_NOSIGPIPE
+    const int one = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_NOSIGPIPE, &one, sizeof one);
+#endif
+    sockaddr_storage local{};
+    local.ss_family = target.ss_family;
+    reinterpret_cast<sockaddr_in*>(&local)->sin_port = htons(localPort); // same place in both
+    if ((localPort != 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&local), length) != 0) ||
+        (::connect(fd, reinterpret_cast<sockaddr*>(&target), length) != 0 &&
+         errno != EINPROGRESS)) {
+        error = errno;
+        ::close(fd);
+        return kNoHandle;
+    }
+    return fd;
+}
+
+int SocketIo::connectResult(Handle socket)
+{
+    int error = 0;
+    socklen_t size = sizeof error;
+    if (::getsockopt(int(socket), SOL_SOCKET, SO_ERROR, &error, &size) != 0)
+        return errno;
+    return error;
+}
+
+qint64 SocketIo::receive(Handle socket, char* data, qint64 size, int& error)
+{
+    for (;;) {
+        const ssize_t n = ::recv(int(socket), data, size_t(size), 0);
+        if (n >= 0)
+            return n;
+        if (errno == EINTR)
+            continue;
+        if (errno == EAGAIN || errno == EWOULDBLOCK)
+            return kWouldBlock;
+        error = errno;
+        return kFailed;
+    }
+}
+
+qint64 SocketIo::send(Handle socket, const char* data, qint64 size, int& error)
+{
+    for (;;) {
+        const ssize_t n = ::send(int(socket), data, size_t(size), MSG_NOSIGNAL);
+        if (n >= 0)
+            return n;
+        if (errno == EINTR)
+            continue;
+        if (errno == EAGAIN || errno == EWOULDBLOCK)
+            return kWouldBlock;
+        error = errno;
+        return kFailed;
+    }
+}
+
+void SocketIo::close(Handle socket)
+{
+    ::close(int(socket));
+}
+
+int SocketIo::number(int error)
+{
+    switch (error) {
+    case ECONNREFUSED:
+        return 10061;
+    case ECONNRESET:
+        return 10054;
+    case ETIMEDOUT:
+        return 10060;
+    case ENETUNREACH:
+        return 10051;
+    case EHOSTUNREACH:
+        return 10065;
+    default:
+        return error;
+    }
+}
+
+QString SocketIo::errorText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
