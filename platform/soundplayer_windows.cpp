@@ -1,8 +1,9 @@
 #include "soundplayer.h"
 
 #include <QDir>
+#include <windows.h>
+// After windows.h, which it builds on.
 #include <mmsystem.h>
-#include <qt_windows.h>
 
 SystemSoundPlayer::SystemSoundPlayer(QObject* parent) : QObject(parent) {}
 

@@ -1,5 +1,7 @@
 #include "loopbackserver.h"
 
+#include "socketends.h"
+
 #include <QFile>
 #include <QMutexLocker>
 #include <QSslCertificate>
@@ -7,7 +9,6 @@
 #include <QSslSocket>
 #include <QTcpServer>
 #include <QTimer>
-#include <sys/socket.h>
 
 namespace {
 
@@ -181,21 +182,19 @@ private:
         if (pending() > 0)
             return;
         m_ended = true;
-        const int fd = int(m_socket->socketDescriptor());
+        const qintptr fd = m_socket->socketDescriptor();
         switch (m_script.end) {
         case End::Close:
             m_socket->disconnectFromHost();
             break;
         case End::CloseWithoutAlert:
             if (m_ssl)
-                ::shutdown(fd, SHUT_WR); // the TCP connection ends; TLS never said so
+                SocketEnds::shutdownWrite(fd); // the TCP connection ends; TLS never said so
             else
                 m_socket->disconnectFromHost();
             break;
         case End::Reset: {
-            // Linger on with a zero timeout: closing sends RST instead of FIN.
-            const linger abortive{1, 0};
-            ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
+            SocketEnds::resetOnClose(fd);
             m_socket->abort();
             if (!m_ssl)
                 gone();
