@@ -329,6 +329,8 @@ void QtHttpSocket::failConnection(int err)
 {
     closeDescriptor();
     if (listener())
-        listener()->wscHTTP_Error(kConnectionError, errorText(err));
+        listener()->wscHTTP_Error(err == ECONNREFUSED ? int(QAbstractSocket::ConnectionRefusedError)
+                                                      : kConnectionError,
+                                  errorText(err));
 }
 #endif

@@ -27,6 +27,9 @@ public:
     // its own length says so.
     virtual void wscHTTP_CloseUnconfirmed(const QString& description) = 0;
     // The connection failed after Connect returned (host not found, refused, reset).
+    // `number` says what failed: the QAbstractSocket::SocketError where there is one
+    // (ConnectionRefusedError, HostNotFoundError...), QtTlsSocket::kCertificateRefused for a
+    // certificate that did not pass verification, else QtHttpSocket::kConnectionError.
     virtual void wscHTTP_Error(int number, const QString& description) = 0;
 };
 
