@@ -479,6 +479,12 @@ void TestForm1Faults::killedAtRandomMoments()
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString snapshot = dir.filePath(QStringLiteral("data.orvl"));
+    // A killed process cannot remove its own temporary folders: they go in one of the
+    // test's, which goes with the test.
+    QTemporaryDir temporaries;
+    QVERIFY(temporaries.isValid());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("TMPDIR"), temporaries.path());
     auto isCompleteBody = [&](const QByteArray& bytes) {
         for (const auto& [size, fill] : pages) {
             if (bytes.size() == size + 2 && bytes.endsWith("\r\n") && bytes.count(fill) == size)
@@ -497,6 +503,7 @@ void TestForm1Faults::killedAtRandomMoments()
     int checksSeen = 0;
     for (int round = 0; round < kRounds; ++round) {
         QProcess loop;
+        loop.setProcessEnvironment(environment);
         loop.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         loop.start(QStringLiteral(ORVELL_CHECKLOOP), {dir.path(), server.url()});
         QVERIFY2(loop.waitForStarted(), qPrintable(loop.errorString()));
