@@ -233,8 +233,8 @@ void QtTlsSocket::finish(bool confirmed)
             QStringLiteral("the connection to %1 ended without the secure close alert").arg(host));
 }
 
-void QtTlsSocket::fail(QString description,
-                       int number) // a copy: Close() clears what it may refer to
+// `description` is a copy: Close() clears what it may refer to.
+void QtTlsSocket::fail(QString description, int number)
 {
     Close();
     if (listener())

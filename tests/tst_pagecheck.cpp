@@ -600,17 +600,21 @@ void TestPageCheck::scriptedEnds()
 
 void TestPageCheck::laterSocketErrorsChangeOnlyTheCaption_data()
 {
+    QTest::addColumn<QString>("scheme");
     QTest::addColumn<bool>("refused");
     QTest::addColumn<QString>("caption");
     QTest::addColumn<Failure>("failure");
     QTest::newRow("connection refused")
-        << true << "Check failed: Connection refused" << Failure::ConnectionRefused;
+        << "" << true << "Check failed: Connection refused" << Failure::ConnectionRefused;
     QTest::newRow("reset in the body")
-        << false << "Check failed: Connection reset by peer" << Failure::ConnectionError;
+        << "" << false << "Check failed: Connection reset by peer" << Failure::ConnectionError;
+    QTest::newRow("https connection refused")
+        << "https://" << true << "Check failed: Connection refused" << Failure::ConnectionRefused;
 }
 
 void TestPageCheck::laterSocketErrorsChangeOnlyTheCaption()
 {
+    QFETCH(QString, scheme);
     QFETCH(bool, refused);
     QFETCH(QString, caption);
     QFETCH(Failure, failure);
@@ -618,8 +622,9 @@ void TestPageCheck::laterSocketErrorsChangeOnlyTheCaption()
     server.setScript(Script::sent({"HTTP/1.1 200 OK\r\n\r\npartial body"}, 30, End::Reset));
     Rig r;
     r.setSnapshot("snapshot\r\n");
-    QVERIFY(r.fetchUrl(refused ? QStringLiteral("127.0.0.1:%1/").arg(LoopbackServer::closedPort())
-                               : server.hostName() + QStringLiteral("/")));
+    QVERIFY(r.fetchUrl(scheme +
+                       (refused ? QStringLiteral("127.0.0.1:%1/").arg(LoopbackServer::closedPort())
+                                : server.hostName() + QStringLiteral("/"))));
     QCOMPARE(r.host.caption, caption);
     QCOMPARE(r.host.lastResult(), Result::Failed);
     QCOMPARE(r.host.outcomes.last().failure, failure);
