@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QStringDecoder>
 #include <cmath>
 
 namespace {
@@ -33,6 +34,42 @@ double leadingNumber(const QByteArray& token)
     return number.toDouble();
 }
 
+// The text of bytes in the system's 8-bit encoding, a byte order mark included (Qt's
+// decoding drops one at the start of every item, which then would not read back).
+QString decodeText(const QByteArray& bytes)
+{
+    QStringDecoder decoder(QStringDecoder::System, QStringDecoder::Flag::ConvertInitialBom);
+    return decoder(bytes);
+}
+
+// The text of bytes in the system's 8-bit encoding, where a run of bytes beyond ASCII that
+// does not decode and encode back to itself is written as its bytes in %XX form, instead
+// of replacement characters that would lose them: "caf\xE9" in UTF-8 gives "caf%E9".
+QString decodeKeepingBytes(const QByteArray& bytes)
+{
+    QString text = decodeText(bytes);
+    if (text.toLocal8Bit() == bytes)
+        return text;
+    text.clear();
+    for (qsizetype i = 0; i < bytes.size();) {
+        const bool ascii = static_cast<unsigned char>(bytes.at(i)) < 0x80;
+        qsizetype end = i;
+        while (end < bytes.size() && (static_cast<unsigned char>(bytes.at(end)) < 0x80) == ascii)
+            ++end;
+        const QByteArray run = bytes.mid(i, end - i);
+        const QString decoded = decodeText(run);
+        if (ascii || decoded.toLocal8Bit() == run) {
+            text += decoded;
+        } else {
+            for (const char c : run)
+                text += QLatin1Char('%') +
+                        QStringLiteral("%1").arg(static_cast<unsigned char>(c), 2, 16).toUpper();
+        }
+        i = end;
+    }
+    return text;
+}
+
 } // namespace
 
 void SequentialInput::skipBlanks()
@@ -56,7 +93,7 @@ void SequentialInput::consumeSeparator()
     }
 }
 
-QString SequentialInput::readTextItem(bool* quoted)
+QByteArray SequentialInput::readTextItem(bool* quoted)
 {
     skipBlanks();
     if (atEnd())
@@ -82,19 +119,19 @@ QString SequentialInput::readTextItem(bool* quoted)
         value = m_bytes.mid(start, end - start);
     }
     consumeSeparator();
-    return QString::fromLocal8Bit(value);
+    return value;
 }
 
 QString SequentialInput::readText()
 {
     bool quoted = false;
-    return readTextItem(&quoted);
+    return decodeText(readTextItem(&quoted));
 }
 
 QString SequentialInput::readValueAsText()
 {
     bool quoted = false;
-    const QString text = readTextItem(&quoted);
+    const QString text = decodeKeepingBytes(readTextItem(&quoted));
     static const QRegularExpression number(
         QStringLiteral("^[+-]?(\\d+\\.?\\d*|\\.\\d+)([eE][+-]?\\d+)?$"));
     if (quoted || !number.match(text).hasMatch())
@@ -130,7 +167,9 @@ std::uint8_t SequentialInput::readByte()
 
 ConfigItems ConfigFile::parse(const QByteArray& bytes)
 {
-    SequentialInput in(bytes);
+    // A byte order mark, as editors on Windows may write at the start, is no part of the URL.
+    static const QByteArray kByteOrderMark("\xEF\xBB\xBF");
+    SequentialInput in(bytes.startsWith(kByteOrderMark) ? bytes.mid(kByteOrderMark.size()) : bytes);
     ConfigItems items;
     items.url = in.readValueAsText();
     items.showPopup = in.readByte();

@@ -22,7 +22,8 @@ struct ConfigItems
 //  - a number skips spaces, tabs and line ends, ends at a comma, blank or line end,
 //    and reads the longest leading decimal number (none: 0);
 //  - reading past the last byte raises error 62.
-// Bytes are decoded from the system's 8-bit encoding.
+// Bytes are decoded from the system's 8-bit encoding. The value read as text (item 1, the
+// URL) keeps bytes that do not decode as %XX: "caf\xE9" in UTF-8 reads "caf%E9".
 class SequentialInput
 {
 public:
@@ -37,7 +38,7 @@ public:
     std::uint8_t readByte();
 
 private:
-    QString readTextItem(bool* quoted);
+    QByteArray readTextItem(bool* quoted);
     void skipBlanks();
     void consumeSeparator();
     bool atEnd() const { return m_pos >= m_bytes.size(); }
@@ -48,7 +49,8 @@ private:
 };
 
 namespace ConfigFile {
-// Parses the file's bytes: item 1, item 2, item 3; anything after is ignored.
+// Parses the file's bytes: item 1, item 2, item 3; anything after is ignored. A UTF-8 byte
+// order mark at the start is skipped.
 ConfigItems parse(const QByteArray& bytes);
 // Reads the file: error 53 when it is missing, 75 when it cannot be opened, 57 when
 // it cannot be read, and parse()'s errors.

@@ -172,6 +172,8 @@ void Form1::Form_Load()
     ShowPopup = items.showPopup;
     SoundFile = items.soundFile;
     txtURL->setText(items.url);
+    // An address no check can ask for is said at once, not first at a mark of the schedule.
+    m_check->reviewAddress();
 }
 
 void Form1::FetchURL()

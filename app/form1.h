@@ -24,7 +24,8 @@ public:
     ~Form1() override;
 
     // Start-up: hides the windows, sets up the tray icon, sets the caption and reads
-    // config.ini. Raises RuntimeError when the configuration cannot be read.
+    // config.ini. Raises RuntimeError when the configuration cannot be read. A URL that no
+    // check can ask for (another scheme, a bad port or host) is said in a message box.
     void Form_Load();
     // The "Exit" command: removes the tray icon and ends the program with status 0.
     void mnuexit_Click();

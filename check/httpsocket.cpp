@@ -60,6 +60,22 @@ QString QtHttpSocket::describe(int number, const QString& systemText)
     }
 }
 
+int QtHttpSocket::numberOf(QAbstractSocket::SocketError error)
+{
+    switch (error) {
+    case QAbstractSocket::ConnectionRefusedError:
+        return ConnectionRefused;
+    case QAbstractSocket::HostNotFoundError:
+        return HostNotFound;
+    case QAbstractSocket::SocketTimeoutError:
+        return TimedOut;
+    case QAbstractSocket::NetworkError:
+        return NetworkUnreachable;
+    default:
+        return kConnectionError;
+    }
+}
+
 void QtHttpSocket::Close()
 {
     if (m_lookupId >= 0)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAbstractSocket>
 #include <QByteArray>
 #include <QHostAddress>
 #include <QList>
@@ -27,6 +28,9 @@ public:
     // its own length says so.
     virtual void wscHTTP_CloseUnconfirmed(const QString& description) = 0;
     // The connection failed after Connect returned (host not found, refused, reset).
+    // `number` says what failed, as Winsock numbers its failures (QtHttpSocket::Failure:
+    // refused, reset, host not found...), QtTlsSocket::kCertificateRefused for a
+    // certificate that did not pass verification, else the system's own error number.
     virtual void wscHTTP_Error(int number, const QString& description) = 0;
 };
 
@@ -104,6 +108,8 @@ public:
     static constexpr int kConnectionError = ConnectionReset;
     // The words for a failure, the same on every system.
     static QString describe(int number, const QString& systemText);
+    // The number of a failure Qt's sockets report.
+    static int numberOf(QAbstractSocket::SocketError error);
 
     // The most one read takes from the connection.
     static constexpr qsizetype kChunkBytes = 1024 * 1024;

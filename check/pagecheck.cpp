@@ -3,9 +3,13 @@
 #include "runtimeerror.h"
 #include "services.h"
 #include "systemfiles.h"
+#include "tlssocket.h"
 
+#include <QAbstractSocket>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QUrl>
 
 namespace {
 
@@ -14,6 +18,61 @@ const QByteArray kBlankLine("\r\n\r\n");
 QString applicationTitle()
 {
     return QCoreApplication::applicationName();
+}
+
+bool isDigits(QStringView text)
+{
+    if (text.isEmpty())
+        return false;
+    for (const QChar c : text) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+    }
+    return true;
+}
+
+// The value of a text of digits, held at 65536 when it is larger.
+int portValue(QStringView digits)
+{
+    int value = 0;
+    for (const QChar c : digits)
+        value = std::min(value * 10 + (c.unicode() - '0'), 65536);
+    return value;
+}
+
+// Where a port follows the host text ("host:8080", "[::1]:8080"): the position of its
+// colon, else -1.
+qsizetype portColon(const QString& hostName)
+{
+    const qsizetype colon = hostName.lastIndexOf(QLatin1Char(':'));
+    return colon > 0 && isDigits(QStringView(hostName).mid(colon + 1)) ? colon : -1;
+}
+
+// "1 GiB", "256 KiB", "200 bytes".
+QString sizeText(qint64 bytes)
+{
+    static const std::pair<int, const char*> kUnits[] = {{30, "GiB"}, {20, "MiB"}, {10, "KiB"}};
+    for (const auto& [shift, unit] : kUnits) {
+        const qint64 size = qint64(1) << shift;
+        if (bytes >= size && bytes % size == 0)
+            return QStringLiteral("%1 %2").arg(bytes / size).arg(QLatin1String(unit));
+    }
+    return QStringLiteral("%1 bytes").arg(bytes);
+}
+
+// The kind of a connection failure, from the number the socket reports it with.
+CheckOutcome::Failure connectionFailure(int number)
+{
+    switch (number) {
+    case QtHttpSocket::ConnectionRefused:
+        return CheckOutcome::Failure::ConnectionRefused;
+    case QtHttpSocket::HostNotFound:
+        return CheckOutcome::Failure::HostNotFound;
+    case QtTlsSocket::kCertificateRefused:
+        return CheckOutcome::Failure::CertificateProblem;
+    default:
+        return CheckOutcome::Failure::ConnectionError;
+    }
 }
 
 } // namespace
@@ -36,12 +95,6 @@ PageCheck::~PageCheck()
     discardTmp();
 }
 
-void PageCheck::setLimits(qint64 maxHeaderBytes, qint64 keptBodyBytes)
-{
-    m_maxHeaderBytes = maxHeaderBytes;
-    m_keptBodyBytes = keptBodyBytes;
-}
-
 QString PageCheck::tmpPath() const
 {
     return m_services.programDir + QStringLiteral("/data.tmp");
@@ -52,15 +105,58 @@ QString PageCheck::snapshotPath() const
     return m_services.programDir + QStringLiteral("/data.orvl");
 }
 
+PageCheck::Address PageCheck::address(const QString& url)
+{
+    Address a;
+    a.secure = url.startsWith(QLatin1String("https://"));
+    QString working = a.secure                                   ? url.mid(8)
+                      : url.startsWith(QLatin1String("http://")) ? url.mid(7)
+                                                                 : url;
+    if (!working.contains(QLatin1Char('/')))
+        working += QLatin1Char('/');
+    const qsizetype p = working.indexOf(QLatin1Char('/'));
+    a.hostName = asciiHostName(working.left(p));
+    a.requestPath = working.mid(p);
+    return a;
+}
+
+void PageCheck::checkAddress(const QString& url, const QString& hostName)
+{
+    // "ftp://..." or "HTTP://...": without this the scheme would be taken for a host name.
+    static const QRegularExpression scheme(QStringLiteral("^([A-Za-z][A-Za-z0-9+.-]*)://"));
+    const QRegularExpressionMatch m = scheme.match(url);
+    if (m.hasMatch() && m.captured(1) != QLatin1String("http") &&
+        m.captured(1) != QLatin1String("https"))
+        throw RuntimeError(kUnsupportedScheme,
+                           QStringLiteral("Only http:// and https:// addresses can be watched"));
+    if (const qsizetype colon = portColon(hostName); colon >= 0) {
+        const QStringView digits = QStringView(hostName).mid(colon + 1);
+        const int port = portValue(digits);
+        if (port < 1 || port > 65535)
+            throw RuntimeError(
+                QtHttpSocket::InvalidPort,
+                QStringLiteral("The port %1 is not between 1 and 65535").arg(digits.toString()));
+    }
+}
+
+QString PageCheck::asciiHostName(const QString& hostName)
+{
+    const bool ascii =
+        std::all_of(hostName.begin(), hostName.end(), [](QChar c) { return c.unicode() < 0x80; });
+    if (ascii)
+        return hostName;
+    const qsizetype colon = portColon(hostName);
+    const QString name = colon >= 0 ? hostName.left(colon) : hostName;
+    const QByteArray ace = QUrl::toAce(name);
+    if (ace.isEmpty())
+        return hostName;
+    return QString::fromLatin1(ace) + (colon >= 0 ? hostName.mid(colon) : QString());
+}
+
 PageCheck::Target PageCheck::connectTarget(const QString& hostName, std::uint16_t defaultPort)
 {
-    const qsizetype colon = hostName.lastIndexOf(QLatin1Char(':'));
-    if (colon > 0) {
-        const QString digits = hostName.mid(colon + 1);
-        bool allDigits = !digits.isEmpty() && digits.size() <= 5;
-        for (const QChar c : digits)
-            allDigits = allDigits && c >= QLatin1Char('0') && c <= QLatin1Char('9');
-        const int port = allDigits ? digits.toInt() : 0;
+    if (const qsizetype colon = portColon(hostName); colon >= 0) {
+        const int port = portValue(QStringView(hostName).mid(colon + 1));
         if (port >= 1 && port <= 65535)
             return {hostName.left(colon), std::uint16_t(port)};
     }
@@ -91,17 +187,55 @@ qint64 PageCheck::announcedLength(const QByteArray& header)
     return length;
 }
 
+PageCheck::Status PageCheck::status(const QByteArray& header)
+{
+    // "HTTP/1.1 503 Service Unavailable": a version, a space, three digits, then after a
+    // space the reason phrase.
+    const qsizetype lineEnd = header.indexOf('\n');
+    QByteArray line = lineEnd < 0 ? header : header.left(lineEnd);
+    if (line.endsWith('\r'))
+        line.chop(1);
+    const qsizetype space = line.indexOf(' ');
+    if (!line.startsWith("HTTP/") || space < 0 || line.size() < space + 4)
+        return {};
+    const QByteArray code = line.mid(space + 1, 3);
+    if (!std::all_of(code.begin(), code.end(), [](char c) { return c >= '0' && c <= '9'; }) ||
+        (line.size() > space + 4 && line.at(space + 4) != ' '))
+        return {};
+    // The phrase as it can be shown: printable ASCII, a tab as a space, at most 60.
+    QString phrase;
+    for (const char c : line.mid(space + 5)) {
+        if (c == '\t' || (c >= 0x20 && c <= 0x7e))
+            phrase += QLatin1Char(c == '\t' ? ' ' : c);
+    }
+    return {code.toInt(), phrase.trimmed().left(CheckOutcome::kMaxReasonPhrase).trimmed()};
+}
+
 QByteArray PageCheck::request(const QString& requestPath, const QString& hostName)
 {
+    // The path's bytes are those of config.ini (the text goes back into the encoding it was
+    // read in). A space, a control character or a byte of a UTF-8 letter would make the
+    // request line malformed, so each byte outside printable ASCII goes percent-encoded;
+    // "%" and every other printable byte go as they are, so a path written already encoded
+    // goes unchanged.
+    static const char kHex[] = "0123456789ABCDEF";
+    const QByteArray path = requestPath.toLocal8Bit();
+    const QByteArray host = hostName.toLocal8Bit();
     QByteArray r;
-    r.reserve(57 + requestPath.size() + hostName.size());
-    // The text goes out in the encoding config.ini was read in, so that the bytes of
-    // the URL in the file are the bytes on the wire (Latin-1 would turn every
-    // character beyond it into "?").
+    r.reserve(57 + 3 * path.size() + host.size());
     r += "GET ";
-    r += requestPath.toLocal8Bit();
+    for (const char c : path) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x21 && byte <= 0x7e) {
+            r += c;
+        } else {
+            r += '%';
+            r += kHex[byte >> 4];
+            r += kHex[byte & 0xf];
+        }
+    }
     r += " HTTP/1.1\r\nHost: ";
-    r += hostName.toLocal8Bit();
+    r += host;
     r += "\r\nAccept: */*\r\nConnection: close\r\n\r\n";
     return r;
 }
@@ -116,17 +250,9 @@ void PageCheck::FetchURL()
         return;
     }
 
-    // Without its "http://" or "https://" prefix, split at the first "/"; no "/" means
-    // path "/".
-    const bool secure = url.startsWith(QLatin1String("https://"));
-    QString working = secure                                     ? url.mid(8)
-                      : url.startsWith(QLatin1String("http://")) ? url.mid(7)
-                                                                 : url;
-    if (!working.contains(QLatin1Char('/')))
-        working += QLatin1Char('/');
-    const qsizetype p = working.indexOf(QLatin1Char('/'));
-    HostName = working.left(p);
-    RequestPath = working.mid(p);
+    const Address a = address(url);
+    HostName = a.hostName;
+    RequestPath = a.requestPath;
 
     // A running fetch is abandoned with its partial reply.
     m_active = false;
@@ -136,21 +262,48 @@ void PageCheck::FetchURL()
     HeaderStripped = False;
     m_bodySize = 0;
     m_announcedLength = -1;
+    m_status = Status();
 
-    // Connect; a request the socket refuses at once is reported here.
+    // Connect; an address that cannot be asked for is reported here.
     try {
         m_plain->Close();
         m_secure->Close();
-        m_socket = secure ? m_secure.get() : m_plain.get();
+        m_socket = a.secure ? m_secure.get() : m_plain.get();
         m_socket->setLocalPort(0);
-        const Target target = connectTarget(HostName, secure ? 443 : 80);
+        checkAddress(url, HostName);
+        const Target target = connectTarget(HostName, a.secure ? 443 : 80);
         m_active = true;
         m_socket->Connect(target.host, target.port);
     } catch (const RuntimeError& e) {
         m_active = false;
-        showError(e.number(), e.description());
-        m_host.checkEnded({CheckOutcome::Result::Failed, e.description()});
+        reportRefusal(url, e.number(), e.description());
+        m_host.checkEnded(
+            outcome(CheckOutcome::Result::Failed, e.description(), Failure::AddressRefused));
     }
+}
+
+void PageCheck::reviewAddress()
+{
+    const QString url = m_host.urlText();
+    if (url.isEmpty())
+        return;
+    const Address a = address(url);
+    try {
+        checkAddress(url, a.hostName);
+        const Target target = connectTarget(a.hostName, a.secure ? 443 : 80);
+        QtHttpSocket::checkTarget(target.host, target.port);
+    } catch (const RuntimeError& e) {
+        reportRefusal(url, e.number(), e.description());
+    }
+}
+
+void PageCheck::reportRefusal(const QString& url, int number, const QString& description)
+{
+    // The URL is read once per start: one message says it all, not one at every mark.
+    if (url == m_refusedUrl)
+        return;
+    m_refusedUrl = url;
+    showError(number, description);
 }
 
 void PageCheck::showError(int number, const QString& description)
@@ -179,15 +332,18 @@ bool PageCheck::openTmp()
     m_tmp.setFileName(tmpPath());
     if (m_tmp.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
         return true;
-    fail(QStringLiteral("Check failed: cannot create data.tmp: %1").arg(m_tmp.errorString()));
+    fail(Failure::WriteFailure,
+         QStringLiteral("Check failed: cannot create data.tmp: %1").arg(m_tmp.errorString()));
     return false;
 }
 
 void PageCheck::wscHTTP_DataArrival(std::int64_t)
 {
-    m_host.setCaption(QStringLiteral("Fetching data"));
     m_socket->GetData(m_chunk);
-    if (!m_active || m_chunk.isEmpty())
+    if (!m_active)
+        return; // a failed check keeps its caption
+    m_host.setCaption(QStringLiteral("Fetching data"));
+    if (m_chunk.isEmpty())
         return;
     if (HeaderStripped.isNonZero()) {
         takeBody(m_chunk.constData(), m_chunk.size());
@@ -200,38 +356,82 @@ void PageCheck::wscHTTP_DataArrival(std::int64_t)
     ResponseText += m_chunk;
     const qsizetype p = ResponseText.indexOf(kBlankLine, from);
     // The limit holds however the reply was cut into pieces.
-    if ((p < 0 && ResponseText.size() > m_maxHeaderBytes) || p > m_maxHeaderBytes) {
-        fail(QStringLiteral("Check failed: the reply's header is longer than %1")
-                 .arg(m_maxHeaderBytes % (1 << 20) == 0
-                          ? QStringLiteral("%1 MiB").arg(m_maxHeaderBytes >> 20)
-                          : QStringLiteral("%1 bytes").arg(m_maxHeaderBytes)));
+    const qint64 maxHeader = m_limits.maxHeaderBytes;
+    if ((p < 0 && ResponseText.size() > maxHeader) || p > maxHeader) {
+        fail(Failure::HeaderTooLong, QStringLiteral("Check failed: the reply's header is longer "
+                                                    "than %1")
+                                         .arg(sizeText(maxHeader)));
         return;
     }
-    if (p < 0)
-        return;
+    if (p >= 0)
+        takeHeader(p);
+}
+
+void PageCheck::takeHeader(qsizetype blankLine)
+{
     const QByteArray reply = std::exchange(ResponseText, QByteArray());
+    const QByteArray header = reply.left(blankLine);
     HeaderStripped = True;
-    m_announcedLength = announcedLength(reply.left(p));
+    m_status = status(header);
+    m_announcedLength = announcedLength(header);
+
+    // A server's error is not the page: it passes, and the page comes back unchanged.
+    if (m_status.code >= 500 && m_status.code <= 599) {
+        fail(Failure::ServerError, QStringLiteral("Check failed: the server answered %1 %2")
+                                       .arg(m_status.code)
+                                       .arg(m_status.reasonPhrase)
+                                       .trimmed());
+        return;
+    }
+    if (m_announcedLength > m_limits.maxPageBytes) {
+        fail(Failure::PageTooLarge, QStringLiteral("Check failed: the page is larger than %1")
+                                        .arg(sizeText(m_limits.maxPageBytes)));
+        return;
+    }
     // The kept body grows in one piece where its length is known.
     if (m_announcedLength > 0)
-        ResponseText.reserve(qsizetype(std::min(m_announcedLength, m_keptBodyBytes)));
+        ResponseText.reserve(qsizetype(std::min(m_announcedLength, m_limits.keptBodyBytes)));
     if (!openTmp())
         return;
-    takeBody(reply.constData() + p + 4, reply.size() - p - 4);
+    takeBody(reply.constData() + blankLine + 4, reply.size() - blankLine - 4);
 }
 
 void PageCheck::takeBody(const char* data, qint64 size)
 {
     if (size <= 0)
         return;
-    if (m_tmp.write(data, size) != size) {
-        fail(QStringLiteral("Check failed: cannot write data.tmp: %1").arg(m_tmp.errorString()));
+    // A server that streams without end is stopped here, before it fills the disk.
+    if (size > m_limits.maxPageBytes - m_bodySize) {
+        fail(Failure::PageTooLarge, QStringLiteral("Check failed: the page is larger than %1")
+                                        .arg(sizeText(m_limits.maxPageBytes)));
         return;
     }
+    if (!writeTmp(data, size))
+        return;
     m_bodySize += size;
-    const qint64 room = m_keptBodyBytes - ResponseText.size();
+    const qint64 room = m_limits.keptBodyBytes - ResponseText.size();
     if (room > 0)
         ResponseText.append(data, std::min(room, size));
+}
+
+bool PageCheck::writeTmp(const char* data, qint64 size)
+{
+    // A short write is tried again for the rest: a disk that fills up takes part of a
+    // piece without a word, and only the next write says why it stops.
+    for (qint64 done = 0; done < size;) {
+        const qint64 n = m_tmp.write(data + done, size - done);
+        if (n <= 0) {
+            QString why = m_tmp.error() != QFileDevice::NoError ? m_tmp.errorString()
+                                                                : SystemFiles::lastErrorText();
+            if (why.isEmpty())
+                why = QStringLiteral("unknown error");
+            fail(Failure::WriteFailure,
+                 QStringLiteral("Check failed: cannot write data.tmp: %1").arg(why));
+            return false;
+        }
+        done += n;
+    }
+    return true;
 }
 
 void PageCheck::wscHTTP_Close()
@@ -239,25 +439,35 @@ void PageCheck::wscHTTP_Close()
     if (!m_active)
         return;
     if (HeaderStripped.isFalse()) {
-        fail(QStringLiteral("Check failed: the reply ended before its header was complete"));
+        fail(Failure::CutShort,
+             QStringLiteral("Check failed: the reply ended before its header was complete"));
         return;
     }
-    m_active = false;
+    // A close before the announced length cuts the page short, with or without TLS's
+    // close alert; more than announced is stored as it came.
+    if (m_announcedLength >= 0 && m_bodySize < m_announcedLength) {
+        failCutShort();
+        return;
+    }
     m_host.setCaption(QStringLiteral("Connection Closed"));
     m_host.setWorkingText(ResponseText);
 
     // data.tmp: the body, then CR LF, complete before it may replace the snapshot.
-    const bool written = m_tmp.write("\r\n", 2) == 2;
+    if (!writeTmp("\r\n", 2))
+        return;
+    m_active = false;
     m_tmp.close();
-    if (!written || m_tmp.error() != QFileDevice::NoError) {
-        fail(QStringLiteral("Check failed: cannot write data.tmp: %1").arg(m_tmp.errorString()));
+    if (m_tmp.error() != QFileDevice::NoError) {
+        fail(Failure::WriteFailure,
+             QStringLiteral("Check failed: cannot write data.tmp: %1").arg(m_tmp.errorString()));
         return;
     }
     const qint64 newSize = QFileInfo(tmpPath()).size();
     if (newSize != m_bodySize + 2) {
-        fail(QStringLiteral("Check failed: data.tmp holds %1 bytes instead of %2")
-                 .arg(newSize)
-                 .arg(m_bodySize + 2));
+        fail(Failure::WriteFailure, QStringLiteral("Check failed: data.tmp holds %1 bytes "
+                                                   "instead of %2")
+                                        .arg(newSize)
+                                        .arg(m_bodySize + 2));
         return;
     }
     const QFileInfo snapshot(snapshotPath());
@@ -270,7 +480,8 @@ void PageCheck::wscHTTP_Close()
 
     // One rename replaces the snapshot, so it is never missing or half-written.
     if (const QString error = SystemFiles::replace(tmpPath(), snapshotPath()); !error.isEmpty()) {
-        fail(QStringLiteral("Check failed: cannot rename data.tmp to data.orvl: %1").arg(error));
+        fail(Failure::WriteFailure,
+             QStringLiteral("Check failed: cannot rename data.tmp to data.orvl: %1").arg(error));
         return;
     }
     m_tmp.setFileName(QString());
@@ -279,7 +490,7 @@ void PageCheck::wscHTTP_Close()
         m_host.announceUpdate();
     }
     m_host.checkEnded(
-        {changed ? CheckOutcome::Result::Changed : CheckOutcome::Result::Unchanged, QString()});
+        outcome(changed ? CheckOutcome::Result::Changed : CheckOutcome::Result::Unchanged));
 }
 
 void PageCheck::wscHTTP_CloseUnconfirmed(const QString& description)
@@ -287,27 +498,55 @@ void PageCheck::wscHTTP_CloseUnconfirmed(const QString& description)
     if (!m_active)
         return;
     // Without the server's word, only a body of the length its header announced is whole.
-    if (HeaderStripped.isNonZero() && m_announcedLength >= 0 && m_bodySize == m_announcedLength) {
-        wscHTTP_Close();
+    if (HeaderStripped.isNonZero() && m_announcedLength >= 0) {
+        if (m_bodySize == m_announcedLength)
+            wscHTTP_Close();
+        else if (m_bodySize < m_announcedLength)
+            failCutShort();
+        else
+            fail(Failure::CutShort,
+                 QStringLiteral("Check failed: %1, after more than the announced %2 bytes")
+                     .arg(description)
+                     .arg(m_announcedLength));
         return;
     }
-    fail(QStringLiteral("Check failed: %1, before the whole page arrived").arg(description));
+    fail(Failure::CutShort,
+         QStringLiteral("Check failed: %1, before the whole page arrived").arg(description));
 }
 
-void PageCheck::wscHTTP_Error(int, const QString& description)
+void PageCheck::failCutShort()
+{
+    fail(Failure::CutShort, QStringLiteral("Check failed: the page ended after %1 of %2 bytes")
+                                .arg(m_bodySize)
+                                .arg(m_announcedLength));
+}
+
+void PageCheck::wscHTTP_Error(int number, const QString& description)
 {
     if (!m_active)
         return;
-    fail(QStringLiteral("Check failed: %1").arg(description));
+    fail(connectionFailure(number), QStringLiteral("Check failed: %1").arg(description));
 }
 
-void PageCheck::fail(const QString& why)
+void PageCheck::fail(Failure failure, const QString& why)
 {
     m_active = false;
     m_socket->Close();
     discardTmp();
     m_host.setCaption(why);
-    m_host.checkEnded({CheckOutcome::Result::Failed, why});
+    m_host.checkEnded(outcome(CheckOutcome::Result::Failed, why, failure));
+}
+
+CheckOutcome PageCheck::outcome(CheckOutcome::Result result, const QString& reason,
+                                Failure failure) const
+{
+    CheckOutcome o;
+    o.result = result;
+    o.reason = reason;
+    o.failure = failure;
+    o.statusCode = m_status.code;
+    o.reasonPhrase = m_status.reasonPhrase;
+    return o;
 }
 
 void PageCheck::discardTmp()

@@ -20,11 +20,40 @@ struct CheckOutcome
     {
         Unchanged, // stored: the same size as the snapshot, or the first snapshot
         Changed,   // stored, and the change announced
-        Failed     // the snapshot left alone; `reason` says why
+        Failed     // the snapshot left alone; `reason` and `failure` say why
+    };
+    // What kept a failed check from storing the page, for code that reports it in its own
+    // words. None for a stored page.
+    enum class Failure
+    {
+        None,
+        AddressRefused,     // the URL cannot be asked for at all (a scheme other than http or
+                            // https, a port outside 1..65535, a host text that is no name)
+        HostNotFound,       // the host name has no address
+        ConnectionRefused,  // nothing listens at the host's port
+        ConnectionError,    // any other failure of the connection or of its secure handshake
+                            // (reset, unreachable, handshake refused)
+        CertificateProblem, // the server's certificate did not pass verification
+        HeaderTooLong,      // the reply's header ran over its limit
+        ServerError,        // the server answered with a status of 500 to 599
+        PageTooLarge,       // the body is, or its header says it is, over the page bound
+        CutShort,           // the reply ended before it was whole: inside its header, short
+                            // of its announced length, or over TLS without the close alert
+                            // where no length vouches for it
+        WriteFailure,       // data.tmp could not be made, written, or put in data.orvl's place
     };
     Result result = Result::Failed;
-    // Why a check failed, in the words the caption shows.
+    // Why a check failed, in the words the caption shows (for an address refused at once,
+    // the words of the message box).
     QString reason;
+    Failure failure = Failure::None;
+    // The status of the reply once its header was complete, stored or not (a 301 or a 404
+    // is stored like any page; a 503 is a ServerError); 0 and empty before that, or for a
+    // reply without a status line. The reason phrase holds printable ASCII only, at most
+    // kMaxReasonPhrase characters.
+    int statusCode = 0;
+    QString reasonPhrase = {};
+    static constexpr int kMaxReasonPhrase = 60;
 };
 Q_DECLARE_METATYPE(CheckOutcome)
 
@@ -53,6 +82,10 @@ public:
 // TCP ("http://" or no scheme) or TLS ("https://"), the reply streamed into data.tmp as
 // it arrives, and at the server's close the comparison with the snapshot data.orvl,
 // which the new body then replaces. Both kinds of connection take the same path.
+//
+// Only a whole page is stored: a reply with a status of 500 to 599 (a server's passing
+// error, not the page), a body over the page bound, or a reply that ends short of the
+// length its header announced fails the check and leaves the snapshot alone.
 class PageCheck : public HttpSocketEvents
 {
 public:
@@ -60,19 +93,55 @@ public:
     static constexpr qint64 kMaxHeaderBytes = 1024 * 1024;
     // ResponseText and Text1 keep the body up to this size; data.tmp holds all of it.
     static constexpr qint64 kKeptBodyBytes = 1024 * 1024;
+    // A body larger than this (1 GiB) fails the check: a server that streams without end
+    // would fill the disk.
+    static constexpr qint64 kMaxPageBytes = qint64(1) << 30;
+    // The error number of an address whose scheme is neither http nor https.
+    static constexpr int kUnsupportedScheme = 10043;
+
+    struct Limits
+    {
+        qint64 maxHeaderBytes = kMaxHeaderBytes;
+        qint64 keptBodyBytes = kKeptBodyBytes;
+        qint64 maxPageBytes = kMaxPageBytes;
+    };
 
     // `socket` carries http checks, `secureSocket` https checks.
     PageCheck(Services& services, CheckHost& host, std::unique_ptr<HttpSocket> socket,
               std::unique_ptr<HttpSocket> secureSocket);
     ~PageCheck() override;
 
-    // Other limits than the two above, for the next fetch on (the reply fuzz target
-    // uses small ones, to reach them with short inputs).
-    void setLimits(qint64 maxHeaderBytes, qint64 keptBodyBytes);
+    // Other limits than the defaults above, for the next fetch on (tests and the reply
+    // fuzz target use small ones, to reach them with short inputs).
+    void setLimits(const Limits& limits) { m_limits = limits; }
+    const Limits& limits() const { return m_limits; }
 
-    // Starts one check; returns once the connect request is made.
+    // Starts one check; returns once the connect request is made. An address that cannot
+    // be asked for at all is refused at once, in a message box the first time only: later
+    // checks of the same URL end with the same outcome without it.
     void FetchURL();
+    // Looks at the URL in txtURL without connecting (at start-up), and says at once what a
+    // check would refuse it for, in the same message box (which the checks then do not
+    // show again). Nothing is said about an empty URL: a check asks for one.
+    void reviewAddress();
 
+    // The URL as a check takes it: without its "http://" or "https://" prefix, split at
+    // the first "/" (no "/": path "/"), the host's internationalised name in its ASCII
+    // ("xn--") form, a port after it kept.
+    struct Address
+    {
+        bool secure = false;
+        QString hostName;
+        QString requestPath;
+    };
+    static Address address(const QString& url);
+    // Raises the RuntimeError of an address a check refuses at once, before any socket
+    // sees it: the form "scheme://..." with a scheme other than exactly http or https, or
+    // a port outside 1..65535.
+    static void checkAddress(const QString& url, const QString& hostName);
+    // The host text with its name in ASCII; text that is no name stays as it is, for the
+    // socket to refuse.
+    static QString asciiHostName(const QString& hostName);
     // Where the connection goes for a host text: "host:8080" is port 8080 of "host",
     // anything else the scheme's port (80, or 443 for https) of the whole text.
     struct Target
@@ -84,7 +153,16 @@ public:
     // The body length a header announces (Content-Length); -1 when it announces none,
     // or none that can be trusted (several that differ, or a chunked body).
     static qint64 announcedLength(const QByteArray& header);
-    // The five-line GET request.
+    // The status code and reason phrase of a header's first line ("HTTP/1.1 503 Service
+    // Unavailable"); code 0 when that line is no status line.
+    struct Status
+    {
+        int code = 0;
+        QString reasonPhrase;
+    };
+    static Status status(const QByteArray& header);
+    // The five-line GET request. Every byte of the path outside printable ASCII (0x21 to
+    // 0x7E) goes percent-encoded; the host is sent as it is.
     static QByteArray request(const QString& requestPath, const QString& hostName);
 
     QString tmpPath() const;
@@ -109,12 +187,20 @@ public:
     void wscHTTP_Error(int number, const QString& description) override;
 
 private:
+    using Failure = CheckOutcome::Failure;
+    void takeHeader(qsizetype blankLine);
     void takeBody(const char* data, qint64 size);
+    bool writeTmp(const char* data, qint64 size);
     bool openTmp();
     // Ends the fetch without touching the snapshot: removes data.tmp, says why.
-    void fail(const QString& why);
+    void fail(Failure failure, const QString& why);
+    void failCutShort();
     void discardTmp();
+    CheckOutcome outcome(CheckOutcome::Result result, const QString& reason = QString(),
+                         Failure failure = Failure::None) const;
     void showError(int number, const QString& description);
+    // The message box of an address refused at once, unless this URL's was shown already.
+    void reportRefusal(const QString& url, int number, const QString& description);
 
     Services& m_services;
     CheckHost& m_host;
@@ -125,7 +211,8 @@ private:
     QFile m_tmp;                    // data.tmp, open from the connection to the close
     qint64 m_bodySize = 0;
     qint64 m_announcedLength = -1;
-    qint64 m_maxHeaderBytes = kMaxHeaderBytes;
-    qint64 m_keptBodyBytes = kKeptBodyBytes;
+    Status m_status; // of the current reply, once its header is complete
+    Limits m_limits;
+    QString m_refusedUrl;  // the URL whose refusal has been shown
     bool m_active = false; // a fetch is running and has not failed
 };

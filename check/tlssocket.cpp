@@ -180,7 +180,7 @@ void QtTlsSocket::onError()
     const auto error = socket->error();
     if (!m_encrypted) {
         if (!m_certificateProblem.isEmpty())
-            fail(m_certificateProblem);
+            fail(m_certificateProblem, kCertificateRefused);
         else if (error == QAbstractSocket::SslHandshakeFailedError)
             fail(QStringLiteral("%1 refused the secure connection (%2)")
                      .arg(m_host, socket->errorString()));
@@ -188,11 +188,11 @@ void QtTlsSocket::onError()
             fail(QStringLiteral("the connection to %1 ended during the secure handshake")
                      .arg(m_host));
         else
-            fail(socket->errorString());
+            fail(socket->errorString(), QtHttpSocket::numberOf(error));
         return;
     }
     if (error != QAbstractSocket::RemoteHostClosedError) {
-        fail(socket->errorString());
+        fail(socket->errorString(), QtHttpSocket::numberOf(error));
         return;
     }
     // Qt's TLS reports the server's close alert as a close of its own, before the close of
@@ -233,9 +233,10 @@ void QtTlsSocket::finish(bool confirmed)
             QStringLiteral("the connection to %1 ended without the secure close alert").arg(host));
 }
 
-void QtTlsSocket::fail(QString description) // a copy: Close() clears what it may refer to
+// `description` is a copy: Close() clears what it may refer to.
+void QtTlsSocket::fail(QString description, int number)
 {
     Close();
     if (listener())
-        listener()->wscHTTP_Error(QtHttpSocket::kConnectionError, description);
+        listener()->wscHTTP_Error(number, description);
 }

@@ -40,6 +40,9 @@ public:
     // The words for certificate errors: "the certificate of HOST is not trusted", ...
     static QString describe(const QList<QSslError>& errors, const QString& host);
 
+    // The error number of a certificate that did not pass verification.
+    static constexpr int kCertificateRefused = 12175;
+
     // The most the socket holds of a reply that has not been taken yet.
     static constexpr qint64 kReadBufferBytes = 256 * 1024;
     // Qt's TLS hands the reply over a few KiB at a time: it is passed on in pieces of up
@@ -53,7 +56,7 @@ private:
     void onError();
     void onDisconnected();
     void finish(bool confirmed);
-    void fail(QString description);
+    void fail(QString description, int number = QtHttpSocket::kConnectionError);
 
     QSslConfiguration m_tls;
     QPointer<QSslSocket> m_socket;

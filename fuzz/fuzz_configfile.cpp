@@ -1,6 +1,8 @@
 // Any bytes as config.ini: the reader gives three items or raises one of the two
 // run-time errors a malformed file can cause (62 input past end, 6 overflow). It never
 // crashes, never raises anything else, and what it reads survives being written back.
+// A byte order mark before the file changes nothing, and the URL loses no byte to a
+// replacement character.
 #include "configfile.h"
 #include "runtimeerror.h"
 
@@ -47,6 +49,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (again.url != items.url || again.showPopup != items.showPopup ||
         again.soundFile != items.soundFile)
         fail("two readings of the same bytes differ");
+
+    // A byte order mark at the start is skipped.
+    const QByteArray bom("\xEF\xBB\xBF");
+    if (!bytes.startsWith(bom)) {
+        const ConfigItems marked = ConfigFile::parse(bom + bytes);
+        if (marked.url != items.url || marked.showPopup != items.showPopup ||
+            marked.soundFile != items.soundFile)
+            fail("a byte order mark changed what was read");
+    }
+    // Bytes of the URL that do not decode are kept as %XX, never replaced.
+    if (items.url.contains(QChar::ReplacementCharacter) && !bytes.contains("\xEF\xBF\xBD"))
+        fail("the URL lost bytes to a replacement character");
 
     // A quoted item cannot hold a double quote; any other text the reader gives back
     // is read again unchanged from the writer's form of it.

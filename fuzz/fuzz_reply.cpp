@@ -2,7 +2,9 @@
 // body streamed into data.tmp and the snapshot replaced, compared with the rule
 // written the simplest way: the body is everything after the first CR LF CR LF of the
 // joined reply; no blank line, a header longer than the limit, or more than the limit
-// received without a blank line, is a failed reply that leaves the snapshot alone.
+// received without a blank line, a status of 500 to 599, a body (or an announced length)
+// over the page bound, or fewer body bytes than the header announced, is a failed reply
+// that leaves the snapshot alone, with its kind of failure.
 //
 // Input: a flags byte, then pieces, each a length byte followed by that many bytes
 // (a length byte with its top bit set means (length & 0x7f) * 32 bytes).
@@ -20,6 +22,7 @@
 #include <QDir>
 #include <QFile>
 #include <QList>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <cstdint>
 #include <cstdio>
@@ -42,6 +45,7 @@ void check(bool ok, const char* what)
 // Small limits, so that short inputs reach them.
 constexpr qint64 kHeaderLimit = 200;
 constexpr qint64 kKeptBody = 64;
+constexpr qint64 kPageLimit = 600;
 
 class NoMessageBox : public MessageBoxService
 {
@@ -62,6 +66,27 @@ QTemporaryDir& programDir()
                                  ? QStringLiteral("/dev/shm/orvell-fuzz-XXXXXX")
                                  : QDir::tempPath() + "/orvell-fuzz-XXXXXX");
     return dir;
+}
+
+// The status line of a header: "HTTP/<version> <3 digits>", then " <reason phrase>" or
+// nothing; the phrase in printable ASCII (a tab as a space), trimmed, at most 60.
+PageCheck::Status statusOf(const QByteArray& header)
+{
+    QByteArray line = header.split('\n').first();
+    if (line.endsWith('\r'))
+        line.chop(1);
+    static const QRegularExpression re(QStringLiteral("^HTTP/[^ ]* ([0-9]{3})(?: ([\\s\\S]*))?$"));
+    const QRegularExpressionMatch m = re.match(QString::fromLatin1(line));
+    if (!m.hasMatch())
+        return {};
+    QString phrase;
+    for (const QChar c : m.captured(2)) {
+        if (c == QLatin1Char('\t'))
+            phrase += QLatin1Char(' ');
+        else if (c.unicode() >= 0x20 && c.unicode() <= 0x7e)
+            phrase += c;
+    }
+    return {m.captured(1).toInt(), phrase.trimmed().left(60).trimmed()};
 }
 
 } // namespace
@@ -108,7 +133,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     auto owned = std::make_unique<ScriptedSocket>();
     ScriptedSocket& socket = *owned;
     PageCheck pageCheck(services, host, std::move(owned), std::make_unique<ScriptedSocket>());
-    pageCheck.setLimits(kHeaderLimit, kKeptBody);
+    pageCheck.setLimits({kHeaderLimit, kKeptBody, kPageLimit});
 
     pageCheck.FetchURL();
     check(socket.connects == 1, "no connect");
@@ -131,9 +156,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (blank > kHeaderLimit)
         overLimit = true;
     const QByteArray body = blank >= 0 ? joined.mid(blank + 4) : QByteArray();
-    const bool complete =
-        !overLimit && blank >= 0 && !endsInError &&
-        (!unconfirmed || PageCheck::announcedLength(joined.left(blank)) == body.size());
+    const bool headerWhole = !overLimit && blank >= 0;
+    const QByteArray header = headerWhole ? joined.left(blank) : QByteArray();
+    const PageCheck::Status status = headerWhole ? statusOf(header) : PageCheck::Status();
+    const qint64 announced = headerWhole ? PageCheck::announcedLength(header) : -1;
+    using Failure = CheckOutcome::Failure;
+    const Failure expected = overLimit                                  ? Failure::HeaderTooLong
+                             : blank < 0 && endsInError                 ? Failure::ConnectionError
+                             : blank < 0                                ? Failure::CutShort
+                             : status.code >= 500 && status.code <= 599 ? Failure::ServerError
+                             : announced > kPageLimit || body.size() > kPageLimit
+                                 ? Failure::PageTooLarge
+                             : endsInError                             ? Failure::ConnectionError
+                             : announced > body.size()                 ? Failure::CutShort
+                             : unconfirmed && announced != body.size() ? Failure::CutShort
+                                                                       : Failure::None;
+    const bool complete = expected == Failure::None;
 
     // While the reply is still coming, only data.tmp may hold the body so far.
     if (!overLimit && blank >= 0 && QFile::exists(tmpPath))
@@ -154,6 +192,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         socket.closeNow();
 
     check(host.outcomes.size() == 1, "the check did not end exactly once");
+    const CheckOutcome& outcome = host.outcomes.last();
+    check(outcome.failure == expected, "the failure is not of its kind");
+    check(outcome.statusCode == status.code && outcome.reasonPhrase == status.reasonPhrase,
+          "the reply's status is not its status line's");
 
     check(!QFile::exists(tmpPath), "data.tmp left behind");
     const QByteArray snapshot = readFile(snapshotPath);
@@ -162,9 +204,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (hadSnapshot)
             check(snapshot == oldSnapshot, "snapshot changed by a failed reply");
         check(host.calls.isEmpty(), "a failed reply was announced");
-        check(host.lastResult() == CheckOutcome::Result::Failed &&
-                  !host.outcomes.last().reason.isEmpty(),
+        check(host.lastResult() == CheckOutcome::Result::Failed && !outcome.reason.isEmpty() &&
+                  outcome.reason == host.caption,
               "a failed reply says nothing");
+        if (expected == Failure::ServerError)
+            check(outcome.reason == QStringLiteral("Check failed: the server answered %1 %2")
+                                        .arg(status.code)
+                                        .arg(status.reasonPhrase)
+                                        .trimmed(),
+                  "a server error in other words");
+        if (expected == Failure::PageTooLarge)
+            check(outcome.reason ==
+                      QLatin1String("Check failed: the page is larger than 600 bytes"),
+                  "a page over the bound in other words");
+        if (expected == Failure::CutShort && announced > body.size())
+            check(outcome.reason ==
+                      QStringLiteral("Check failed: the page ended after %1 of %2 bytes")
+                          .arg(body.size())
+                          .arg(announced),
+                  "a reply cut short in other words");
         return 0;
     }
     check(snapshot == body + "\r\n", "snapshot is not the body after the first blank line");

@@ -1,9 +1,13 @@
-// Any bytes as the URL item of config.ini, through the start of a check: the URL is
-// asked for when empty, otherwise split into host and path, the connection goes to a
-// valid host and port or is refused at once with the error message, and the request
-// carries the path and host exactly, over TCP or (for "https://") TLS. Nothing is ever
-// sent anywhere: the sockets are stand-ins that check the host the way the real ones do.
+// Any bytes as the URL item of config.ini, through the start-up's look at the address and
+// the start of a check: the URL is asked for when empty, otherwise split into host (in
+// ASCII) and path, the connection goes to a valid host and port, or is refused at once
+// (another scheme than http or https, a port outside 1..65535, no valid host) with the
+// error message, shown once however often it is refused; the request carries the host
+// and the path with every byte outside printable ASCII percent-encoded, over TCP or (for
+// "https://") TLS. Nothing is ever sent anywhere: the sockets are stand-ins that check
+// the host the way the real ones do.
 #include "checkkit.h"
+#include "configfile.h"
 #include "httpsocket.h"
 #include "pagecheck.h"
 #include "runtimeerror.h"
@@ -11,6 +15,7 @@
 
 #include <QByteArray>
 #include <QCoreApplication>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <cstdint>
 #include <cstdio>
@@ -40,13 +45,32 @@ public:
     Icon lastIcon = Icon::Information;
 };
 
+// The path's bytes with every one outside 0x21..0x7E as %XX.
+QByteArray encoded(const QByteArray& path)
+{
+    QByteArray out;
+    for (const char c : path) {
+        const auto b = static_cast<unsigned char>(c);
+        out += b > 0x20 && b < 0x7f
+                   ? QByteArray(1, c)
+                   : "%" + QByteArray::number(b, 16).rightJustified(2, '0').toUpper();
+    }
+    return out;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     RecordingCheckHost host;
-    // Decoded as config.ini's items are.
-    host.url = QString::fromLocal8Bit(reinterpret_cast<const char*>(data), qsizetype(size));
+    // Read as config.ini's URL item is (an unquoted item ends at a comma or line end; a
+    // quoted one may hold both); nothing at all is no item.
+    try {
+        host.url = SequentialInput(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)))
+                       .readValueAsText();
+    } catch (const RuntimeError&) {
+        return 0;
+    }
     RecordingMessageBox messageBox;
     Services services;
     services.messageBox = &messageBox;
@@ -60,6 +84,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ScriptedSocket* sockets[] = {tcp.get(), tls.get()};
     PageCheck pageCheck(services, host, std::move(tcp), std::move(tls));
 
+    // At start-up: what a check would refuse is said at once, and only then.
+    pageCheck.reviewAddress();
+    const int shownAtStart = messageBox.shown;
     pageCheck.FetchURL();
 
     if (host.url.isEmpty()) {
@@ -76,43 +103,67 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(sockets[secure ? 0 : 1]->connects == 0, "connected through the other socket");
     const std::uint16_t defaultPort = secure ? 443 : 80;
 
-    // The split: host before the first "/", path from it; together the working URL.
+    // The split: host before the first "/", path from it; together the working URL, the
+    // host's name in ASCII where it is not.
     QString working = secure                                          ? host.url.mid(8)
                       : host.url.startsWith(QLatin1String("http://")) ? host.url.mid(7)
                                                                       : host.url;
     if (!working.contains(QLatin1Char('/')))
         working += QLatin1Char('/');
-    check(pageCheck.RequestPath.startsWith(QLatin1Char('/')), "the path does not begin with /");
-    check(!pageCheck.HostName.contains(QLatin1Char('/')), "the host holds a /");
-    check(pageCheck.HostName + pageCheck.RequestPath == working, "host and path lose text");
+    const qsizetype slash = working.indexOf(QLatin1Char('/'));
+    const QString hostPart = working.left(slash);
+    auto isAscii = [](const QString& text) {
+        return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+    };
+    check(pageCheck.RequestPath == working.mid(slash), "the path is not the rest of the URL");
+    check(pageCheck.HostName == hostPart || (!isAscii(hostPart) && isAscii(pageCheck.HostName)),
+          "the host is neither as written nor in ASCII");
+
+    // What is refused at once: another scheme, a port outside 1..65535, an invalid host.
+    static const QRegularExpression schemeForm(QStringLiteral("^([A-Za-z][A-Za-z0-9+.-]*)://"));
+    const QString scheme = schemeForm.match(host.url).captured(1);
+    const bool badScheme =
+        !scheme.isEmpty() && scheme != QLatin1String("http") && scheme != QLatin1String("https");
+    static const QRegularExpression portForm(QStringLiteral("[\\s\\S]:([0-9]+)$"));
+    const QRegularExpressionMatch port = portForm.match(pageCheck.HostName);
+    const QString digits = port.captured(1).remove(QRegularExpression(QStringLiteral("^0+")));
+    const bool badPort =
+        port.hasMatch() && (digits.isEmpty() || digits.size() > 5 || digits.toInt() > 65535);
+    const bool refused =
+        badScheme || badPort ||
+        !QtHttpSocket::isValidHost(PageCheck::connectTarget(pageCheck.HostName, defaultPort).host);
+    check(shownAtStart == (refused ? 1 : 0), "start-up said something else than the check does");
+    check(messageBox.shown == shownAtStart, "a refusal was said twice");
 
     if (socket.connects == 0) {
         // Refused at once: the error message, nothing sent.
-        check(messageBox.shown == 1 &&
-                  messageBox.lastIcon == MessageBoxService::Icon::Exclamation &&
+        check(refused, "a valid address was refused");
+        check(messageBox.lastIcon == MessageBoxService::Icon::Exclamation &&
                   messageBox.lastText.startsWith(QLatin1String("Error was occurred.\r\nError #: ")),
               "a refused connection is not reported");
-        check(!QtHttpSocket::isValidHost(
-                  PageCheck::connectTarget(pageCheck.HostName, defaultPort).host),
-              "a valid host was refused");
-        check(host.lastResult() == CheckOutcome::Result::Failed, "a refused check did not end");
+        if (badScheme)
+            check(messageBox.lastText.endsWith(
+                      QLatin1String("Only http:// and https:// addresses can be watched")),
+                  "another scheme in other words");
+        check(host.lastResult() == CheckOutcome::Result::Failed &&
+                  host.outcomes.last().failure == CheckOutcome::Failure::AddressRefused,
+              "a refused check did not end");
         return 0;
     }
-    check(messageBox.shown == 0, "a message came up for a connection that was made");
+    check(!refused, "an address that must be refused was not");
     check(socket.connectedPort >= 1, "port 0");
     check(QtHttpSocket::isValidHost(socket.connectedHost), "connected to an invalid host");
     check(pageCheck.HostName.startsWith(socket.connectedHost), "connected elsewhere than the host");
     if (socket.connectedPort != defaultPort || pageCheck.HostName != socket.connectedHost) {
         // "host:port": what follows the colon is the port, leading zeros and all.
         const QString prefix = socket.connectedHost + QLatin1Char(':');
-        check(pageCheck.HostName.startsWith(prefix) &&
-                  pageCheck.HostName.mid(prefix.size()).toInt() == socket.connectedPort,
+        check(pageCheck.HostName.startsWith(prefix) && digits.toInt() == socket.connectedPort,
               "a port that the host text does not name");
     }
 
-    // The request: five lines, the path and host as the text holds them.
+    // The request: five lines, the host as connected to, the path's bytes encoded.
     socket.connectNow();
-    const QByteArray path = pageCheck.RequestPath.toLocal8Bit();
+    const QByteArray path = encoded(pageCheck.RequestPath.toLocal8Bit());
     const QByteArray hostBytes = pageCheck.HostName.toLocal8Bit();
     check(socket.sent == "GET " + path + " HTTP/1.1\r\nHost: " + hostBytes +
                              "\r\nAccept: */*\r\nConnection: close\r\n\r\n",

@@ -55,6 +55,19 @@ void TestConfigFile::parse_data()
     row("a quoted numeric URL stays text", "\"007\"\r\n1\r\ns", "007", 1, "s");
     row("8-bit text decoded", "\"http://a/\xc3\xa9\",1,s", QString::fromUtf8("http://a/\xc3\xa9"),
         1, "s");
+    // A URL's bytes that do not decode are kept, as %XX: the request sends them so.
+    row("URL bytes that are not UTF-8 kept", "\"http://a/caf\xe9/\xc3\xa9\xff%41\",1,s",
+        "http://a/caf%E9/%C3%A9%FF%41", 1, "s");
+    row("unquoted URL bytes that are not UTF-8 kept", "a/\xe9 x\r\n1\r\ns", "a/%E9 x", 1, "s");
+    // As editors on Windows may save the file.
+    row("byte order mark skipped", "\xef\xbb\xbf\"http://a/\"\r\n1\r\ns", "http://a/", 1, "s");
+    row("byte order mark before an unquoted URL", "\xef\xbb\xbfhttp://a/,1,s", "http://a/", 1, "s");
+    row("byte order mark before a number",
+        "\xef\xbb\xbf"
+        "007\r\n1\r\ns",
+        "7", 1, "s");
+    row("byte order mark only at the start", "\"\xef\xbb\xbfu\",1,\"\xef\xbb\xbfs\"",
+        QChar(0xfeff) + QStringLiteral("u"), 1, QChar(0xfeff) + QStringLiteral("s"));
 
     // The popup switch.
     row("popup 2 is not 1", "u,2,s", "u", 2, "s");

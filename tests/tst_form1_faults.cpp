@@ -31,6 +31,9 @@
 
 using Script = LoopbackServer::Script;
 using End = Script::End;
+using Failure = CheckOutcome::Failure;
+Q_DECLARE_METATYPE(CheckOutcome::Failure)
+Q_DECLARE_METATYPE(LoopbackServer::Script)
 
 namespace {
 
@@ -136,7 +139,9 @@ private Q_SLOTS:
     void droppedConnection();
     void hangingServerThenNewCheck_data();
     void hangingServerThenNewCheck();
-    void urlBeyondAsciiGoesOutAsWritten();
+    void passingFaultsAreNoUpdates_data();
+    void passingFaultsAreNoUpdates();
+    void urlBeyondAsciiGoesOutPercentEncoded();
     void urlOfOneMebibyte();
     void trickledReplyWhileTheScheduleTicks();
     void endlessHeader();
@@ -153,25 +158,36 @@ void TestForm1Faults::initTestCase()
 void TestForm1Faults::droppedConnection_data()
 {
     QTest::addColumn<QByteArray>("head");
-    QTest::addColumn<qint64>("bodyBytes");
+    QTest::addColumn<qint64>("bodyBytes"); // -1: a body without end
     QTest::addColumn<int>("end");
-    QTest::addColumn<bool>("complete");
+    QTest::addColumn<Failure>("failure"); // None: the reply is stored
 
     const QByteArray header = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n";
     const QByteArray halfHeader = header.left(20);
 
-    // An orderly close ends the reply wherever it comes: what arrived is the page.
-    QTest::newRow("closed mid-header") << halfHeader << qint64(0) << int(End::Close) << false;
-    QTest::newRow("closed before a byte") << QByteArray() << qint64(0) << int(End::Close) << false;
-    QTest::newRow("closed mid-body")
+    // An orderly close ends a reply without a length wherever it comes in the body; before
+    // the header's end, or before the length the header announced, the reply is cut short.
+    QTest::newRow("closed mid-header")
+        << halfHeader << qint64(0) << int(End::Close) << Failure::CutShort;
+    QTest::newRow("closed before a byte")
+        << QByteArray() << qint64(0) << int(End::Close) << Failure::CutShort;
+    QTest::newRow("closed mid-body, short of its length")
         << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 5000000\r\n\r\n") << qint64(3 << 20)
-        << int(End::Close) << true;
+        << int(End::Close) << Failure::CutShort;
+    QTest::newRow("closed mid-body without a length")
+        << header << qint64(3 << 20) << int(End::Close) << Failure::None;
     // A reset is a failure wherever it comes, even after the last byte.
-    QTest::newRow("reset mid-header") << halfHeader << qint64(0) << int(End::Reset) << false;
-    QTest::newRow("reset before a byte") << QByteArray() << qint64(0) << int(End::Reset) << false;
-    QTest::newRow("reset mid-body") << header << qint64(3 << 20) << int(End::Reset) << false;
+    QTest::newRow("reset mid-header")
+        << halfHeader << qint64(0) << int(End::Reset) << Failure::ConnectionError;
+    QTest::newRow("reset before a byte")
+        << QByteArray() << qint64(0) << int(End::Reset) << Failure::ConnectionError;
+    QTest::newRow("reset mid-body")
+        << header << qint64(3 << 20) << int(End::Reset) << Failure::ConnectionError;
     QTest::newRow("reset after the whole reply")
-        << header + "<html>new</html>" << qint64(0) << int(End::Reset) << false;
+        << header + "<html>new</html>" << qint64(0) << int(End::Reset) << Failure::ConnectionError;
+    // A server that streams without end is cut off at the page bound (8 MiB here).
+    QTest::newRow("endless body") << header << qint64(-1) << int(End::Close)
+                                  << Failure::PageTooLarge;
 }
 
 void TestForm1Faults::droppedConnection()
@@ -179,7 +195,7 @@ void TestForm1Faults::droppedConnection()
     QFETCH(QByteArray, head);
     QFETCH(qint64, bodyBytes);
     QFETCH(int, end);
-    QFETCH(bool, complete);
+    QFETCH(Failure, failure);
 
     LoopbackServer server;
     Script script;
@@ -190,11 +206,13 @@ void TestForm1Faults::droppedConnection()
     server.setScript(script);
 
     Rig rig(server);
+    rig.form->check().setLimits({.maxPageBytes = 8 << 20});
     rig.setSnapshot(kOldSnapshot);
-    rig.check();
+    const CheckOutcome outcome = rig.check();
+    QCOMPARE(outcome.failure, failure);
 
     QVERIFY(!QFile::exists(rig.path(QStringLiteral("data.tmp"))));
-    if (complete) {
+    if (failure == Failure::None) {
         const qsizetype blank = head.indexOf("\r\n\r\n");
         const QByteArray body = head.mid(blank + 4) + QByteArray(bodyBytes, 'b');
         QCOMPARE(rig.caption(), QStringLiteral("Connection Closed"));
@@ -213,6 +231,10 @@ void TestForm1Faults::droppedConnection()
     if (end == int(End::Reset))
         QVERIFY2(rig.caption().contains(QLatin1String("reset"), Qt::CaseInsensitive),
                  qPrintable(rig.caption()));
+    if (bodyBytes < 0)
+        QCOMPARE(rig.caption(), QStringLiteral("Check failed: the page is larger than 8 MiB"));
+    // No connection is left open: the endless one was closed by the program at once.
+    QTRY_COMPARE(server.openConnections(), 0);
 }
 
 void TestForm1Faults::hangingServerThenNewCheck_data()
@@ -266,10 +288,46 @@ void TestForm1Faults::hangingServerThenNewCheck()
     QTRY_COMPARE(server.openConnections(), 0);
 }
 
-void TestForm1Faults::urlBeyondAsciiGoesOutAsWritten()
+void TestForm1Faults::passingFaultsAreNoUpdates_data()
 {
-    // A path as config.ini holds it, in UTF-8: accented letters, CJK, a query.
-    const QByteArray path = "caf\xc3\xa9/\xe6\x97\xa5\xe6\x9c\xac?q=\xc3\xbc";
+    QTest::addColumn<QString>("certificate"); // empty: http
+    QTest::addColumn<Script>("fault");
+    QTest::addColumn<Failure>("failure");
+    const Script cut = Script::replyWithLength(kOldSnapshot.left(10), kOldSnapshot.size() - 2);
+    QTest::newRow("server error") << ""
+                                  << Script::answered("503 Service Unavailable", "<p>busy</p>")
+                                  << Failure::ServerError;
+    QTest::newRow("cut short") << "" << cut << Failure::CutShort;
+    QTest::newRow("cut short, with TLS's close alert") << "good" << cut << Failure::CutShort;
+}
+
+void TestForm1Faults::passingFaultsAreNoUpdates()
+{
+    // The server fails once, then serves the page as it was: nothing is reported, at the
+    // fault or at the page's return.
+    QFETCH(QString, certificate);
+    QFETCH(Script, fault);
+    QFETCH(Failure, failure);
+    LoopbackServer server(certificate);
+    server.setScripts({fault, Script::reply(kOldSnapshot.chopped(2))});
+    Rig rig(server);
+    rig.setSnapshot(kOldSnapshot);
+
+    QCOMPARE(rig.check().failure, failure);
+    QCOMPARE(rig.snapshot(), kOldSnapshot);
+    QVERIFY(!rig.tmpExists());
+    QCOMPARE(rig.check().result, CheckOutcome::Result::Unchanged);
+    QCOMPARE(rig.snapshot(), kOldSnapshot);
+    QCOMPARE(rig.logLines(), 0);
+    QCOMPARE(rig.t.sound.played.size(), 0);
+    QVERIFY(!rig.flashing());
+}
+
+void TestForm1Faults::urlBeyondAsciiGoesOutPercentEncoded()
+{
+    // A path as config.ini holds it, in UTF-8: accented letters, CJK, a space, a query. It
+    // goes out as its UTF-8 bytes, percent-encoded; "%" and printable ASCII as they are.
+    const QByteArray path = "caf\xc3\xa9/\xe6\x97\xa5\xe6\x9c\xac a%20?q=\xc3\xbc";
     LoopbackServer server;
     server.setScript(Script::reply("<html>page</html>"));
     Rig rig(server, QString(), QString::fromUtf8(path));
@@ -277,7 +335,8 @@ void TestForm1Faults::urlBeyondAsciiGoesOutAsWritten()
     rig.check();
     QCOMPARE(rig.caption(), QStringLiteral("Connection Closed"));
     const QByteArray request = server.lastRequest();
-    QCOMPARE(request.left(request.indexOf("\r\n")), "GET /" + path + " HTTP/1.1");
+    QCOMPARE(request.left(request.indexOf("\r\n")),
+             "GET /caf%C3%A9/%E6%97%A5%E6%9C%AC%20a%20?q=%C3%BC HTTP/1.1");
 }
 
 void TestForm1Faults::urlOfOneMebibyte()
@@ -394,6 +453,10 @@ void TestForm1Faults::diskFillsWhileWriting()
 
     rig.check();
     rig.verifyFailedOnDisk();
+    // With the system's words for the cause: the disk filled in the middle of a write.
+    const QString noSpace = QString::fromLocal8Bit(std::strerror(ENOSPC));
+    QVERIFY2(rig.caption().endsWith(QLatin1String("data.tmp: ") + noSpace),
+             qPrintable(rig.caption()));
     QTRY_COMPARE(server.openConnections(), 0);
 
     rig.check();
@@ -416,6 +479,12 @@ void TestForm1Faults::killedAtRandomMoments()
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString snapshot = dir.filePath(QStringLiteral("data.orvl"));
+    // A killed process cannot remove its own temporary folders: they go in one of the
+    // test's, which goes with the test.
+    QTemporaryDir temporaries;
+    QVERIFY(temporaries.isValid());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("TMPDIR"), temporaries.path());
     auto isCompleteBody = [&](const QByteArray& bytes) {
         for (const auto& [size, fill] : pages) {
             if (bytes.size() == size + 2 && bytes.endsWith("\r\n") && bytes.count(fill) == size)
@@ -434,6 +503,7 @@ void TestForm1Faults::killedAtRandomMoments()
     int checksSeen = 0;
     for (int round = 0; round < kRounds; ++round) {
         QProcess loop;
+        loop.setProcessEnvironment(environment);
         loop.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         loop.start(QStringLiteral(ORVELL_CHECKLOOP), {dir.path(), server.url()});
         QVERIFY2(loop.waitForStarted(), qPrintable(loop.errorString()));

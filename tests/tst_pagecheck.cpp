@@ -2,22 +2,27 @@
 // bytes, the reply cut at its blank line and streamed into data.tmp, the comparison
 // with the snapshot, and every way a check can fail without touching the snapshot.
 #include "checkkit.h"
+#include "configfile.h"
 #include "fakes.h"
 #include "httpsocket.h"
 #include "loopbackserver.h"
 #include "pagecheck.h"
 #include "tlssocket.h"
 
+#include <QAbstractSocket>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTest>
+#include <cerrno>
+#include <cstring>
 
 namespace {
 
 using Script = LoopbackServer::Script;
 using End = Script::End;
 using Result = CheckOutcome::Result;
+using Failure = CheckOutcome::Failure;
 
 // A check with the real sockets, a recording host and a fresh program directory.
 struct Rig
@@ -50,6 +55,11 @@ struct Rig
     std::unique_ptr<PageCheck> check;
 };
 
+// How a scripted connection ends besides an error number: the server's close, or a close
+// without TLS's close alert.
+constexpr int kClose = -100;
+constexpr int kUnconfirmed = -101;
+
 // A check with scripted sockets, on the http one.
 struct ScriptedRig
 {
@@ -70,6 +80,7 @@ struct ScriptedRig
 } // namespace
 
 Q_DECLARE_METATYPE(LoopbackServer::Script)
+Q_DECLARE_METATYPE(CheckOutcome::Failure)
 
 class TestPageCheck : public QObject
 {
@@ -83,6 +94,8 @@ private Q_SLOTS:
     void rejectedAtOnceShowsTheError();
     void requestBytesForHostAndPath_data();
     void requestBytesForHostAndPath();
+    void configBytesOnTheWire_data();
+    void configBytesOnTheWire();
     void blankLineSplitAcrossPieces_data();
     void blankLineSplitAcrossPieces();
     void replyInManyPiecesFromTheServer();
@@ -91,6 +104,8 @@ private Q_SLOTS:
     void bodyIsStoredByteForByte();
     void incompleteHeaderIsAFailedFetch_data();
     void incompleteHeaderIsAFailedFetch();
+    void scriptedEnds_data();
+    void scriptedEnds();
     void laterSocketErrorsChangeOnlyTheCaption_data();
     void laterSocketErrorsChangeOnlyTheCaption();
     void unwritableTmpLeavesTheSnapshot_data();
@@ -99,8 +114,8 @@ private Q_SLOTS:
     void secondFetchAbandonsTheFirst();
     void sizesAre64Bit();
     void keepsOnlyABoundedBodyInMemory();
-    void httpsReplies_data();
-    void httpsReplies();
+    void replies_data();
+    void replies();
 };
 
 void TestPageCheck::splitsTheUrl_data()
@@ -133,14 +148,15 @@ void TestPageCheck::splitsTheUrl_data()
                                    << ""
                                    << "/"
                                    << " 80";
+    // Refused before any socket sees them (an empty "connect").
     QTest::newRow("capitalised scheme") << "HTTP://watch.example/p"
                                         << "HTTP:"
                                         << "//watch.example/p"
-                                        << "HTTP: 80";
+                                        << "";
     QTest::newRow("other scheme") << "ftp://watch.example/p"
                                   << "ftp:"
                                   << "//watch.example/p"
-                                  << "ftp: 80";
+                                  << "";
     QTest::newRow("port used") << "http://watch.example:8080/page"
                                << "watch.example:8080"
                                << "/page"
@@ -152,7 +168,26 @@ void TestPageCheck::splitsTheUrl_data()
     QTest::newRow("port out of range") << "watch.example:70000/"
                                        << "watch.example:70000"
                                        << "/"
-                                       << "watch.example:70000 80";
+                                       << "";
+    QTest::newRow("port 0") << "watch.example:0/"
+                            << "watch.example:0"
+                            << "/"
+                            << "";
+    QTest::newRow("port with leading zeros") << "watch.example:000080/"
+                                             << "watch.example:000080"
+                                             << "/"
+                                             << "watch.example 80";
+    QTest::newRow("internationalised host")
+        << QString::fromUtf8("http://b\u00fccher.example/p") << "xn--bcher-kva.example"
+        << "/p"
+        << "xn--bcher-kva.example 80";
+    QTest::newRow("internationalised host, capitals and port, https")
+        << QString::fromUtf8("https://B\u00dcCHER.example:8443/") << "xn--bcher-kva.example:8443"
+        << "/"
+        << "xn--bcher-kva.example 8443";
+    QTest::newRow("no name, left to the socket")
+        << QString::fromUtf8("b\u00fc cher/") << QString::fromUtf8("b\u00fc cher") << "/"
+        << QString::fromUtf8("b\u00fc cher 80");
     QTest::newRow("IPv6 with port") << "[::1]:8080/x"
                                     << "[::1]:8080"
                                     << "/x"
@@ -168,7 +203,7 @@ void TestPageCheck::splitsTheUrl_data()
     QTest::newRow("capitalised https scheme") << "HTTPS://watch.example/p"
                                               << "HTTPS:"
                                               << "//watch.example/p"
-                                              << "HTTPS: 80";
+                                              << "";
     QTest::newRow("blank kept") << " watch.example/"
                                 << " watch.example"
                                 << "/"
@@ -190,12 +225,23 @@ void TestPageCheck::splitsTheUrl()
     QCOMPARE(r.check->HostName, hostName);
     QCOMPARE(r.check->RequestPath, requestPath);
     // The other socket is only closed: a running check over it is abandoned.
-    const QStringList used{"Close", "LocalPort 0", "Connect " + connect};
+    QStringList used{"Close", "LocalPort 0"};
+    if (!connect.isEmpty())
+        used << "Connect " + connect;
     QCOMPARE(https ? secure->calls : r.socket->calls, used);
     QCOMPARE(https ? r.socket->calls : secure->calls, QStringList{"Close"});
     QVERIFY(r.check->ResponseText.isEmpty());
     QCOMPARE(r.check->HeaderStripped, False);
     QVERIFY(r.host.text1.isEmpty());
+    if (connect.isEmpty()) {
+        QCOMPARE(r.host.outcomes.value(0).failure, Failure::AddressRefused);
+        return;
+    }
+    // The Host line names the host as the connection does: an internationalised name in
+    // its ASCII form.
+    (https ? secure : r.socket)->connectNow();
+    const QByteArray sent = (https ? secure : r.socket)->sent;
+    QVERIFY2(sent.contains("\r\nHost: " + hostName.toLocal8Bit() + "\r\n"), sent.constData());
 }
 
 void TestPageCheck::emptyUrlOnlyAsks()
@@ -220,17 +266,25 @@ void TestPageCheck::rejectedAtOnceShowsTheError_data()
 {
     QTest::addColumn<QString>("url");
     QTest::addColumn<int>("number");
-    QTest::newRow("http:// alone") << "http://" << int(QtHttpSocket::InvalidHost);
-    QTest::newRow("capitalised scheme") << "HTTP://127.0.0.1/" << int(QtHttpSocket::InvalidHost);
-    QTest::newRow("https:// alone") << "https://" << int(QtHttpSocket::InvalidHost);
-    // Port 0 is no port: it stays part of the host text, which is then not a host.
-    QTest::newRow("port 0 left in the host") << "127.0.0.1:0/" << int(QtHttpSocket::InvalidHost);
+    QTest::addColumn<QString>("description"); // empty: any
+    const QString scheme = QStringLiteral("Only http:// and https:// addresses can be watched");
+    QTest::newRow("http:// alone") << "http://" << int(QtHttpSocket::InvalidHost) << "";
+    QTest::newRow("capitalised scheme")
+        << "HTTP://127.0.0.1/" << int(PageCheck::kUnsupportedScheme) << scheme;
+    QTest::newRow("ftp scheme") << "ftp://127.0.0.1/" << int(PageCheck::kUnsupportedScheme)
+                                << scheme;
+    QTest::newRow("https:// alone") << "https://" << int(QtHttpSocket::InvalidHost) << "";
+    QTest::newRow("port 0") << "127.0.0.1:0/" << int(QtHttpSocket::InvalidPort)
+                            << "The port 0 is not between 1 and 65535";
+    QTest::newRow("port 99999") << "https://127.0.0.1:99999/" << int(QtHttpSocket::InvalidPort)
+                                << "The port 99999 is not between 1 and 65535";
 }
 
 void TestPageCheck::rejectedAtOnceShowsTheError()
 {
     QFETCH(QString, url);
     QFETCH(int, number);
+    QFETCH(QString, description);
     Rig r;
     r.setSnapshot("snapshot\r\n");
     r.host.url = url;
@@ -242,29 +296,45 @@ void TestPageCheck::rejectedAtOnceShowsTheError()
     QCOMPARE(lines[0], QStringLiteral("Error was occurred."));
     QCOMPARE(lines[1], QStringLiteral("Error #: %1").arg(number));
     QVERIFY(lines[2].startsWith(QLatin1String("Description: ")) && lines[2].size() > 13);
+    if (!description.isEmpty())
+        QCOMPARE(lines[2], "Description: " + description);
     QCOMPARE(box.icon, MessageBoxService::Icon::Exclamation);
     QCOMPARE(box.title, QStringLiteral("ORVELL"));
     QCOMPARE(r.host.caption, QStringLiteral("ORVELL 1"));
     QCOMPARE(r.host.lastResult(), Result::Failed);
+    QCOMPARE(r.host.outcomes.last().failure, Failure::AddressRefused);
+    // The same URL again (the next mark): the same outcome, without another message.
+    r.check->FetchURL();
+    QCOMPARE(r.t.messageBox.shown.size(), 1);
+    QCOMPARE(r.host.outcomes.size(), 2);
+    QCOMPARE(r.host.outcomes.last().reason, r.host.outcomes.first().reason);
     QCOMPARE(readFile(r.orvl()), QByteArray("snapshot\r\n"));
 }
 
 void TestPageCheck::requestBytesForHostAndPath_data()
 {
     QTest::addColumn<QString>("path");
+    QTest::addColumn<QByteArray>("onWire");   // empty: the path's bytes
     QTest::addColumn<QString>("certificate"); // empty: http
-    QTest::newRow("http, path /") << "/"
-                                  << "";
-    QTest::newRow("http, path with query") << "/dir/page.html?a=1&b=%20"
-                                           << "";
-    QTest::newRow("https, the same bytes") << "/dir/page.html?a=1&b=%20"
-                                           << "good";
+    QTest::newRow("http, path /") << "/" << QByteArray() << "";
+    QTest::newRow("http, path with query") << "/dir/page.html?a=1&b=%20" << QByteArray() << "";
+    QTest::newRow("https, the same bytes") << "/dir/page.html?a=1&b=%20" << QByteArray() << "good";
+    QTest::newRow("every printable byte as it is")
+        << "/!\"#$%&'()*+,-.:;<=>?@[\\]^_`{|}~%zz" << QByteArray() << "";
+    QTest::newRow("space and controls encoded")
+        << "/a b\tc\x7f" << QByteArray("/a%20b%09c%7F") << "";
+    QTest::newRow("UTF-8 letters encoded, https")
+        << QString::fromUtf8("/caf\u00e9/\u65e5?q=\u00fc")
+        << QByteArray("/caf%C3%A9/%E6%97%A5?q=%C3%BC") << "good";
 }
 
 void TestPageCheck::requestBytesForHostAndPath()
 {
     QFETCH(QString, path);
+    QFETCH(QByteArray, onWire);
     QFETCH(QString, certificate);
+    if (onWire.isEmpty())
+        onWire = path.toLatin1();
     LoopbackServer server(certificate);
     server.setScript(Script::sent({}, 0, End::Hold));
     Rig r;
@@ -273,11 +343,52 @@ void TestPageCheck::requestBytesForHostAndPath()
     r.check->FetchURL();
     QTRY_COMPARE(r.host.caption, QStringLiteral("Connection Estabilished"));
     const QByteArray h = server.hostName().toLatin1();
-    const QByteArray expected = "GET " + path.toLatin1() + " HTTP/1.1\r\nHost: " + h +
+    const QByteArray expected = "GET " + onWire + " HTTP/1.1\r\nHost: " + h +
                                 "\r\nAccept: */*\r\nConnection: close\r\n\r\n";
     QTRY_COMPARE(server.requests().value(0), expected);
-    QCOMPARE(expected.size(), 57 + path.size() + h.size()); // 58 + host for "/"
+    QCOMPARE(expected.size(), 57 + onWire.size() + h.size()); // 58 + host for "/"
     QCOMPARE(r.check->HostName, server.hostName());
+}
+
+void TestPageCheck::configBytesOnTheWire_data()
+{
+    QTest::addColumn<QByteArray>("configIni");
+    QTest::addColumn<QByteArray>("request"); // its first two lines
+
+    const QByteArray rest = "\r\n1\r\n\"chime.wav\"\r\n";
+    QTest::newRow("byte order mark") << "\xEF\xBB\xBF\"http://watch.example/p\"" + rest
+                                     << QByteArray("GET /p HTTP/1.1\r\nHost: watch.example");
+    QTest::newRow("byte order mark, unquoted")
+        << "\xEF\xBB\xBFwatch.example/p" + rest
+        << QByteArray("GET /p HTTP/1.1\r\nHost: watch.example");
+    QTest::newRow("internationalised host")
+        << "\"http://b\xC3\xBC"
+           "cher.example:8080/\"" +
+               rest
+        << QByteArray("GET / HTTP/1.1\r\nHost: xn--bcher-kva.example:8080");
+    QTest::newRow("UTF-8 path") << "\"https://watch.example/b\xC3\xBC"
+                                   "cher list\"" +
+                                       rest
+                                << QByteArray("GET /b%C3%BCcher%20list HTTP/1.1\r\nHost: "
+                                              "watch.example");
+    QTest::newRow("bytes that are not UTF-8")
+        << "\"watch.example/caf\xE9/\xC3\xA9\xFF?x=%41\"" + rest
+        << QByteArray("GET /caf%E9/%C3%A9%FF?x=%41 HTTP/1.1\r\nHost: watch.example");
+}
+
+void TestPageCheck::configBytesOnTheWire()
+{
+    QFETCH(QByteArray, configIni);
+    QFETCH(QByteArray, request);
+    const QString url = ConfigFile::parse(configIni).url;
+    ScriptedRig r(url);
+    auto* secure = static_cast<ScriptedSocket*>(&r.check->wscHTTPS());
+    ScriptedSocket* used = url.startsWith(QLatin1String("https://")) ? secure : r.socket;
+    r.check->FetchURL();
+    QCOMPARE(used->connects, 1);
+    used->connectNow();
+    QCOMPARE(used->sent.left(request.size() + 2), request + "\r\n");
+    QVERIFY(r.t.messageBox.shown.isEmpty());
 }
 
 void TestPageCheck::blankLineSplitAcrossPieces_data()
@@ -390,16 +501,22 @@ void TestPageCheck::bodyIsStoredByteForByte()
 void TestPageCheck::incompleteHeaderIsAFailedFetch_data()
 {
     QTest::addColumn<QList<QByteArray>>("pieces");
-    QTest::newRow("empty reply") << QList<QByteArray>{};
-    QTest::newRow("no blank line") << QList<QByteArray>{"HTTP/1.1 200 OK\r\nA: b\r\n"};
-    QTest::newRow("only a blank line's start") << QList<QByteArray>{"HTTP/1.1 200 OK\r\n\r"};
-    QTest::newRow("header over 1 MiB") << QList<QByteArray>{
-        "HTTP/1.1 200 OK\r\nX: " + QByteArray(PageCheck::kMaxHeaderBytes, 'x'), "\r\n\r\nbody"};
+    QTest::addColumn<Failure>("failure");
+    QTest::newRow("empty reply") << QList<QByteArray>{} << Failure::CutShort;
+    QTest::newRow("no blank line")
+        << QList<QByteArray>{"HTTP/1.1 200 OK\r\nA: b\r\n"} << Failure::CutShort;
+    QTest::newRow("only a blank line's start")
+        << QList<QByteArray>{"HTTP/1.1 200 OK\r\n\r"} << Failure::CutShort;
+    QTest::newRow("header over 1 MiB")
+        << QList<QByteArray>{"HTTP/1.1 200 OK\r\nX: " + QByteArray(PageCheck::kMaxHeaderBytes, 'x'),
+                             "\r\n\r\nbody"}
+        << Failure::HeaderTooLong;
 }
 
 void TestPageCheck::incompleteHeaderIsAFailedFetch()
 {
     QFETCH(QList<QByteArray>, pieces);
+    QFETCH(Failure, failure);
     LoopbackServer server;
     server.setScript(Script::sent(pieces, 10));
     Rig r;
@@ -413,28 +530,104 @@ void TestPageCheck::incompleteHeaderIsAFailedFetch()
     QCOMPARE(r.host.label2, QStringLiteral("Label2"));
     QCOMPARE(r.host.lastResult(), Result::Failed);
     QCOMPARE(r.host.outcomes.last().reason, r.host.caption);
+    QCOMPARE(r.host.outcomes.last().failure, failure);
+    QCOMPARE(r.host.outcomes.last().statusCode, 0); // no complete header, no status
+}
+
+void TestPageCheck::scriptedEnds_data()
+{
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<int>("end"); // kClose, kUnconfirmed, or the socket's error number
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<Failure>("failure");
+    QTest::addColumn<int>("status");
+
+    const QByteArray ok = "HTTP/1.1 200 OK\r\n";
+    // The page bound as the program has it: a header that announces more fails at once.
+    QTest::newRow("announced over 1 GiB")
+        << ok + "Content-Length: 1073741825\r\n\r\nstart" << kClose
+        << "Check failed: the page is larger than 1 GiB" << Failure::PageTooLarge << 200;
+    QTest::newRow("announced exactly 1 GiB, then closed")
+        << ok + "Content-Length: 1073741824\r\n\r\nstart" << kClose
+        << "Check failed: the page ended after 5 of 1073741824 bytes" << Failure::CutShort << 200;
+    QTest::newRow("more than announced without the alert")
+        << ok + "Content-Length: 3\r\n\r\nstart" << kUnconfirmed
+        << "Check failed: the connection ended, after more than the announced 3 bytes"
+        << Failure::CutShort << 200;
+    QTest::newRow("host not found")
+        << QByteArray() << int(QtHttpSocket::HostNotFound)
+        << "Check failed: the socket's words" << Failure::HostNotFound << 0;
+    QTest::newRow("connection refused")
+        << QByteArray() << int(QtHttpSocket::ConnectionRefused)
+        << "Check failed: the socket's words" << Failure::ConnectionRefused << 0;
+    QTest::newRow("certificate refused")
+        << QByteArray() << int(QtTlsSocket::kCertificateRefused)
+        << "Check failed: the socket's words" << Failure::CertificateProblem << 0;
+    QTest::newRow("reset after a 404's header")
+        << QByteArray("HTTP/1.0 404 Not Found\r\n\r\n") << int(QtHttpSocket::kConnectionError)
+        << "Check failed: the socket's words" << Failure::ConnectionError << 404;
+    QTest::newRow("no status line, stored") << QByteArray("HTTP/1.1 2000 OK\r\n\r\nbody") << kClose
+                                            << "Connection Closed" << Failure::None << 0;
+}
+
+void TestPageCheck::scriptedEnds()
+{
+    QFETCH(QByteArray, reply);
+    QFETCH(int, end);
+    QFETCH(QString, caption);
+    QFETCH(Failure, failure);
+    QFETCH(int, status);
+    ScriptedRig r;
+    r.t.writeFile(QStringLiteral("data.orvl"), "snapshot\r\n");
+    r.check->FetchURL();
+    r.socket->connectNow();
+    r.socket->deliver(reply);
+    if (end == kClose)
+        r.socket->closeNow();
+    else if (end == kUnconfirmed)
+        r.socket->closeUnconfirmed();
+    else
+        r.socket->failNow(end, QStringLiteral("the socket's words"));
+    QCOMPARE(r.host.outcomes.size(), 1);
+    QCOMPARE(r.host.caption, caption);
+    QCOMPARE(r.host.outcomes[0].failure, failure);
+    QCOMPARE(r.host.outcomes[0].statusCode, status);
+    const bool stored = failure == Failure::None;
+    QCOMPARE(r.t.readFile(QStringLiteral("data.orvl")),
+             stored ? QByteArray("body\r\n") : QByteArray("snapshot\r\n"));
+    QVERIFY(!QFileInfo::exists(r.t.path(QStringLiteral("data.tmp"))));
 }
 
 void TestPageCheck::laterSocketErrorsChangeOnlyTheCaption_data()
 {
+    QTest::addColumn<QString>("scheme");
     QTest::addColumn<bool>("refused");
     QTest::addColumn<QString>("caption");
-    QTest::newRow("connection refused") << true << "Check failed: Connection refused";
-    QTest::newRow("reset in the body") << false << "Check failed: Connection reset by peer";
+    QTest::addColumn<Failure>("failure");
+    QTest::newRow("connection refused")
+        << "" << true << "Check failed: Connection refused" << Failure::ConnectionRefused;
+    QTest::newRow("reset in the body")
+        << "" << false << "Check failed: Connection reset by peer" << Failure::ConnectionError;
+    QTest::newRow("https connection refused")
+        << "https://" << true << "Check failed: Connection refused" << Failure::ConnectionRefused;
 }
 
 void TestPageCheck::laterSocketErrorsChangeOnlyTheCaption()
 {
+    QFETCH(QString, scheme);
     QFETCH(bool, refused);
     QFETCH(QString, caption);
+    QFETCH(Failure, failure);
     LoopbackServer server;
     server.setScript(Script::sent({"HTTP/1.1 200 OK\r\n\r\npartial body"}, 30, End::Reset));
     Rig r;
     r.setSnapshot("snapshot\r\n");
-    QVERIFY(r.fetchUrl(refused ? QStringLiteral("127.0.0.1:%1/").arg(LoopbackServer::closedPort())
-                               : server.hostName() + QStringLiteral("/")));
+    QVERIFY(r.fetchUrl(scheme +
+                       (refused ? QStringLiteral("127.0.0.1:%1/").arg(LoopbackServer::closedPort())
+                                : server.hostName() + QStringLiteral("/"))));
     QCOMPARE(r.host.caption, caption);
     QCOMPARE(r.host.lastResult(), Result::Failed);
+    QCOMPARE(r.host.outcomes.last().failure, failure);
     QCOMPARE(readFile(r.orvl()), QByteArray("snapshot\r\n"));
     QVERIFY(!QFileInfo::exists(r.tmp()));
     QVERIFY(r.host.calls.isEmpty());
@@ -447,7 +640,10 @@ void TestPageCheck::unwritableTmpLeavesTheSnapshot_data()
     QTest::addColumn<bool>("diskFull");
     QTest::addColumn<QString>("caption");
     QTest::newRow("cannot create") << false << "Check failed: cannot create data.tmp";
-    QTest::newRow("disk full") << true << "Check failed: cannot write data.tmp";
+    // The system's own words for the cause.
+    QTest::newRow("disk full") << true
+                               << "Check failed: cannot write data.tmp: " +
+                                      QString::fromLocal8Bit(std::strerror(ENOSPC));
 }
 
 void TestPageCheck::unwritableTmpLeavesTheSnapshot()
@@ -467,6 +663,7 @@ void TestPageCheck::unwritableTmpLeavesTheSnapshot()
     }
     QVERIFY(r.fetch(server));
     QVERIFY2(r.host.caption.startsWith(caption), qPrintable(r.host.caption));
+    QCOMPARE(r.host.outcomes.last().failure, Failure::WriteFailure);
     QCOMPARE(readFile(r.orvl()), QByteArray("snapshot\r\n"));
     QVERIFY(r.host.calls.isEmpty());
     QCOMPARE(r.host.label2, QStringLiteral("Label2"));
@@ -544,13 +741,16 @@ void TestPageCheck::keepsOnlyABoundedBodyInMemory()
     QCOMPARE(readFile(r.orvl()), body + "\r\n");
 }
 
-void TestPageCheck::httpsReplies_data()
+void TestPageCheck::replies_data()
 {
-    QTest::addColumn<QString>("certificate");
+    QTest::addColumn<QString>("certificate"); // empty: http
     QTest::addColumn<Script>("script");
     QTest::addColumn<QString>("caption"); // the start of it
-    QTest::addColumn<bool>("requested");  // the request reached the server
+    QTest::addColumn<Failure>("failure");
+    QTest::addColumn<int>("status");     // of the reply, 0: none came
+    QTest::addColumn<bool>("requested"); // the request reached the server
 
+    // The page bound of these rows: 4 KiB.
     const QByteArray body = "<html>the new page</html>";
     auto ending = [](Script s, End end) {
         s.end = end;
@@ -564,66 +764,134 @@ void TestPageCheck::httpsReplies_data()
     const QString stored = QStringLiteral("Connection Closed");
     const QString cut = QStringLiteral("Check failed: the connection to 127.0.0.1 ended without "
                                        "the secure close alert, before the whole page arrived");
+    const QString short25 = QStringLiteral("Check failed: the page ended after 25 of 1000 bytes");
     const QString cert = QStringLiteral("Check failed: the certificate of 127.0.0.1 ");
+    const QString tooLarge = QStringLiteral("Check failed: the page is larger than 4 KiB");
+    const QString answered = QStringLiteral("Check failed: the server answered ");
+    const auto none = Failure::None;
 
-    QTest::newRow("close alert, no length") << "good" << Script::reply(body) << stored << true;
+    // http: the server's close ends the reply, unless its header announced more.
+    QTest::newRow("http, no length") << "" << Script::reply(body) << stored << none << 200 << true;
+    QTest::newRow("http, closed short of the announced length")
+        << "" << Script::replyWithLength(body, 1000) << short25 << Failure::CutShort << 200 << true;
+    QTest::newRow("http, more than announced, stored as it came")
+        << "" << Script::replyWithLength(body, 5) << stored << none << 200 << true;
+    QTest::newRow("http, a 404 is stored")
+        << "" << Script::answered("404 Not Found", body) << stored << none << 404 << true;
+    QTest::newRow("http, a 301 is stored")
+        << "" << Script::answered("301 Moved Permanently", body) << stored << none << 301 << true;
+    QTest::newRow("http, server error")
+        << "" << Script::answered("503 Service Unavailable", body)
+        << answered + "503 Service Unavailable" << Failure::ServerError << 503 << true;
+    QTest::newRow("http, server error's phrase cut to 60 printable characters")
+        << ""
+        << Script::answered("500 \x01" + QByteArray(30, 'a') + "\xc3\xa9\t" + QByteArray(40, 'b'),
+                            body)
+        << answered + "500 " + QString(30, QLatin1Char('a')) + " " + QString(29, QLatin1Char('b'))
+        << Failure::ServerError << 500 << true;
+    QTest::newRow("http, 599 without a phrase")
+        << "" << Script::answered("599", body) << answered + "599" << Failure::ServerError << 599
+        << true;
+    QTest::newRow("http, 600 is stored")
+        << "" << Script::answered("600 Beyond", body) << stored << none << 600 << true;
+    QTest::newRow("http, endless page")
+        << "" << Script::generated(-1) << tooLarge << Failure::PageTooLarge << 200 << true;
+    QTest::newRow("http, announced over the bound")
+        << "" << Script::replyWithLength(body, 4097) << tooLarge << Failure::PageTooLarge << 200
+        << true;
+    QTest::newRow("http, exactly the bound")
+        << "" << Script::generated(4096) << stored << none << 200 << true;
+
+    // https: the close alert ends the reply, unless its header announced more; without the
+    // alert only the announced length makes it whole.
+    QTest::newRow("close alert, no length")
+        << "good" << Script::reply(body) << stored << none << 200 << true;
     QTest::newRow("close alert, shorter than announced")
-        << "good" << Script::replyWithLength(body, 1000) << stored << true;
+        << "good" << Script::replyWithLength(body, 1000) << short25 << Failure::CutShort << 200
+        << true;
     QTest::newRow("no close alert, announced length came")
-        << "good" << ending(Script::replyWithLength(body), End::CloseWithoutAlert) << stored
-        << true;
+        << "good" << ending(Script::replyWithLength(body), End::CloseWithoutAlert) << stored << none
+        << 200 << true;
     QTest::newRow("no close alert, no length")
-        << "good" << ending(Script::reply(body), End::CloseWithoutAlert) << cut << true;
+        << "good" << ending(Script::reply(body), End::CloseWithoutAlert) << cut << Failure::CutShort
+        << 200 << true;
     QTest::newRow("no close alert, shorter than announced")
-        << "good" << ending(Script::replyWithLength(body, 1000), End::CloseWithoutAlert) << cut
-        << true;
+        << "good" << ending(Script::replyWithLength(body, 1000), End::CloseWithoutAlert) << short25
+        << Failure::CutShort << 200 << true;
     QTest::newRow("no close alert, chunked body")
         << "good"
         << Script::sent({"HTTP/1.1 200 OK\r\nContent-Length: 5\r\nTransfer-Encoding: "
                          "chunked\r\n\r\n5\r\nhello"},
                         0, End::CloseWithoutAlert)
-        << cut << true;
+        << cut << Failure::CutShort << 200 << true;
     QTest::newRow("reset after the announced length")
-        << "good" << ending(Script::replyWithLength(body), End::Reset) << stored << true;
+        << "good" << ending(Script::replyWithLength(body), End::Reset) << stored << none << 200
+        << true;
     QTest::newRow("reset mid-body")
-        << "good" << ending(Script::replyWithLength(body, 1000), End::Reset) << cut << true;
-    QTest::newRow("handshake refused")
-        << "good" << refused(Script::Handshake::Refuse)
-        << "Check failed: 127.0.0.1 refused the secure connection" << false;
+        << "good" << ending(Script::replyWithLength(body, 1000), End::Reset) << short25
+        << Failure::CutShort << 200 << true;
+    QTest::newRow("https, server error")
+        << "good" << Script::answered("502 Bad Gateway", body) << answered + "502 Bad Gateway"
+        << Failure::ServerError << 502 << true;
+    QTest::newRow("https, endless page")
+        << "good" << Script::generated(-1) << tooLarge << Failure::PageTooLarge << 200 << true;
+    QTest::newRow("handshake refused") << "good" << refused(Script::Handshake::Refuse)
+                                       << "Check failed: 127.0.0.1 refused the secure connection"
+                                       << Failure::ConnectionError << 0 << false;
     QTest::newRow("closed mid-handshake")
         << "good" << refused(Script::Handshake::Drop)
-        << "Check failed: the connection to 127.0.0.1 ended during the secure handshake" << false;
+        << "Check failed: the connection to 127.0.0.1 ended during the secure handshake"
+        << Failure::ConnectionError << 0 << false;
+    const auto certificate = Failure::CertificateProblem;
     QTest::newRow("wrong host name")
-        << "otherhost" << Script::reply(body) << cert + "is for another host name" << false;
+        << "otherhost" << Script::reply(body) << cert + "is for another host name" << certificate
+        << 0 << false;
     QTest::newRow("untrusted CA") << "untrusted" << Script::reply(body) << cert + "is not trusted"
-                                  << false;
+                                  << certificate << 0 << false;
     QTest::newRow("self-signed") << "selfsigned" << Script::reply(body)
-                                 << cert + "is not trusted (it is self-signed)" << false;
-    QTest::newRow("expired") << "expired" << Script::reply(body) << cert + "has expired" << false;
-    QTest::newRow("not yet valid")
-        << "future" << Script::reply(body) << cert + "is not valid yet" << false;
+                                 << cert + "is not trusted (it is self-signed)" << certificate << 0
+                                 << false;
+    QTest::newRow("expired") << "expired" << Script::reply(body) << cert + "has expired"
+                             << certificate << 0 << false;
+    QTest::newRow("not yet valid") << "future" << Script::reply(body) << cert + "is not valid yet"
+                                   << certificate << 0 << false;
 }
 
-void TestPageCheck::httpsReplies()
+void TestPageCheck::replies()
 {
     QFETCH(QString, certificate);
     QFETCH(Script, script);
     QFETCH(QString, caption);
+    QFETCH(Failure, failure);
+    QFETCH(int, status);
     QFETCH(bool, requested);
     LoopbackServer server(certificate);
     server.setScript(script);
     Rig r;
+    r.check->setLimits({.maxPageBytes = 4096});
     r.setSnapshot("snapshot\r\n");
     QVERIFY(r.fetch(server));
     QVERIFY2(r.host.caption.startsWith(caption), qPrintable(r.host.caption));
-    const bool stored = caption == QLatin1String("Connection Closed");
-    QCOMPARE(r.host.lastResult(), stored ? Result::Changed : Result::Failed);
+    const bool stored = failure == Failure::None;
+    const CheckOutcome& outcome = r.host.outcomes.last();
+    QCOMPARE(outcome.result, stored ? Result::Changed : Result::Failed);
+    QCOMPARE(outcome.failure, failure);
+    QCOMPARE(outcome.statusCode, status);
+    QVERIFY(outcome.reasonPhrase.size() <= CheckOutcome::kMaxReasonPhrase);
+    if (failure == Failure::ServerError)
+        QCOMPARE(outcome.reason, QStringLiteral("Check failed: the server answered %1 %2")
+                                     .arg(status)
+                                     .arg(outcome.reasonPhrase)
+                                     .trimmed());
     QCOMPARE(server.requests().size(), requested ? 1 : 0);
     const QByteArray reply = script.pieces.value(0);
-    const QByteArray body = reply.mid(reply.indexOf("\r\n\r\n") + 4);
+    const QByteArray body = reply.mid(reply.indexOf("\r\n\r\n") + 4) +
+                            script.fillUnit.repeated(int(std::max<qint64>(script.fillBytes, 0)));
     QCOMPARE(readFile(r.orvl()), stored ? body + "\r\n" : QByteArray("snapshot\r\n"));
     QVERIFY(!QFileInfo::exists(r.tmp()));
     QVERIFY(r.t.messageBox.shown.isEmpty());
+    // Whatever the end, no connection is left open (an endless page's included).
+    QTRY_COMPARE(server.openConnections(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestPageCheck)

@@ -27,6 +27,8 @@ private Q_SLOTS:
     void readsConfiguration();
     void badConfigurationEndsStartup_data();
     void badConfigurationEndsStartup();
+    void unusableAddressIsSaidAtOnce_data();
+    void unusableAddressIsSaidAtOnce();
     void exitRemovesTheIcon();
     void closingTheWindowOnlyHidesIt();
     void layoutShowsOnlyThePanel();
@@ -138,6 +140,46 @@ void TestStartup::badConfigurationEndsStartup()
     Form1 form2(t2.services());
     QCOMPARE(Startup::loadMainWindow(form2), Startup::kFailedStatus);
     QCOMPARE(t2.messageBox.shown.size(), 1);
+}
+
+void TestStartup::unusableAddressIsSaidAtOnce_data()
+{
+    QTest::addColumn<QByteArray>("url");
+    QTest::addColumn<QString>("description"); // empty: no message
+    QTest::newRow("ftp") << QByteArray("ftp://watched.example/")
+                         << "Only http:// and https:// addresses can be watched";
+    QTest::newRow("capitalised scheme") << QByteArray("HTTP://watched.example/")
+                                        << "Only http:// and https:// addresses can be watched";
+    QTest::newRow("port out of range") << QByteArray("https://watched.example:99999/")
+                                       << "The port 99999 is not between 1 and 65535";
+    QTest::newRow("no host name") << QByteArray("http://watched example/")
+                                  << "The host name \"watched example\" is not valid";
+    QTest::newRow("http") << QByteArray("http://watched.example:8080/") << "";
+    QTest::newRow("no scheme") << QByteArray("watched.example/page") << "";
+    QTest::newRow("empty, asked for at the check") << QByteArray() << "";
+}
+
+void TestStartup::unusableAddressIsSaidAtOnce()
+{
+    QFETCH(QByteArray, url);
+    QFETCH(QString, description);
+    TestServices t;
+    t.writeFile("config.ini", "\"" + url + "\"\r\n0\r\n\"chime.wav\"\r\n");
+    Form1 form(t.services());
+    QCOMPARE(Startup::loadMainWindow(form), 0); // the program runs on
+    QCOMPARE(t.messageBox.shown.size(), description.isEmpty() ? 0 : 1);
+    if (description.isEmpty())
+        return;
+    QVERIFY2(t.messageBox.shown[0].text.endsWith("\r\nDescription: " + description),
+             qPrintable(t.messageBox.shown[0].text));
+    QCOMPARE(t.messageBox.shown[0].icon, MessageBoxService::Icon::Exclamation);
+    // The checks at the marks fail the same way, without saying it again.
+    QSignalSpy ends(&form, &Form1::checkEnded);
+    form.FetchURL();
+    form.FetchURL();
+    QCOMPARE(ends.size(), 2);
+    QCOMPARE(ends[1][0].value<CheckOutcome>().failure, CheckOutcome::Failure::AddressRefused);
+    QCOMPARE(t.messageBox.shown.size(), 1);
 }
 
 void TestStartup::exitRemovesTheIcon()

@@ -303,6 +303,15 @@ LoopbackServer::Script LoopbackServer::Script::replyWithLength(const QByteArray&
     return s;
 }
 
+LoopbackServer::Script LoopbackServer::Script::answered(const QByteArray& status,
+                                                        const QByteArray& body)
+{
+    Script s;
+    s.pieces = {"HTTP/1.1 " + status + "\r\nContent-Type: text/html\r\nConnection: close\r\n\r\n" +
+                body};
+    return s;
+}
+
 LoopbackServer::Script LoopbackServer::Script::generated(qint64 bodyBytes, char fill)
 {
     Script s;

@@ -52,9 +52,13 @@ public:
         static Script sent(QList<QByteArray> pieces, int intervalMs = 0, End end = End::Close);
         // A complete reply: a short header, the body, then an orderly close.
         static Script reply(const QByteArray& body);
-        // The same with a Content-Length field (of `length`, or the body's own).
+        // The same with a Content-Length field (of `length`, or the body's own): a length
+        // larger than the body makes a reply cut short.
         static Script replyWithLength(const QByteArray& body, qint64 length = -1);
-        // A header, then `bodyBytes` of generated body without holding it anywhere.
+        // A reply with another status than "200 OK": `status` is "503 Service Unavailable".
+        static Script answered(const QByteArray& status, const QByteArray& body);
+        // A header, then `bodyBytes` of generated body without holding it anywhere; -1: a
+        // body without end (and without a Content-Length).
         static Script generated(qint64 bodyBytes, char fill = 'x');
     };
     using ScriptMaker = std::function<Script(int connection)>;
