@@ -22,6 +22,8 @@ void SkinWindow::setDensePictures(const QList<QImage>& pictures, std::int32_t ke
     const QRgb keyRgb = qRgb(key & 0xFF, key >> 8 & 0xFF, key >> 16 & 0xFF);
     m_dense.clear();
     for (const QImage& picture : pictures) {
+        if (picture.isNull())
+            continue; // the picture itself, enlarged, serves that scale
         // The key becomes transparent, so that no scaling can blend it into the card.
         QImage dense = picture.convertToFormat(QImage::Format_ARGB32);
         for (int y = 0; y < dense.height(); ++y) {
