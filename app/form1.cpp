@@ -1,5 +1,6 @@
 #include "form1.h"
 
+#include "artwork.h"
 #include "configfile.h"
 #include "credits.h"
 #include "form2.h"
@@ -96,7 +97,7 @@ constexpr Qt::WindowFlags kPanelFlags = Qt::Tool | Qt::CustomizeWindowHint | Qt:
 Form1::Form1(Services& services, QWidget* parent)
     : QWidget(parent, kPanelFlags), m_services(services)
 {
-    const QIcon icon(QStringLiteral(":/icons/orvell.png"));
+    const QIcon icon = Artwork::windowIcon(QStringLiteral("orvell"));
     setWindowIcon(icon);
     m_icon = Picture::fromIcon(icon);
     setupControls(*this, *m_services.notifyArea);

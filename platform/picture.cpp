@@ -63,8 +63,10 @@ QImage Picture::image() const
     if (m_type == Type::Bitmap)
         return t.images.value(m_handle);
     if (m_type == Type::Icon) {
+        // Its 32 x 32 picture, whatever the screen's scale: an icon with a picture for
+        // denser screens would otherwise give that one.
         const QIcon icon = t.icons.value(m_handle);
-        return icon.pixmap(QSize(32, 32)).toImage();
+        return icon.pixmap(QSize(32, 32), 1.0).toImage();
     }
     return {};
 }

@@ -1,5 +1,6 @@
 #include "form2.h"
 
+#include "artwork.h"
 #include "picturebox.h"
 #include "services.h"
 #include "skinform.h"
@@ -51,7 +52,7 @@ Form2::Form2(Services& services, QWidget* parent)
 {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(WatchedSite::displayName + QStringLiteral(" has been updated"));
-    const QIcon icon(QStringLiteral(":/icons/popup.png"));
+    const QIcon icon = Artwork::windowIcon(QStringLiteral("popup"));
     setWindowIcon(icon);
     m_icon = ::Picture::fromIcon(icon);
     QPalette pal = palette();
@@ -69,6 +70,9 @@ Form2::Form2(Services& services, QWidget* parent)
     Backpic->setGeometry(qRound(720 / tx), qRound(3480 / ty), qRound(6720 / tx), qRound(2985 / ty));
     Backpic->setAutoSize(true);
     Backpic->setPicture(QImage(QStringLiteral(":/popup/background.png")));
+    // On denser screens the card is painted from pictures drawn for them; its shape
+    // stays the one cut from this picture.
+    setDensePictures(Artwork::densePopupPictures(), kKeyColour, QColor::fromRgb(kCardColour));
 
     // The stamp, in the footer strip right of the credit line. Its own clicks stay
     // with it and do not reach the popup.

@@ -21,6 +21,9 @@ class Form2 : public SkinWindow
 public:
     // The key colour of the background picture: magenta.
     static constexpr std::int32_t kKeyColour = 0x00FF00FF;
+    // The colour of the card's outer frame: on denser screens it fills the window's
+    // shape under the card's picture.
+    static constexpr QRgb kCardColour = 0xFF173A78;
     // Ticks of Timer1 come this often, shown or hidden; each counts to kTickCount.
     static constexpr int kTimerInterval = 9999;
     static constexpr int kTickCount = 9999999;

@@ -1,5 +1,6 @@
 // The update popup: its shape from the real artwork, its window settings, the stamp
 // of its creation, clicks, the tick and its place on the screen.
+#include "artwork.h"
 #include "fakes.h"
 #include "form2.h"
 #include "picturebox.h"
@@ -16,6 +17,20 @@ constexpr QRgb kMagenta = 0xFFFF00FF;
 QImage artwork()
 {
     return QImage(QStringLiteral(":/popup/background.png"));
+}
+
+// The card as painted on a screen of that device pixel ratio, its stamp hidden: the
+// screen's pixels, transparent where nothing is painted.
+QImage paintedAt(Form2& form, qreal ratio)
+{
+    form.Label1->hide();
+    QImage painted(qCeil(form.width() * ratio), qCeil(form.height() * ratio),
+                   QImage::Format_ARGB32);
+    painted.setDevicePixelRatio(ratio);
+    painted.fill(Qt::transparent);
+    form.render(&painted, QPoint(), QRegion(),
+                QWidget::DrawWindowBackground | QWidget::DrawChildren | QWidget::IgnoreMask);
+    return painted;
 }
 } // namespace
 
@@ -36,6 +51,9 @@ private Q_SLOTS:
     void centredAtFirstShowingAndNeverMoved();
     void notMappedUntilShownAfterStartUp();
     void paintsNothingButTheCard();
+    void denserScreens_data();
+    void denserScreens();
+    void sharpAtDoubleScale();
 };
 
 void TestForm2::artworkKeepsItsArrangement_data()
@@ -269,6 +287,98 @@ void TestForm2::paintsNothingButTheCard()
             wrong += key ? qAlpha(p) != 0 : qAlpha(p) != 255;
         }
     QCOMPARE(wrong, 0);
+}
+
+void TestForm2::denserScreens_data()
+{
+    QTest::addColumn<qreal>("ratio");
+    QTest::addColumn<qreal>("drawnFor"); // the picture drawn for it; 0: scaled from another
+    QTest::newRow("1: the picture itself, as ever") << 1.0 << 1.0;
+    QTest::newRow("1.25") << 1.25 << 1.25;
+    QTest::newRow("1.5") << 1.5 << 1.5;
+    QTest::newRow("1.75: the 2x picture, scaled down") << 1.75 << 0.0;
+    QTest::newRow("2") << 2.0 << 2.0;
+    QTest::newRow("3: the 2x picture, scaled up") << 3.0 << 0.0;
+}
+
+void TestForm2::denserScreens()
+{
+    QFETCH(qreal, ratio);
+    QFETCH(qreal, drawnFor);
+    TestServices t;
+    Form2 form(t.services());
+    const QImage painted = paintedAt(form, ratio);
+    // The window's shape on that screen, as Qt gives it to the window system.
+    const QRegion shape = QTransform::fromScale(ratio, ratio).map(form.mask());
+    QImage picture = artwork();
+    for (const QImage& dense : Artwork::densePopupPictures())
+        if (dense.devicePixelRatio() == drawnFor)
+            picture = dense;
+    if (drawnFor > 0) {
+        QCOMPARE(picture.devicePixelRatio(), drawnFor);
+        QCOMPARE(picture.size(), (QSizeF(444, 195) * drawnFor).toSize());
+    }
+
+    // Inside the shape: the card, never the key, and no gap; outside it nothing. Drawn
+    // for the ratio, the card's pixels are the picture's, pixel for pixel, and the
+    // card's colour where the shape's rounding reaches beyond the picture's outline.
+    int wrong = 0;
+    int filled = 0;
+    for (int y = 0; y < painted.height(); ++y) {
+        for (int x = 0; x < painted.width(); ++x) {
+            const QRgb p = painted.pixel(x, y);
+            if (!shape.contains(QPoint(x, y))) {
+                wrong += qAlpha(p) != 0;
+                continue;
+            }
+            wrong += qAlpha(p) != 255 || p == kMagenta;
+            if (drawnFor > 0) {
+                const bool key = picture.pixel(x, y) == kMagenta;
+                filled += key;
+                wrong += p != (key ? Form2::kCardColour : picture.pixel(x, y));
+            }
+        }
+    }
+    QCOMPARE(wrong, 0);
+    // The picture drawn for the screen follows the shape but for a few pixels at the
+    // rounded corners (one pixel off all along the outline would be thousands).
+    QVERIFY2(filled <= shape.boundingRect().width() / 4, qPrintable(QString::number(filled)));
+}
+
+void TestForm2::sharpAtDoubleScale()
+{
+    TestServices t;
+    Form2 form(t.services());
+    const QImage doubled =
+        paintedAt(form, 1).scaled(form.size() * 2, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    const QImage painted = paintedAt(form, 2);
+    QCOMPARE(painted.size(), doubled.size());
+
+    // The same shape as the card's pixels doubled...
+    int shapeDiffers = 0;
+    for (int y = 0; y < painted.height(); ++y)
+        for (int x = 0; x < painted.width(); ++x)
+            shapeDiffers += qAlpha(painted.pixel(x, y)) != qAlpha(doubled.pixel(x, y));
+    QCOMPARE(shapeDiffers, 0);
+
+    // ...but the lettering and pictures of the strips are drawn at the screen's
+    // resolution: many of their pixels differ clearly from the doubled ones.
+    const auto clearlyDiffering = [&](const QRect& strip) {
+        int count = 0;
+        for (int y = strip.top() * 2; y <= strip.bottom() * 2 + 1; ++y)
+            for (int x = strip.left() * 2; x <= strip.right() * 2 + 1; ++x) {
+                const QRgb a = painted.pixel(x, y);
+                const QRgb b = doubled.pixel(x, y);
+                count += qAbs(qRed(a) - qRed(b)) + qAbs(qGreen(a) - qGreen(b)) +
+                             qAbs(qBlue(a) - qBlue(b)) >
+                         96;
+            }
+        return count;
+    };
+    const int heading = clearlyDiffering(QRect(12, 8, 420, 29));
+    const int credit = clearlyDiffering(QRect(12, 158, 228, 29)); // left of the stamp
+    QVERIFY2(heading > 300 && credit > 300,
+             qPrintable(QStringLiteral("heading %1, credit line %2").arg(heading).arg(credit)));
 }
 
 QTEST_MAIN(TestForm2)

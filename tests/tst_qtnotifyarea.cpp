@@ -1,5 +1,8 @@
 // The Qt notification area turns QSystemTrayIcon's activations into the shell's
-// mouse messages, in the order the shell sends them.
+// mouse messages, in the order the shell sends them, and hands Qt the program's icons
+// with all their sizes.
+#include "artwork.h"
+#include "fixtures.h"
 #include "qtservices.h"
 
 #include <QMenu>
@@ -13,6 +16,8 @@ private Q_SLOTS:
     void activations_data();
     void activations();
     void offeredMenuStaysWithItsOwnerWithoutAHost();
+    void everySizeOfTheIconsReachesQt_data();
+    void everySizeOfTheIconsReachesQt();
 };
 
 void TestQtNotifyArea::activations_data()
@@ -55,6 +60,39 @@ void TestQtNotifyArea::offeredMenuStaysWithItsOwnerWithoutAHost()
     QMenu menu;
     area.offerMenu(&menu);
     QVERIFY(!area.findChild<QSystemTrayIcon*>()->contextMenu());
+}
+
+void TestQtNotifyArea::everySizeOfTheIconsReachesQt_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("base icon") << QStringLiteral("orvell");
+    QTest::newRow("flash icon") << QStringLiteral("popup");
+}
+
+void TestQtNotifyArea::everySizeOfTheIconsReachesQt()
+{
+    QFETCH(QString, name);
+    // The icons as the start-up gives them to the tray control, in the records the
+    // control sends: the base icon with the add, the flash icon with a change.
+    LoadedMainWindow loaded;
+    const TaskBarIcon& control = *loaded.form->TaskBarIcon1;
+    NotifyIconData data = loaded.t.notifyArea.calls.first().data;
+    QtNotifyArea area;
+    area.notify(NotifyMessage::Add, data);
+    if (name == QLatin1String("popup")) {
+        data.hIcon = control.FlashIcon()->handle();
+        area.notify(NotifyMessage::Modify, data);
+    }
+
+    const QIcon icon = area.findChild<QSystemTrayIcon*>()->icon();
+    QList<QSize> sizes;
+    for (int size : Artwork::kTrayIconSizes)
+        sizes.append(QSize(size, size));
+    QCOMPARE(icon.availableSizes(), sizes);
+    // Each size is a picture of its own, not the 32 x 32 one scaled.
+    const QImage drawn(QStringLiteral(":/icons/tray/22x22/%1.png").arg(name));
+    QCOMPARE(icon.pixmap(QSize(22, 22)).toImage().convertToFormat(QImage::Format_ARGB32),
+             drawn.convertToFormat(QImage::Format_ARGB32));
 }
 
 QTEST_MAIN(TestQtNotifyArea)

@@ -11,7 +11,8 @@ sni.py get SERVICE PATH PROPERTY      prints one property of an item
 sni.py menu SERVICE PATH    prints the item's exported menu, "ID LABEL" a line
 sni.py click SERVICE PATH LABEL       sends a "clicked" event to the entry so labelled
 sni.py call SERVICE PATH METHOD       Activate, SecondaryActivate or ContextMenu at 10,10
-sni.py icon SERVICE PATH    prints a digest of the item's IconPixmap
+sni.py icon SERVICE PATH    prints a digest of the item's IconPixmap, then the sizes of
+                            its pictures ("DIGEST 16x16 22x22 ...")
 """
 import hashlib
 import sys
@@ -161,7 +162,7 @@ def main():
         for width, height, data in pixmaps:
             digest.update(b"%dx%d" % (width, height))
             digest.update(bytes(data))
-        print(digest.hexdigest())
+        print(digest.hexdigest(), *("%dx%d" % (width, height) for width, height, _ in pixmaps))
     else:
         sys.exit("unknown command " + command)
 

@@ -2,8 +2,8 @@
 # The real program on an X desktop whose tray is a StatusNotifierItem host (as KDE's,
 # or GNOME's with the AppIndicator extension), driven over D-Bus as such a host does:
 # the item registers and exports its menu (About, Check Now, Exit); a "clicked" event on
-# "Check Now" checks the loopback page and the icon flashes (its pixels change); the
-# middle click raises nothing; Activate (a left click) stops the flashing; a host that
+# "Check Now" checks the loopback page and the icon flashes (its pixels change), both
+# icons with a picture at each size trays ask for (16 to 64 pixels); the middle click raises nothing; Activate (a left click) stops the flashing; a host that
 # asks for the menu with ContextMenu gets one menu, at the pointer; "Exit" ends the
 # program with status 0.
 #   sni_tray.sh PROGRAM
@@ -36,10 +36,20 @@ if wait_for 20 grep -q "^GET /page HTTP/1.1" "$work/requests"; then
     pass "\"Check Now\" fetched the page from the loopback server"
 else failed "\"Check Now\" fetched nothing"; fi
 icon_is() { [ "$(sni icon)" = "$1" ]; }
-icon_is_not() { [ "$(sni icon)" != "$1" ]; }
+flashed=""
+icon_is_not() {
+    local now
+    now=$(sni icon)
+    [ "$now" != "$1" ] && flashed=$now
+}
 if wait_for 10 icon_is_not "$base" && wait_for 2 icon_is "$base"; then
     pass "the icon alternates while it flashes"
 else failed "the icon does not flash after a change"; fi
+# Both icons reach the tray with a picture at every size trays ask for.
+sizes="16x16 20x20 22x22 24x24 32x32 44x44 48x48 64x64"
+if [ "${base#* }" = "$sizes" ] && [ "${flashed#* }" = "$sizes" ]; then
+    pass "the base and the flash icon in the sizes $sizes"
+else failed "the icons' sizes: base '${base#* }', flash '${flashed#* }'"; fi
 
 # The middle click raises nothing: no menu, no window, the flashing goes on.
 sni call SecondaryActivate

@@ -8,13 +8,24 @@
 #   second check: the popup card appears, centred, and its window's shape is exactly
 #                 the non-magenta pixels of its picture; the tray icon alternates
 #                 between its two icons; the popup hides itself at its timer's tick.
-# Usage: update_popup.sh PATH_TO_ORVELL PATH_TO_SOURCE_TREE [SCREENSHOT_DIR]
+# With --scale 2 the program runs with QT_SCALE_FACTOR=2 and the page has changed
+# already at the first check: the card's shape is its picture's, each pixel doubled,
+# and the screen shows the card drawn at 2x (background@2x.png) where that shape is,
+# never the key colour.
+# Usage: update_popup.sh [--scale 2] PATH_TO_ORVELL PATH_TO_SOURCE_TREE [SCREENSHOT_DIR]
 # With SCREENSHOT_DIR, the popup on the desktop and the flashing icon are saved there
-# (docs/popup-on-desktop.png, docs/tray-flashing.png).
+# (docs/popup-on-desktop.png, docs/tray-flashing.png; at scale 2 with "-2x" added).
 set -euo pipefail
+scale=1
+if [ "${1:-}" = "--scale" ]; then
+    scale=$2
+    shift 2
+fi
 program=$1
 source_dir=$2
 shots=${3:-}
+suffix=""
+[ "$scale" = 1 ] || suffix="-${scale}x"
 own_tmp=$(mktemp -d)
 export TMPDIR="$own_tmp"
 source "$(dirname "$0")/desktop.sh"
@@ -44,14 +55,20 @@ _program=$program
 serve --page "$work/site/index.html" --requests "$work/requests" || fail "the server did not start"
 
 printf '"127.0.0.1:%s/"\r\n1\r\n"chime.wav"\r\n' "$served_port" >"$work/app/config.ini"
-# The snapshot equals the first version: the first check finds no change.
-printf 'first version of the page\n\r\n' >"$work/app/data.orvl"
+# The snapshot equals the first version: the first check finds no change. At another
+# scale the first check finds the change.
+if [ "$scale" = 1 ]; then
+    printf 'first version of the page\n\r\n' >"$work/app/data.orvl"
+else
+    printf 'an earlier, longer version of the page\n\r\n' >"$work/app/data.orvl"
+fi
 
 faketime_lib=/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1
 [ -f "$faketime_lib" ] || { echo "SKIP: libfaketime is not installed"; exit 77; }
 map_watch "$work/mapped"
 (
     cd "$work/app"
+    [ "$scale" = 1 ] || export QT_SCALE_FACTOR=$scale
     ASAN_OPTIONS="${ASAN_OPTIONS:-}:verify_asan_link_order=0:detect_leaks=0" \
         LD_PRELOAD=$faketime_lib FAKETIME="@2026-12-08 13:59:55" FAKETIME_DONT_FAKE_MONOTONIC=1 \
         exec ./orvell >"$work/out" 2>"$work/err"
@@ -73,29 +90,36 @@ requests_at_least() { [ "$(requests)" -ge "$1" ]; }
 
 base=$(icon_pixels)
 
-# --- first check: no change -------------------------------------------------------
-wait_for 30 requests_at_least 1 || fail "no first check"
-for _ in 1 2 3 4 5 6; do
-    sleep 0.3
-    popup_shown && fail "popup shown although the page did not change"
-    [ "$(icon_pixels)" = "$base" ] || fail "the icon changed although the page did not"
-done
-echo "first check: no change, no popup, no flashing"
+if [ "$scale" = 1 ]; then
+    # --- first check: no change -------------------------------------------------------
+    wait_for 30 requests_at_least 1 || fail "no first check"
+    for _ in 1 2 3 4 5 6; do
+        sleep 0.3
+        popup_shown && fail "popup shown although the page did not change"
+        [ "$(icon_pixels)" = "$base" ] || fail "the icon changed although the page did not"
+    done
+    echo "first check: no change, no popup, no flashing"
+fi
 popup_mapped() { grep -q ' The watched site has been updated$' "$work/mapped"; }
 popup_mapped && fail "the popup was mapped at start-up"
 echo "start-up: no popup window was mapped"
 
-# --- second check: the page has grown ----------------------------------------------
-printf 'second version of the page, which is longer\n' >"$work/site/index.html"
+# --- second check (at scale 2 the first): the page has grown ------------------------
+if [ "$scale" = 1 ]; then
+    printf 'second version of the page, which is longer\n' >"$work/site/index.html"
+fi
 wait_for 90 popup_shown || fail "no popup after the page changed"
 popup=$(popup_window)
-requests_at_least 2 || fail "popup without a second check"
+if [ "$scale" = 1 ]; then
+    requests_at_least 2 || fail "popup without a second check"
+fi
 wait_for 5 popup_mapped || fail "the popup's mapping was not seen"
 
 # The shape: compare the window's bounding shape with the picture's non-key pixels.
-python3 - "$popup" "$source_dir/resources/popup/background.png" <<'PY' || fail "popup shape"
+python3 - "$popup" "$source_dir/resources/popup/background.png" "$scale" <<'PY' || fail "popup shape"
 import ctypes, subprocess, sys
 win = int(sys.argv[1])
+scale = int(sys.argv[3])
 x11 = ctypes.cdll.LoadLibrary("libX11.so.6")
 xext = ctypes.cdll.LoadLibrary("libXext.so.6")
 x11.XOpenDisplay.restype = ctypes.c_void_p
@@ -130,15 +154,15 @@ ppm = subprocess.run(["convert", sys.argv[2], "ppm:-"], capture_output=True, che
 parts = ppm.split(maxsplit=4)
 pw, ph, pixels = int(parts[1]), int(parts[2]), parts[4]
 opaque = set()
-for y in range(min(h, ph)):
-    for x in range(min(w, pw)):
+for y in range(min(h // scale, ph)):
+    for x in range(min(w // scale, pw)):
         i = 3 * (y * pw + x)
         if pixels[i:i + 3] != b"\xff\x00\xff":
-            opaque.add((x, y))
+            opaque.update((scale * x + a, scale * y + b) for a in range(scale) for b in range(scale))
 
 print(f"popup {w}x{h} at {attrs.x},{attrs.y}: {count.value} shape rectangles (as the X server bands them), "
       f"{len(shape)} visible pixels, {len(opaque)} card pixels")
-ok = (w, h) == (441, 192) and count.value > 10 and shape == opaque
+ok = (w, h) == (441 * scale, 192 * scale) and count.value > 10 and shape == opaque
 # centred on the 1024 x 768 screen
 ok = ok and abs(attrs.x + w / 2 - 512) <= 1.5 and abs(attrs.y + h / 2 - 384) <= 1.5
 if not ok:
@@ -150,7 +174,39 @@ if [ -n "$shots" ]; then
     eval "$(xdotool getwindowgeometry --shell "$popup")"
     screenshot "$work/root.png"
     convert "$work/root.png" -crop "$((WIDTH + 80))x$((HEIGHT + 80))+$((X - 40))+$((Y - 40))" +repage \
-        "$shots/popup-on-desktop.png"
+        "$shots/popup-on-desktop$suffix.png"
+fi
+
+# At scale 2: where the shape is, the screen shows the card drawn at 2x (the card's
+# colour where the picture's rounded outline leaves a pixel of the shape uncovered),
+# never the key colour; the stamp, right of column 240 in the footer, is left out.
+if [ "$scale" = 2 ]; then
+    eval "$(xdotool getwindowgeometry --shell "$popup")"
+    screenshot "$work/root.png"
+    PYTHONPATH="$(dirname "$0")" python3 - "$work/root.png" "$X" "$Y" \
+        "$source_dir/resources/popup/background.png" "$source_dir/resources/popup/background@2x.png" <<'PY' ||
+import sys
+import ppm
+x0, y0 = int(sys.argv[2]), int(sys.argv[3])
+w, h, screen = ppm.load(sys.argv[1], f"882x384+{x0}+{y0}")
+pw, ph, one = ppm.load(sys.argv[4])
+dw, dh, two = ppm.load(sys.argv[5])
+key, card = b"\xff\x00\xff", b"\x17\x3a\x78"
+def px(data, width, x, y): return data[3 * (y * width + x):3 * (y * width + x) + 3]
+checked = wrong = keys = 0
+for y in range(384):
+    for x in range(882):
+        if px(one, pw, x // 2, y // 2) == key or (x >= 480 and y >= 320):
+            continue
+        seen, drawn = px(screen, w, x, y), px(two, dw, x, y)
+        checked += 1
+        keys += seen == key
+        wrong += seen != (card if drawn == key else drawn)
+print(f"2x card: {checked} pixels of the shape compared, {wrong} differ from the 2x picture, {keys} of the key colour")
+sys.exit(0 if checked > 250000 and wrong == 0 else 1)
+PY
+        fail "the card at scale 2 is not the 2x picture"
+    echo "the card is drawn at 2x"
 fi
 
 # --- the tray icon alternates between its two icons -------------------------------
@@ -174,7 +230,7 @@ printf '%s\n' "${seen[@]}" | grep -qx "$base" || fail "the base icon never shows
 echo "tray icon flashing: $changes changes between 2 pictures"
 if [ -n "$shots" ]; then
     convert "$work/icon-0.png" "$work/icon-1.png" -scale 400% -bordercolor '#3b7a57' \
-        -border 8 +append "$shots/tray-flashing.png"
+        -border 8 +append "$shots/tray-flashing$suffix.png"
 fi
 
 # --- the popup's own timer hides it ------------------------------------------------

@@ -1,7 +1,9 @@
 // Draws the two window icons (32 x 32, 24-bit colour with an alpha channel) into the
 // folder given as the first argument: orvell.png (main window, the tray's base icon)
-// and popup.png (the popup, the tray's flash icon); and the program's icon for the
-// desktop's menus at the other sizes of the hicolor theme, hicolor/NxN/orvell.png.
+// and popup.png (the popup, the tray's flash icon); both again at the other sizes trays
+// ask for (16 to 64 pixels, for their panel heights and screen scales),
+// tray/NxN/orvell.png and tray/NxN/popup.png; and the program's icon for the desktop's
+// menus at the other sizes of the hicolor theme, hicolor/NxN/orvell.png.
 #include <QDir>
 #include <QGuiApplication>
 #include <QImage>
@@ -78,11 +80,12 @@ QImage mainIcon(int size = kGrid)
 }
 
 // A warm bell with a spark: the "something changed" icon, clearly unlike the page.
-QImage popupIcon()
+QImage popupIcon(int size = kGrid)
 {
-    QImage img = canvas(kGrid);
+    QImage img = canvas(size);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
+    p.scale(double(size) / kGrid, double(size) / kGrid);
 
     QRadialGradient glow(QPointF(16, 15), 15);
     glow.setColorAt(0, QColor(0xFF, 0xD4, 0x4F));
@@ -121,6 +124,13 @@ int main(int argc, char* argv[])
     const QString dir = QString::fromLocal8Bit(argv[1]);
     bool ok = mainIcon().save(dir + QStringLiteral("/orvell.png"));
     ok = popupIcon().save(dir + QStringLiteral("/popup.png")) && ok;
+    // The sizes the program's tray icon comes in besides 32 (resources/artwork.h).
+    for (int size : {16, 20, 22, 24, 44, 48, 64}) {
+        const QString sizeDir = dir + QStringLiteral("/tray/%1x%1").arg(size);
+        ok = QDir().mkpath(sizeDir) &&
+             mainIcon(size).save(sizeDir + QStringLiteral("/orvell.png")) &&
+             popupIcon(size).save(sizeDir + QStringLiteral("/popup.png")) && ok;
+    }
     for (int size : {16, 22, 24, 48, 64, 128, 256}) {
         const QString sizeDir = dir + QStringLiteral("/hicolor/%1x%1").arg(size);
         ok = QDir().mkpath(sizeDir) &&

@@ -1,5 +1,10 @@
-// Draws the update popup's background picture: 444 x 195 pixels, 24-bit colour, into
-// the file given as the first argument (a .png or .bmp).
+// Draws the update popup's background picture into the folder given as the first
+// argument: background.png, 444 x 195 pixels, 24-bit colour, and the same card drawn
+// for screens of higher pixel density, background@1.25x.png, background@1.5x.png and
+// background@2x.png (each dimension times the scale, rounded), so that its strips,
+// lettering and pictures are drawn at the screen's own resolution. The layout below is
+// in the pixels of the 1x picture; a denser picture draws every item at the scale, the
+// lettering in the same fonts at the scaled size.
 //
 // The picture is a rounded card on a magenta (0xFF00FF) key: every magenta pixel is
 // cut out of the popup window, so the desktop shows through the margin, the rounded
@@ -12,7 +17,7 @@
 //   rows 158 - 188  blue footer strip: a small figure and the credit line; the popup
 //                   writes its date-and-time stamp from column 240 on
 //
-// All card pixels lie within columns 8 to 437 and rows 6 to 188.
+// All card pixels lie within columns 8 to 437 and rows 6 to 188 (at 1x).
 //
 // The card is drawn anti-aliased on an opaque frame colour, so every edge inside the
 // card is smooth. Its outer outline is then snapped: a pixel whose coverage by the
@@ -27,6 +32,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
+#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -50,6 +56,20 @@ const QColor kBorder(0x8C, 0xA9, 0xD3);
 const QColor kInk(0x1D, 0x3F, 0x7A);
 const QColor kAccent(0xFF, 0xB3, 0x2E);
 const QColor kLightBlue(0xA9, 0xD4, 0xFF);
+
+// The scales drawn: the picture itself, then the device pixel ratios of denser screens.
+constexpr double kScales[] = {1.0, 1.25, 1.5, 2.0};
+
+QSize scaledSize(double scale)
+{
+    return QSize(int(std::lround(kWidth * scale)), int(std::lround(kHeight * scale)));
+}
+
+QString fileName(double scale)
+{
+    return scale == 1.0 ? QStringLiteral("background.png")
+                        : QStringLiteral("background@%1x.png").arg(scale);
+}
 
 QPainterPath cardOutline()
 {
@@ -176,13 +196,15 @@ void drawEye(QPainter& p, QPointF c)
 }
 
 // The card's content, anti-aliased, fully opaque inside the card.
-QImage drawCard()
+QImage drawCard(double scale)
 {
-    QImage img(kWidth, kHeight, QImage::Format_ARGB32_Premultiplied);
+    QImage img(scaledSize(scale), QImage::Format_ARGB32_Premultiplied);
     img.fill(kFrameColour);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
+    if (scale != 1.0)
+        p.scale(scale, scale);
 
     // header and footer strips (inside the frame)
     const QRectF header(kCard.left() + kFrame - 1, kCard.top(), kCard.width() - 2 * kFrame + 2,
@@ -240,32 +262,28 @@ QImage drawCard()
 }
 
 // How much of each pixel the card's outline covers (0..255).
-QImage coverage()
+QImage coverage(double scale)
 {
-    QImage img(kWidth, kHeight, QImage::Format_Alpha8);
+    QImage img(scaledSize(scale), QImage::Format_Alpha8);
     img.fill(0);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
+    if (scale != 1.0)
+        p.scale(scale, scale);
     p.fillPath(cardOutline(), QColor(0, 0, 0, 255));
     p.end();
     return img;
 }
 
-} // namespace
-
-int main(int argc, char* argv[])
+// The picture at one scale: the card where the outline covers at least half a pixel,
+// the key everywhere else.
+QImage picture(double scale)
 {
-    QGuiApplication app(argc, argv);
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: make_popup OUTPUT_FILE\n");
-        return 2;
-    }
-    const QImage card = drawCard();
-    const QImage cover = coverage();
-
-    QImage out(kWidth, kHeight, QImage::Format_RGB888);
-    for (int y = 0; y < kHeight; ++y) {
-        for (int x = 0; x < kWidth; ++x) {
+    const QImage card = drawCard(scale);
+    const QImage cover = coverage(scale);
+    QImage out(card.size(), QImage::Format_RGB888);
+    for (int y = 0; y < out.height(); ++y) {
+        for (int x = 0; x < out.width(); ++x) {
             const bool inside = cover.pixelColor(x, y).alpha() >= 128;
             // The card image is opaque: its colours were blended against the frame
             // colour, never against the key. A card pixel never takes the key itself.
@@ -275,5 +293,21 @@ int main(int argc, char* argv[])
             out.setPixelColor(x, y, c);
         }
     }
-    return out.save(QString::fromLocal8Bit(argv[1])) ? 0 : 1;
+    return out;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QGuiApplication app(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: make_popup OUTPUT_DIR\n");
+        return 2;
+    }
+    const QString dir = QString::fromLocal8Bit(argv[1]);
+    bool ok = true;
+    for (double scale : kScales)
+        ok = picture(scale).save(dir + QLatin1Char('/') + fileName(scale)) && ok;
+    return ok ? 0 : 1;
 }
