@@ -34,21 +34,33 @@ double leadingNumber(const QByteArray& token)
     return number.toDouble();
 }
 
-// The text of bytes in the system's 8-bit encoding, a byte order mark included (Qt's
-// decoding drops one at the start of every item, which then would not read back).
+// The text of bytes: UTF-8 where they are valid UTF-8 (as editors save text today, Windows'
+// Notepad included), else the system's 8-bit code page (Windows' ANSI code page; UTF-8 on
+// Linux). A byte order mark stays in the text (Qt's decoding drops one at the start of every
+// item, which then would not read back).
 QString decodeText(const QByteArray& bytes)
 {
-    QStringDecoder decoder(QStringDecoder::System, QStringDecoder::Flag::ConvertInitialBom);
-    return decoder(bytes);
+    QStringDecoder utf8(QStringConverter::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    QString text = utf8(bytes);
+    if (!utf8.hasError())
+        return text;
+    QStringDecoder system(QStringDecoder::System, QStringDecoder::Flag::ConvertInitialBom);
+    return system(bytes);
 }
 
-// The text of bytes in the system's 8-bit encoding, where a run of bytes beyond ASCII that
-// does not decode and encode back to itself is written as its bytes in %XX form, instead
-// of replacement characters that would lose them: "caf\xE9" in UTF-8 gives "caf%E9".
+// Whether the text is exactly the bytes, read as decodeText reads them.
+bool readsBack(const QString& text, const QByteArray& bytes)
+{
+    return text.toUtf8() == bytes || text.toLocal8Bit() == bytes;
+}
+
+// decodeText, where a run of bytes beyond ASCII that neither encoding reads back to
+// itself is written as its bytes in %XX form, instead of replacement characters that
+// would lose them: "caf\xE9" with UTF-8 as the system's code page gives "caf%E9".
 QString decodeKeepingBytes(const QByteArray& bytes)
 {
     QString text = decodeText(bytes);
-    if (text.toLocal8Bit() == bytes)
+    if (readsBack(text, bytes))
         return text;
     text.clear();
     for (qsizetype i = 0; i < bytes.size();) {
@@ -58,7 +70,7 @@ QString decodeKeepingBytes(const QByteArray& bytes)
             ++end;
         const QByteArray run = bytes.mid(i, end - i);
         const QString decoded = decodeText(run);
-        if (ascii || decoded.toLocal8Bit() == run) {
+        if (ascii || readsBack(decoded, run)) {
             text += decoded;
         } else {
             for (const char c : run)

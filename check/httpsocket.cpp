@@ -1,10 +1,9 @@
 #include "httpsocket.h"
 
 #include "runtimeerror.h"
-#include "socketio.h"
+#include "systemconnection.h"
 
 #include <QHostInfo>
-#include <QSocketNotifier>
 #include <QTimer>
 
 QtHttpSocket::QtHttpSocket(QObject* parent) : QObject(parent) {}
@@ -82,20 +81,21 @@ void QtHttpSocket::Close()
         QHostInfo::abortHostLookup(m_lookupId);
     m_lookupId = -1;
     m_addresses.clear();
-    closeSocket();
+    closeConnection();
     m_unsent.clear();
     m_received.resize(0);
 }
 
-void QtHttpSocket::closeSocket()
+void QtHttpSocket::closeConnection()
 {
-    delete m_readNotifier;
-    m_readNotifier = nullptr;
-    delete m_writeNotifier;
-    m_writeNotifier = nullptr;
-    if (m_socket != SocketIo::kNoHandle)
-        SocketIo::close(m_socket);
-    m_socket = SocketIo::kNoHandle;
+    m_up = false;
+    if (!m_connection)
+        return;
+    // Ended at once; the object goes once whatever it is reporting is done.
+    m_connection->close();
+    m_connection->disconnect(this);
+    m_connection->deleteLater();
+    m_connection = nullptr;
 }
 
 void QtHttpSocket::Connect(const QString& remoteHost, std::uint16_t remotePort)
@@ -133,20 +133,21 @@ void QtHttpSocket::onLookedUp(const QHostInfo& info)
 
 void QtHttpSocket::connectNext()
 {
-    closeSocket();
+    closeConnection();
     while (!m_addresses.isEmpty()) {
         const QHostAddress address = m_addresses.takeFirst();
+        auto* connection = new SystemConnection(this);
         int error = 0;
-        m_socket = SocketIo::startConnect(address, m_port, m_localPort, error);
-        if (m_socket != SocketIo::kNoHandle) {
-            // Writable once the connection is up, or has failed.
-            m_writeNotifier = new QSocketNotifier(m_socket, QSocketNotifier::Write, this);
-            connect(m_writeNotifier, &QSocketNotifier::activated, this,
-                    &QtHttpSocket::onConnectReady);
+        if (connection->start(address, m_port, m_localPort, error)) {
+            m_connection = connection;
+            connect(connection, &SystemConnection::connected, this, &QtHttpSocket::onConnected);
+            connect(connection, &SystemConnection::readable, this, &QtHttpSocket::onReadable);
+            connect(connection, &SystemConnection::writable, this, &QtHttpSocket::onWritable);
             return;
         }
-        m_lastNumber = SocketIo::number(error);
-        m_lastText = SocketIo::errorText(error);
+        delete connection;
+        m_lastNumber = SystemConnection::number(error);
+        m_lastText = SystemConnection::errorText(error);
     }
     // No address is left: the last failure is the connection's, reported after Connect
     // has returned.
@@ -155,15 +156,11 @@ void QtHttpSocket::connectNext()
     });
 }
 
-void QtHttpSocket::onConnectReady()
+void QtHttpSocket::onConnected(int error)
 {
-    const int error = SocketIo::connectResult(m_socket);
-    m_writeNotifier->setEnabled(false);
-    m_writeNotifier->deleteLater(); // not while it is reporting
-    m_writeNotifier = nullptr;
     if (error != 0) {
-        m_lastNumber = SocketIo::number(error);
-        m_lastText = SocketIo::errorText(error);
+        m_lastNumber = SystemConnection::number(error);
+        m_lastText = SystemConnection::errorText(error);
         if (!m_addresses.isEmpty()) {
             connectNext();
             return;
@@ -172,15 +169,14 @@ void QtHttpSocket::onConnectReady()
         return;
     }
     m_addresses.clear();
-    m_readNotifier = new QSocketNotifier(m_socket, QSocketNotifier::Read, this);
-    connect(m_readNotifier, &QSocketNotifier::activated, this, &QtHttpSocket::onReadable);
+    m_up = true;
     if (listener())
         listener()->wscHTTP_Connect();
 }
 
 void QtHttpSocket::SendData(const QByteArray& data)
 {
-    if (m_socket == SocketIo::kNoHandle || m_readNotifier == nullptr)
+    if (!m_up)
         return; // not connected
     m_unsent += data;
     onWritable();
@@ -188,26 +184,18 @@ void QtHttpSocket::SendData(const QByteArray& data)
 
 void QtHttpSocket::onWritable()
 {
-    while (m_socket != SocketIo::kNoHandle && !m_unsent.isEmpty()) {
+    while (m_up && !m_unsent.isEmpty()) {
         int error = 0;
-        const qint64 n = SocketIo::send(m_socket, m_unsent.constData(), m_unsent.size(), error);
+        const qint64 n = m_connection->send(m_unsent.constData(), m_unsent.size(), error);
         if (n >= 0) {
             m_unsent.remove(0, n);
-        } else if (n == SocketIo::kWouldBlock) {
-            if (!m_writeNotifier) {
-                m_writeNotifier = new QSocketNotifier(m_socket, QSocketNotifier::Write, this);
-                connect(m_writeNotifier, &QSocketNotifier::activated, this,
-                        &QtHttpSocket::onWritable);
-            }
-            m_writeNotifier->setEnabled(true);
-            return;
+        } else if (n == SystemConnection::kWouldBlock) {
+            return; // `writable` comes when there is room
         } else {
-            failConnection(SocketIo::number(error), SocketIo::errorText(error));
+            failConnection(SystemConnection::number(error), SystemConnection::errorText(error));
             return;
         }
     }
-    if (m_writeNotifier)
-        m_writeNotifier->setEnabled(false);
 }
 
 void QtHttpSocket::GetData(QByteArray& data)
@@ -219,14 +207,13 @@ void QtHttpSocket::GetData(QByteArray& data)
 
 void QtHttpSocket::onReadable()
 {
-    const qintptr socket = m_socket;
+    SystemConnection* const connection = m_connection;
     // A few reads per notification, so that a fast server cannot starve the rest of
     // the program.
-    for (int round = 0; round < 16 && socket != SocketIo::kNoHandle && socket == m_socket;
-         ++round) {
+    for (int round = 0; round < 16 && m_up && connection == m_connection; ++round) {
         m_received.resize(kChunkBytes);
         int error = 0;
-        const qint64 n = SocketIo::receive(socket, m_received.data(), kChunkBytes, error);
+        const qint64 n = connection->receive(m_received.data(), kChunkBytes, error);
         if (n > 0) {
             m_received.resize(n);
             if (listener())
@@ -241,9 +228,9 @@ void QtHttpSocket::onReadable()
                 listener()->wscHTTP_Close();
             return;
         }
-        if (n == SocketIo::kWouldBlock)
+        if (n == SystemConnection::kWouldBlock)
             return;
-        failConnection(SocketIo::number(error), SocketIo::errorText(error));
+        failConnection(SystemConnection::number(error), SystemConnection::errorText(error));
         return;
     }
 }

@@ -9,7 +9,7 @@
 #include <cstdint>
 
 class QHostInfo;
-class QSocketNotifier;
+class SystemConnection;
 
 // What the socket reports, in the order it happens. The socket calls them on the
 // user-interface thread; each one runs to its end before the next.
@@ -63,8 +63,8 @@ private:
 };
 
 // The socket on Qt and the system's own socket calls. Qt looks a host name up; the
-// program then connects to its addresses in turn, and reads and writes the connection's
-// socket itself (SocketIo): Qt's sockets report a connection reset by the server as an
+// program then connects to its addresses in turn, and reads and writes the connection
+// itself (SystemConnection): Qt's sockets report a connection reset by the server as an
 // orderly close on some systems, and a reply cut off by a reset must not pass for a
 // complete page. Reading straight into the caller's buffer also spares a copy of every
 // byte of a large page.
@@ -116,23 +116,22 @@ public:
 
 private:
     void onLookedUp(const QHostInfo& info);
-    // Connects to the next address of the host; fails with `lastError` when none is left.
+    // Connects to the next address of the host; fails with the last error when none is left.
     void connectNext();
-    void onConnectReady();
+    void onConnected(int error);
     void onReadable();
     void onWritable();
-    // Ends the connection with the system's error (or the number of a failure Qt reported).
+    // Ends the connection with the failure's number and the system's words for it.
     void failConnection(int number, const QString& systemText);
-    void closeSocket();
+    void closeConnection();
 
     QList<QHostAddress> m_addresses; // still to try, in the order the lookup gave
     std::uint16_t m_port = 0;
     int m_lookupId = -1;
     int m_lastNumber = 0;
     QString m_lastText;
-    qintptr m_socket = -1;
-    QSocketNotifier* m_readNotifier = nullptr;
-    QSocketNotifier* m_writeNotifier = nullptr;
+    SystemConnection* m_connection = nullptr;
+    bool m_up = false; // connected, and not ended since
     QByteArray m_unsent;
     QByteArray m_received; // handed over by GetData
     std::uint16_t m_localPort = 0;

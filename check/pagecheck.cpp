@@ -213,14 +213,15 @@ PageCheck::Status PageCheck::status(const QByteArray& header)
 
 QByteArray PageCheck::request(const QString& requestPath, const QString& hostName)
 {
-    // The path's bytes are those of config.ini (the text goes back into the encoding it was
-    // read in). A space, a control character or a byte of a UTF-8 letter would make the
-    // request line malformed, so each byte outside printable ASCII goes percent-encoded;
+    // The path goes as UTF-8, as addresses with letters beyond ASCII are sent (bytes of
+    // config.ini that were not text come as %XX already). A space, a control character or a byte of
+    // a UTF-8 letter would make the request line malformed, so each byte outside printable ASCII
+    // goes percent-encoded;
     // "%" and every other printable byte go as they are, so a path written already encoded
     // goes unchanged.
     static const char kHex[] = "0123456789ABCDEF";
-    const QByteArray path = requestPath.toLocal8Bit();
-    const QByteArray host = hostName.toLocal8Bit();
+    const QByteArray path = requestPath.toUtf8();
+    const QByteArray host = hostName.toUtf8();
     QByteArray r;
     r.reserve(57 + 3 * path.size() + host.size());
     r += "GET ";

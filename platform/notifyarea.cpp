@@ -6,12 +6,12 @@
 QString NotifyIconData::tipText() const
 {
     const auto end = std::find(szTip.begin(), szTip.end(), '\0');
-    return QString::fromLocal8Bit(szTip.data(), end - szTip.begin());
+    return QString::fromUtf8(szTip.data(), end - szTip.begin());
 }
 
 void NotifyIconData::setTip(const QString& tip)
 {
-    const QByteArray bytes = tip.toLocal8Bit();
+    const QByteArray bytes = tip.toUtf8();
     qsizetype n = std::min<qsizetype>(bytes.size(), qsizetype(szTip.size()) - 1);
     // Never leave half of a multi-byte character at the cut.
     if (n < bytes.size())

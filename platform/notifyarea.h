@@ -21,7 +21,7 @@ struct NotifyIconData
 
     // The tip as far as its terminating NUL (the whole field if it has none).
     QString tipText() const;
-    // Fills szTip: the text in the single-byte code page, a NUL, then spaces up to
+    // Fills szTip: the text in UTF-8 (the same on every system), a NUL, then spaces up to
     // 64 bytes. A text of 64 bytes or more is cut to 63 so the field stays terminated.
     void setTip(const QString& tip);
 };

@@ -4,6 +4,7 @@
 #include "httpsocket.h"
 #include "loopbackserver.h"
 #include "runtimeerror.h"
+#include "testsystem.h"
 
 #include <QTest>
 
@@ -112,6 +113,7 @@ void TestHttpSocket::refusedConnectionIsError()
 
 void TestHttpSocket::resetIsError()
 {
+    ORVELL_SKIP_RESET_UNDER_WINE();
     LoopbackServer server;
     server.setScript(Script::sent({"HTTP/1.1 200 OK\r\n\r\npart"}, 20, End::Reset));
     QtHttpSocket socket;

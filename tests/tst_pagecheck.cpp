@@ -7,6 +7,7 @@
 #include "httpsocket.h"
 #include "loopbackserver.h"
 #include "pagecheck.h"
+#include "testsystem.h"
 #include "tlssocket.h"
 
 #include <QAbstractSocket>
@@ -241,7 +242,7 @@ void TestPageCheck::splitsTheUrl()
     // its ASCII form.
     (https ? secure : r.socket)->connectNow();
     const QByteArray sent = (https ? secure : r.socket)->sent;
-    QVERIFY2(sent.contains("\r\nHost: " + hostName.toLocal8Bit() + "\r\n"), sent.constData());
+    QVERIFY2(sent.contains("\r\nHost: " + hostName.toUtf8() + "\r\n"), sent.constData());
 }
 
 void TestPageCheck::emptyUrlOnlyAsks()
@@ -335,6 +336,7 @@ void TestPageCheck::requestBytesForHostAndPath()
     QFETCH(QString, certificate);
     if (onWire.isEmpty())
         onWire = path.toLatin1();
+    ORVELL_SKIP_TLS_SERVER_UNDER_WINE(certificate);
     LoopbackServer server(certificate);
     server.setScript(Script::sent({}, 0, End::Hold));
     Rig r;
@@ -371,9 +373,17 @@ void TestPageCheck::configBytesOnTheWire_data()
                                        rest
                                 << QByteArray("GET /b%C3%BCcher%20list HTTP/1.1\r\nHost: "
                                               "watch.example");
+    // Kept as the bytes they are where the system's code page is UTF-8; elsewhere (Windows'
+    // ANSI code page) they are that code page's letters, sent in UTF-8.
+    const bool utf8System = QString::fromLocal8Bit("\xc3\xa9") == QString::fromUtf8("\xc3\xa9");
     QTest::newRow("bytes that are not UTF-8")
         << "\"watch.example/caf\xE9/\xC3\xA9\xFF?x=%41\"" + rest
-        << QByteArray("GET /caf%E9/%C3%A9%FF?x=%41 HTTP/1.1\r\nHost: watch.example");
+        << (utf8System ? QByteArray("GET /caf%E9/%C3%A9%FF?x=%41 HTTP/1.1\r\nHost: watch.example")
+                       : "GET " +
+                             QString::fromLocal8Bit("/caf\xE9/\xC3\xA9\xFF")
+                                 .toUtf8()
+                                 .toPercentEncoding("/") +
+                             "?x=%41 HTTP/1.1\r\nHost: watch.example");
 }
 
 void TestPageCheck::configBytesOnTheWire()
@@ -555,8 +565,8 @@ void TestPageCheck::scriptedEnds_data()
         << "Check failed: the connection ended, after more than the announced 3 bytes"
         << Failure::CutShort << 200;
     QTest::newRow("host not found")
-        << QByteArray() << int(QtHttpSocket::HostNotFound)
-        << "Check failed: the socket's words" << Failure::HostNotFound << 0;
+        << QByteArray() << int(QtHttpSocket::HostNotFound) << "Check failed: the socket's words"
+        << Failure::HostNotFound << 0;
     QTest::newRow("connection refused")
         << QByteArray() << int(QtHttpSocket::ConnectionRefused)
         << "Check failed: the socket's words" << Failure::ConnectionRefused << 0;
@@ -618,6 +628,8 @@ void TestPageCheck::laterSocketErrorsChangeOnlyTheCaption()
     QFETCH(bool, refused);
     QFETCH(QString, caption);
     QFETCH(Failure, failure);
+    if (!refused)
+        ORVELL_SKIP_RESET_UNDER_WINE();
     LoopbackServer server;
     server.setScript(Script::sent({"HTTP/1.1 200 OK\r\n\r\npartial body"}, 30, End::Reset));
     Rig r;
@@ -865,6 +877,7 @@ void TestPageCheck::replies()
     QFETCH(Failure, failure);
     QFETCH(int, status);
     QFETCH(bool, requested);
+    ORVELL_SKIP_TLS_SERVER_UNDER_WINE(certificate);
     LoopbackServer server(certificate);
     server.setScript(script);
     Rig r;
@@ -890,8 +903,10 @@ void TestPageCheck::replies()
     QCOMPARE(readFile(r.orvl()), stored ? body + "\r\n" : QByteArray("snapshot\r\n"));
     QVERIFY(!QFileInfo::exists(r.tmp()));
     QVERIFY(r.t.messageBox.shown.isEmpty());
-    // Whatever the end, no connection is left open (an endless page's included).
-    QTRY_COMPARE(server.openConnections(), 0);
+    // Whatever the end, no connection is left open (an endless page's included). Under
+    // Wine the server does not hear of a connection reset while it only waits to send.
+    if (!TestSystem::underWine())
+        QTRY_COMPARE(server.openConnections(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestPageCheck)

@@ -167,7 +167,7 @@ void TestPropertyBag::iniFileReadsAsText()
         bag.save();
     }
     QFile f(file);
-    QVERIFY(f.open(QIODevice::ReadOnly));
+    QVERIFY(f.open(QIODevice::ReadOnly | QIODevice::Text)); // the system's line ends
     const QByteArray content = f.readAll();
     QVERIFY2(content.contains("Enabled=true\n"), content.constData());
     QVERIFY2(content.contains("FlashTime=250\n"), content.constData());

@@ -8,6 +8,7 @@
 #include "pagecheck.h"
 
 #include <QAction>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -196,7 +197,8 @@ void TestSchedule::changeReachesTheNotification()
     QCOMPARE(form.List1->count(), 1);
     QCOMPARE(form.List1->item(0)->text(), QStringLiteral("Update found at 12/8/2026 1:09:59 PM"));
     QCOMPARE(t.sound.played.size(), 1);
-    QVERIFY(t.sound.played[0].endsWith(QLatin1String("/Sounds/chime.wav")));
+    QVERIFY(
+        t.sound.played[0].endsWith(QDir::toNativeSeparators(QStringLiteral("/Sounds/chime.wav"))));
     QCOMPARE(form.TaskBarIcon1->Flash(), True);
     QVERIFY(form.form2()->isVisible());
 

@@ -34,7 +34,10 @@ struct Stage
         n.logUpdate();
         n.announceUpdate();
     }
-    QString soundsDir() const { return t.programDir() + QStringLiteral("/Sounds/"); }
+    QString soundsDir() const
+    {
+        return t.programDir() + QDir::separator() + QStringLiteral("Sounds") + QDir::separator();
+    }
 
     TestServices t;
     QListWidget log;

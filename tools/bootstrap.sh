@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Installs everything the build, the tests and the desktop tests need on Debian 12.
 # Safe to run again: it only asks apt-get for what is missing.
+#   tools/bootstrap.sh            the Linux build and its tests
+#   tools/bootstrap.sh --windows  also the Windows build (MinGW-w64, Qt's host tools, NSIS)
+#                                 and its tests under Wine
 set -euo pipefail
 
 packages=(
@@ -20,6 +23,18 @@ packages=(
   # screenshots of it, a tray host of our own for tests (Python D-Bus), gdbus
   qt6-wayland sway grim python3-dbus python3-gi libglib2.0-bin
 )
+if [ "${1:-}" = "--windows" ]; then
+  packages+=(
+    # the cross compiler (posix threads: std::thread and std::mutex), and what Qt's build
+    # for Windows takes from the host: Debian's Qt as its host tools, its source package
+    g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools
+    qt6-base-dev qt6-base-dev-tools xz-utils patch
+    # the zip and the setup program
+    zip nsis
+    # the Windows program under Wine
+    wine wine64 libwine libgnutls30
+  )
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -31,7 +31,8 @@ TestServices::TestServices() : m_tls(LoopbackServer::clientTls())
     m_services.sound = &sound;
     m_services.windowShape = &windowShape;
     m_services.notifyArea = &notifyArea;
-    m_services.programDir = m_dir.path();
+    // In the system's own form, as the program has it.
+    m_services.programDir = QDir::toNativeSeparators(m_dir.path());
     m_services.tlsConfiguration = &m_tls;
 }
 

@@ -1,6 +1,6 @@
 #include "loopbackserver.h"
 
-#include "socketends.h"
+#include "testsystem.h"
 
 #include <QFile>
 #include <QMutexLocker>
@@ -189,12 +189,12 @@ private:
             break;
         case End::CloseWithoutAlert:
             if (m_ssl)
-                SocketEnds::shutdownWrite(fd); // the TCP connection ends; TLS never said so
+                TestSystem::shutdownWrite(fd); // the TCP connection ends; TLS never said so
             else
                 m_socket->disconnectFromHost();
             break;
         case End::Reset: {
-            SocketEnds::resetOnClose(fd);
+            TestSystem::resetOnClose(fd);
             m_socket->abort();
             if (!m_ssl)
                 gone();

@@ -1,6 +1,7 @@
-#include "socketio.h"
+#include "systemconnection.h"
 
 #include <QHostAddress>
+#include <QSocketNotifier>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
@@ -12,9 +13,27 @@
 #define MSG_NOSIGNAL 0 // macOS: SIGPIPE is switched off on the socket instead
 #endif
 
-SocketIo::Handle SocketIo::startConnect(const QHostAddress& address, std::uint16_t port,
-                                        std::uint16_t localPort, int& error)
+struct SystemConnection::System
 {
+    int fd = -1;
+    QSocketNotifier* read = nullptr;
+    QSocketNotifier* write = nullptr;
+    bool connecting = false;
+};
+
+SystemConnection::SystemConnection(QObject* parent) : QObject(parent), d(std::make_unique<System>())
+{
+}
+
+SystemConnection::~SystemConnection()
+{
+    close();
+}
+
+bool SystemConnection::start(const QHostAddress& address, std::uint16_t port,
+                             std::uint16_t localPort, int& error)
+{
+    close();
     sockaddr_storage target{};
     socklen_t length = 0;
     if (address.protocol() == QAbstractSocket::IPv6Protocol) {
@@ -34,7 +53,7 @@ SocketIo::Handle SocketIo::startConnect(const QHostAddress& address, std::uint16
     const int fd = ::socket(target.ss_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0) {
         error = errno;
-        return kNoHandle;
+        return false;
     }
 #ifdef SO_NOSIGPIPE
     const int one = 1;
@@ -48,24 +67,53 @@ SocketIo::Handle SocketIo::startConnect(const QHostAddress& address, std::uint16
          errno != EINPROGRESS)) {
         error = errno;
         ::close(fd);
-        return kNoHandle;
+        return false;
     }
-    return fd;
+    d->fd = fd;
+    d->connecting = true;
+    // Writable once the connection is up, or has failed.
+    d->write = new QSocketNotifier(fd, QSocketNotifier::Write, this);
+    connect(d->write, &QSocketNotifier::activated, this, [this] {
+        d->write->setEnabled(false);
+        if (!d->connecting) {
+            Q_EMIT writable();
+            return;
+        }
+        d->connecting = false;
+        int err = 0;
+        socklen_t size = sizeof err;
+        if (::getsockopt(d->fd, SOL_SOCKET, SO_ERROR, &err, &size) != 0)
+            err = errno;
+        if (err == 0) {
+            d->read = new QSocketNotifier(d->fd, QSocketNotifier::Read, this);
+            connect(d->read, &QSocketNotifier::activated, this, &SystemConnection::readable);
+        }
+        Q_EMIT connected(err);
+    });
+    return true;
 }
 
-int SocketIo::connectResult(Handle socket)
+void SystemConnection::close()
 {
-    int error = 0;
-    socklen_t size = sizeof error;
-    if (::getsockopt(int(socket), SOL_SOCKET, SO_ERROR, &error, &size) != 0)
-        return errno;
-    return error;
+    // The notifiers may be reporting right now: they go once they are done.
+    for (QSocketNotifier** n : {&d->read, &d->write}) {
+        if (*n) {
+            (*n)->setEnabled(false);
+            (*n)->disconnect(this);
+            (*n)->deleteLater();
+            *n = nullptr;
+        }
+    }
+    if (d->fd >= 0)
+        ::close(d->fd);
+    d->fd = -1;
+    d->connecting = false;
 }
 
-qint64 SocketIo::receive(Handle socket, char* data, qint64 size, int& error)
+qint64 SystemConnection::receive(char* data, qint64 size, int& error)
 {
     for (;;) {
-        const ssize_t n = ::recv(int(socket), data, size_t(size), 0);
+        const ssize_t n = ::recv(d->fd, data, size_t(size), 0);
         if (n >= 0)
             return n;
         if (errno == EINTR)
@@ -77,27 +125,25 @@ qint64 SocketIo::receive(Handle socket, char* data, qint64 size, int& error)
     }
 }
 
-qint64 SocketIo::send(Handle socket, const char* data, qint64 size, int& error)
+qint64 SystemConnection::send(const char* data, qint64 size, int& error)
 {
     for (;;) {
-        const ssize_t n = ::send(int(socket), data, size_t(size), MSG_NOSIGNAL);
+        const ssize_t n = ::send(d->fd, data, size_t(size), MSG_NOSIGNAL);
         if (n >= 0)
             return n;
         if (errno == EINTR)
             continue;
-        if (errno == EAGAIN || errno == EWOULDBLOCK)
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            if (d->write)
+                d->write->setEnabled(true);
             return kWouldBlock;
+        }
         error = errno;
         return kFailed;
     }
 }
 
-void SocketIo::close(Handle socket)
-{
-    ::close(int(socket));
-}
-
-int SocketIo::number(int error)
+int SystemConnection::number(int error)
 {
     switch (error) {
     case ECONNREFUSED:
@@ -115,7 +161,7 @@ int SocketIo::number(int error)
     }
 }
 
-QString SocketIo::errorText(int error)
+QString SystemConnection::errorText(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
 }

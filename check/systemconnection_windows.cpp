@@ -1,0 +1,202 @@
+// Winsock's headers come before anything that includes windows.h.
+// clang-format off
+#include <winsock2.h>
+#include <ws2tcpip.h>
+// clang-format on
+
+#include "systemconnection.h"
+
+#include <QHostAddress>
+#include <QPointer>
+#include <QWinEventNotifier>
+
+namespace {
+
+// Winsock is started once for the whole program; the system ends it with the process.
+bool winsockStarted()
+{
+    static const bool ok = [] {
+        WSADATA data;
+        return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    }();
+    return ok;
+}
+
+} // namespace
+
+// The socket tells what happened through an event object: the connection's outcome, data,
+// room to send, and its end with the reason (a reset is told from an orderly close there,
+// even where a later recv would only see the end).
+struct SystemConnection::System
+{
+    SOCKET socket = INVALID_SOCKET;
+    WSAEVENT event = WSA_INVALID_EVENT;
+    QWinEventNotifier* notifier = nullptr;
+    bool connecting = false;
+    bool ended = false; // the peer has ended the connection
+    int endError = 0;   // why, when it was not an orderly close
+};
+
+SystemConnection::SystemConnection(QObject* parent) : QObject(parent), d(std::make_unique<System>())
+{
+}
+
+SystemConnection::~SystemConnection()
+{
+    close();
+}
+
+bool SystemConnection::start(const QHostAddress& address, std::uint16_t port,
+                             std::uint16_t localPort, int& error)
+{
+    close();
+    if (!winsockStarted()) {
+        error = WSASYSNOTREADY;
+        return false;
+    }
+    sockaddr_storage target{};
+    int length = 0;
+    if (address.protocol() == QAbstractSocket::IPv6Protocol) {
+        auto* in6 = reinterpret_cast<sockaddr_in6*>(&target);
+        in6->sin6_family = AF_INET6;
+        in6->sin6_port = htons(port);
+        const Q_IPV6ADDR bytes = address.toIPv6Address();
+        memcpy(&in6->sin6_addr, bytes.c, sizeof bytes.c);
+        length = sizeof *in6;
+    } else {
+        auto* in4 = reinterpret_cast<sockaddr_in*>(&target);
+        in4->sin_family = AF_INET;
+        in4->sin_port = htons(port);
+        in4->sin_addr.s_addr = htonl(address.toIPv4Address());
+        length = sizeof *in4;
+    }
+    // Not inherited by programs started later (the shell's "Open" of a link).
+    const SOCKET s = WSASocketW(target.ss_family, SOCK_STREAM, IPPROTO_TCP, nullptr, 0,
+                                WSA_FLAG_OVERLAPPED | WSA_FLAG_NO_HANDLE_INHERIT);
+    if (s == INVALID_SOCKET) {
+        error = WSAGetLastError();
+        return false;
+    }
+    d->socket = s;
+    d->event = WSACreateEvent();
+    // Watched before the connect starts, so that no outcome goes unheard; this also makes
+    // the socket non-blocking.
+    if (d->event == WSA_INVALID_EVENT ||
+        WSAEventSelect(s, d->event, FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE) != 0) {
+        error = WSAGetLastError();
+        close();
+        return false;
+    }
+    sockaddr_storage local{};
+    local.ss_family = target.ss_family;
+    reinterpret_cast<sockaddr_in*>(&local)->sin_port = htons(localPort); // same place in both
+    if ((localPort != 0 && ::bind(s, reinterpret_cast<sockaddr*>(&local), length) != 0) ||
+        (::connect(s, reinterpret_cast<sockaddr*>(&target), length) != 0 &&
+         WSAGetLastError() != WSAEWOULDBLOCK)) {
+        error = WSAGetLastError();
+        close();
+        return false;
+    }
+    d->connecting = true;
+    d->notifier = new QWinEventNotifier(d->event, this);
+    connect(d->notifier, &QWinEventNotifier::activated, this, [this] {
+        WSANETWORKEVENTS happened{};
+        if (WSAEnumNetworkEvents(d->socket, d->event, &happened) != 0)
+            return;
+        const QPointer<SystemConnection> alive(this);
+        if ((happened.lNetworkEvents & FD_CONNECT) && d->connecting) {
+            d->connecting = false;
+            Q_EMIT connected(happened.iErrorCode[FD_CONNECT_BIT]);
+            if (!alive || d->socket == INVALID_SOCKET)
+                return;
+        }
+        if (happened.lNetworkEvents & FD_CLOSE) {
+            d->ended = true;
+            d->endError = happened.iErrorCode[FD_CLOSE_BIT];
+        }
+        if (happened.lNetworkEvents & (FD_READ | FD_CLOSE)) {
+            Q_EMIT readable();
+            if (!alive || d->socket == INVALID_SOCKET)
+                return;
+        }
+        if (happened.lNetworkEvents & FD_WRITE)
+            Q_EMIT writable();
+    });
+    return true;
+}
+
+void SystemConnection::close()
+{
+    if (d->notifier) {
+        // It may be reporting right now: it goes once it is done.
+        d->notifier->setEnabled(false);
+        d->notifier->disconnect(this);
+        d->notifier->deleteLater();
+        d->notifier = nullptr;
+    }
+    if (d->socket != INVALID_SOCKET)
+        closesocket(d->socket);
+    d->socket = INVALID_SOCKET;
+    if (d->event != WSA_INVALID_EVENT)
+        WSACloseEvent(d->event);
+    d->event = WSA_INVALID_EVENT;
+    d->connecting = false;
+    d->ended = false;
+    d->endError = 0;
+}
+
+qint64 SystemConnection::receive(char* data, qint64 size, int& error)
+{
+    const int n = recv(d->socket, data, int(qMin<qint64>(size, 1 << 30)), 0);
+    if (n > 0)
+        return n;
+    if (n == 0) {
+        if (d->endError == 0)
+            return 0;
+        error = d->endError; // the end was a reset: what came is not all there is
+        return kFailed;
+    }
+    const int err = WSAGetLastError();
+    if (err == WSAEWOULDBLOCK) {
+        // Once the peer has ended the connection nothing more comes: its end is reported.
+        if (!d->ended)
+            return kWouldBlock;
+        if (d->endError == 0)
+            return 0;
+        error = d->endError;
+        return kFailed;
+    }
+    error = err;
+    return kFailed;
+}
+
+qint64 SystemConnection::send(const char* data, qint64 size, int& error)
+{
+    const int n = ::send(d->socket, data, int(qMin<qint64>(size, 1 << 30)), 0);
+    if (n >= 0)
+        return n;
+    const int err = WSAGetLastError();
+    if (err == WSAEWOULDBLOCK)
+        return kWouldBlock; // FD_WRITE follows
+    error = err;
+    return kFailed;
+}
+
+int SystemConnection::number(int error)
+{
+    return error; // Winsock's own numbers
+}
+
+QString SystemConnection::errorText(int error)
+{
+    wchar_t* text = nullptr;
+    const DWORD n = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, DWORD(error), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    QString result = n > 0 ? QString::fromWCharArray(text, int(n)).trimmed()
+                           : QStringLiteral("socket error %1").arg(error);
+    LocalFree(text);
+    if (result.endsWith(QLatin1Char('.')))
+        result.chop(1);
+    return result;
+}

@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Builds ORVELL for 64-bit Windows here, on Debian 12: installs what is missing, builds Qt
+# for Windows once into a cache folder outside the clone (about 25 minutes on 2 cores; later
+# runs reuse it), then cross-builds the program.
+#   ./tools/windows.sh          build-windows/ORVELL/ (the program's folder) and its zip,
+#                               build-windows/orvell-VERSION-windows-x64.zip
+#   ./tools/windows.sh --test   the same, then the Windows tests under Wine (CTest)
+# ORVELL_WINDOWS_QT chooses Qt's cache folder (default ~/.cache/orvell/qt-6.4.2-mingw64).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+test=0
+[ "${1:-}" = "--test" ] && test=1
+
+bash tools/bootstrap.sh --windows
+export ORVELL_WINDOWS_QT=${ORVELL_WINDOWS_QT:-${XDG_CACHE_HOME:-$HOME/.cache}/orvell/qt-6.4.2-mingw64}
+qt=$ORVELL_WINDOWS_QT
+if [ ! -f "$qt/.complete" ]; then
+  echo "Building Qt for Windows into $qt (once; about 25 minutes on 2 cores)"
+fi
+bash tools/windows/build-qt.sh "$qt"
+
+out=build-windows
+version=$(sed -n 's/^project(ORVELL VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+cmake -S . -B "$out/build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cmake" \
+      -DCMAKE_BUILD_TYPE=Release -DORVELL_WERROR=ON -DORVELL_BUILD_BENCH=OFF \
+      -DORVELL_BUILD_TESTS=$([ $test = 1 ] && echo ON || echo OFF) \
+      -DCMAKE_CROSSCOMPILING_EMULATOR="$root/tools/windows/wine-run.sh" >/dev/null
+cmake --build "$out/build"
+
+# The program's folder, stripped, with everything it loads that Windows does not have.
+rm -rf "$out/ORVELL"
+cmake --install "$out/build" --prefix "$out/ORVELL" --strip >/dev/null
+find "$out/ORVELL" -iname '*.dll' -exec x86_64-w64-mingw32-strip --strip-unneeded {} +
+bash tools/windows/check-imports.sh "$out/ORVELL"
+zip=orvell-$version-windows-x64.zip
+rm -f "$out/$zip"
+(cd "$out" && zip -qr9 "$zip" ORVELL)
+echo "Windows program: $out/ORVELL/orvell.exe ($(du -sh "$out/ORVELL" | cut -f1)); zip: $out/$zip"
+
+if [ $test = 1 ]; then
+  ctest --test-dir "$out/build" --output-on-failure
+fi
