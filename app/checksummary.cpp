@@ -4,6 +4,8 @@
 
 #include <QRegularExpression>
 #include <QUrl>
+#include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -45,8 +47,8 @@ QString hostText(const QString& url)
     static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]*://"));
     QString host = url;
     host.remove(scheme);
-    host.truncate(host.indexOf(QLatin1Char('/')) < 0 ? host.size()
-                                                     : host.indexOf(QLatin1Char('/')));
+    if (const qsizetype slash = host.indexOf(QLatin1Char('/')); slash >= 0)
+        host.truncate(slash);
     return host.isEmpty() ? url : host;
 }
 
