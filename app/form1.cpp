@@ -1,6 +1,7 @@
 #include "form1.h"
 
 #include "artwork.h"
+#include "checksummary.h"
 #include "configfile.h"
 #include "credits.h"
 #include "form2.h"
@@ -81,7 +82,11 @@ public:
         if (m_form.m_notification)
             m_form.m_notification->announceUpdate();
     }
-    void checkEnded(const CheckOutcome& outcome) override { Q_EMIT m_form.checkEnded(outcome); }
+    void checkEnded(const CheckOutcome& outcome) override
+    {
+        m_form.showCheckSummary(outcome);
+        Q_EMIT m_form.checkEnded(outcome);
+    }
 
 private:
     Form1& m_form;
@@ -173,8 +178,23 @@ void Form1::Form_Load()
     ShowPopup = items.showPopup;
     SoundFile = items.soundFile;
     txtURL->setText(items.url);
+    // The tooltip names the watched host from now on.
+    showCheckSummary(std::nullopt);
     // An address no check can ask for is said at once, not first at a mark of the schedule.
     m_check->reviewAddress();
+}
+
+void Form1::showCheckSummary(const std::optional<CheckOutcome>& last)
+{
+    const QString url = txtURL->text();
+    if (last) {
+        if (const QString caption = CheckSummary::caption(url, *last); !caption.isEmpty())
+            setWindowTitle(caption);
+    }
+    // After "Exit" the icon is gone.
+    if (TaskBarIcon1)
+        TaskBarIcon1->letTip(CheckSummary::trayTip(url, last, m_services.clock->now().time(),
+                                                   m_services.clock->locale()));
 }
 
 void Form1::FetchURL()

@@ -8,6 +8,7 @@
 #include <QWidget>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 class QMenuBar;
 class Form2;
@@ -86,7 +87,7 @@ public:
 
 Q_SIGNALS:
     // A check has ended: stored unchanged, changed (after the update was announced), or
-    // failed and why. The caption shows the same to the user.
+    // failed and why. The tray icon's tooltip and the caption show the same to the user.
     void checkEnded(const CheckOutcome& outcome);
 
 protected:
@@ -96,6 +97,9 @@ protected:
 
 private:
     void connectCommands();
+    // What the last check (none before the first) leaves: the tray icon's tooltip, and
+    // the caption where the check's own says too little (a redirect's target).
+    void showCheckSummary(const std::optional<CheckOutcome>& last);
     void Form_Unload();
 
     Services& m_services;

@@ -211,6 +211,32 @@ PageCheck::Status PageCheck::status(const QByteArray& header)
     return {code.toInt(), phrase.trimmed().left(CheckOutcome::kMaxReasonPhrase).trimmed()};
 }
 
+QString PageCheck::location(const QByteArray& header)
+{
+    static const char kHex[] = "0123456789ABCDEF";
+    for (const QByteArray& line : header.split('\n')) {
+        const qsizetype colon = line.indexOf(':');
+        if (colon <= 0 || line.left(colon).trimmed().toLower() != "location")
+            continue;
+        QString target;
+        for (const char c : line.mid(colon + 1).trimmed()) {
+            const auto byte = static_cast<unsigned char>(c);
+            const bool printable = byte >= 0x21 && byte <= 0x7e;
+            if (target.size() + (printable ? 1 : 3) > CheckOutcome::kMaxLocation)
+                break;
+            if (printable) {
+                target += QLatin1Char(c);
+            } else {
+                target += QLatin1Char('%');
+                target += QLatin1Char(kHex[byte >> 4]);
+                target += QLatin1Char(kHex[byte & 0xf]);
+            }
+        }
+        return target;
+    }
+    return {};
+}
+
 QByteArray PageCheck::request(const QString& requestPath, const QString& hostName)
 {
     // The path goes as UTF-8, as addresses with letters beyond ASCII are sent (bytes of
@@ -264,6 +290,7 @@ void PageCheck::FetchURL()
     m_bodySize = 0;
     m_announcedLength = -1;
     m_status = Status();
+    m_location.clear();
 
     // Connect; an address that cannot be asked for is reported here.
     try {
@@ -374,6 +401,7 @@ void PageCheck::takeHeader(qsizetype blankLine)
     const QByteArray header = reply.left(blankLine);
     HeaderStripped = True;
     m_status = status(header);
+    m_location = location(header);
     m_announcedLength = announcedLength(header);
 
     // A server's error is not the page: it passes, and the page comes back unchanged.
@@ -547,6 +575,7 @@ CheckOutcome PageCheck::outcome(CheckOutcome::Result result, const QString& reas
     o.failure = failure;
     o.statusCode = m_status.code;
     o.reasonPhrase = m_status.reasonPhrase;
+    o.location = m_location;
     return o;
 }
 

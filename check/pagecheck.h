@@ -54,6 +54,11 @@ struct CheckOutcome
     int statusCode = 0;
     QString reasonPhrase = {};
     static constexpr int kMaxReasonPhrase = 60;
+    // Where the reply's Location field points (the target of a redirect such as a 301),
+    // once its header was complete; empty when it has none. Printable ASCII: its other
+    // bytes go percent-encoded; at most kMaxLocation characters.
+    QString location = {};
+    static constexpr int kMaxLocation = 2048;
 };
 Q_DECLARE_METATYPE(CheckOutcome)
 
@@ -161,6 +166,8 @@ public:
         QString reasonPhrase;
     };
     static Status status(const QByteArray& header);
+    // The value of a header's first Location field, as CheckOutcome::location holds it.
+    static QString location(const QByteArray& header);
     // The five-line GET request. Every byte of the path outside printable ASCII (0x21 to
     // 0x7E) goes percent-encoded; the host is sent as it is.
     static QByteArray request(const QString& requestPath, const QString& hostName);
@@ -212,6 +219,7 @@ private:
     qint64 m_bodySize = 0;
     qint64 m_announcedLength = -1;
     Status m_status; // of the current reply, once its header is complete
+    QString m_location;
     Limits m_limits;
     QString m_refusedUrl;  // the URL whose refusal has been shown
     bool m_active = false; // a fetch is running and has not failed

@@ -1,5 +1,7 @@
 // The main window's commands: clicks on the tray icon, the credits panel with its links
-// and update log, and the window that stands in for the tray on a desktop without one.
+// and update log, the window that stands in for the tray on a desktop without one, and
+// what the tray icon's tooltip and the caption say about the last check.
+#include "checksummary.h"
 #include "credits.h"
 #include "fakes.h"
 #include "fixtures.h"
@@ -17,6 +19,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QUrl>
 #include <memory>
 
 namespace {
@@ -53,6 +56,21 @@ struct StartedForm
 
 using Reports = QList<int>;
 
+// A check's outcome as the tooltip rows give it.
+CheckOutcome ended(CheckOutcome::Result result, CheckOutcome::Failure failure = {},
+                   int status = 200, const QString& phrase = QStringLiteral("OK"),
+                   const QString& location = QString(), const QString& reason = QString())
+{
+    CheckOutcome o;
+    o.result = result;
+    o.failure = failure;
+    o.statusCode = status;
+    o.reasonPhrase = phrase;
+    o.location = location;
+    o.reason = reason;
+    return o;
+}
+
 } // namespace
 
 class TestForm1 : public QObject
@@ -80,6 +98,11 @@ private Q_SLOTS:
     void creditLinesKeepTheirGaps();
     void checkNowFetchesAtAnyTime_data();
     void checkNowFetchesAtAnyTime();
+
+    void tooltipAndCaption_data();
+    void tooltipAndCaption();
+    void checksShowInTheTooltip_data();
+    void checksShowInTheTooltip();
 
     void withTrayNoWindowShows();
     void withoutTrayTheWindowShowsWithMenuBar();
@@ -462,6 +485,176 @@ void TestForm1::checkNowFetchesAtAnyTime()
     QCOMPARE(form.List1->count(), 1);
     QCOMPARE(form.isVisible(), panelShown);
     QCOMPARE(server.connections(), 1);
+}
+
+// --- what the tooltip and the caption say about the last check -----------------------------
+
+void TestForm1::tooltipAndCaption_data()
+{
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<bool>("checked");
+    QTest::addColumn<CheckOutcome>("outcome");
+    QTest::addColumn<QString>("region");
+    QTest::addColumn<QString>("tip");
+    QTest::addColumn<QString>("caption"); // empty: the check's own stands
+
+    using R = CheckOutcome::Result;
+    using F = CheckOutcome::Failure;
+    const QString url = QStringLiteral("https://example.org/news");
+    const CheckOutcome none;
+    auto failed = [](F failure, int status = 0, const QString& phrase = QString()) {
+        return ended(R::Failed, failure, status, phrase);
+    };
+    QTest::newRow("before the first check") << url << false << none << "en_US"
+                                            << "example.org: not checked yet"
+                                            << "";
+    QTest::newRow("no address at all") << "" << false << none << "en_US"
+                                       << "ORVELL: no address in config.ini"
+                                       << "";
+    QTest::newRow("unchanged, en_US, the port kept")
+        << "http://127.0.0.1:8080/page" << true << ended(R::Unchanged) << "en_US"
+        << "127.0.0.1:8080: unchanged, 1:09:59 PM"
+        << "";
+    QTest::newRow("changed, de_DE") << url << true << ended(R::Changed) << "de_DE"
+                                    << "example.org: changed at 13:09:59"
+                                    << "";
+    QTest::newRow("changed, the C locale's U.S. form")
+        << "example.org" << true << ended(R::Changed) << "C"
+        << "example.org: changed at 1:09:59 PM"
+        << "";
+
+    // Each kind of failure, in the U.S. form.
+    QTest::newRow("address refused")
+        << "ftp://example.org/" << true
+        << ended(R::Failed, F::AddressRefused, 0, "", "",
+                 "Only http:// and https:// addresses can be watched")
+        << "en_US"
+        << "example.org: address refused, see About"
+        << "Check failed: Only http:// and https:// addresses can be watched";
+    const QList<std::pair<F, QString>> kinds = {
+        {F::HostNotFound, "host not found"},
+        {F::ConnectionRefused, "connection refused"},
+        {F::ConnectionError, "connection failed"},
+        {F::CertificateProblem, "certificate not trusted"},
+        {F::HeaderTooLong, "reply header too long"},
+        {F::PageTooLarge, "page over 1 GiB"},
+        {F::CutShort, "reply cut short"},
+        {F::WriteFailure, "cannot save the page"},
+    };
+    for (const auto& [kind, words] : kinds)
+        QTest::newRow(qPrintable(words)) << url << true << failed(kind) << "en_US"
+                                         << "example.org: " + words + ", 1:09:59 PM"
+                                         << "";
+    QTest::newRow("server error") << url << true
+                                  << failed(F::ServerError, 503, "Service Unavailable") << "en_US"
+                                  << "example.org: server error 503, 1:09:59 PM"
+                                  << "";
+    QTest::newRow("a redirect cut short is cut short")
+        << url << true << failed(F::CutShort, 301, "Moved Permanently") << "en_US"
+        << "example.org: reply cut short, 1:09:59 PM"
+        << "";
+
+    // Stored replies that are not the page.
+    QTest::newRow("301 to an absolute address")
+        << "http://example.org/news" << true
+        << ended(R::Changed, {}, 301, "Moved Permanently", "https://example.org/news") << "en_US"
+        << "example.org: moved (301), see About"
+        << "Connection Closed: the page has moved (301 Moved Permanently) to "
+           "https://example.org/news: write that address in config.ini to watch it";
+    QTest::newRow("302 to a relative address, the URL without a scheme")
+        << "example.org:8080/old/page" << true << ended(R::Unchanged, {}, 302, "Found", "../new/")
+        << "en_US"
+        << "example.org:8080: moved (302), see About"
+        << "Connection Closed: the page has moved (302 Found) to http://example.org:8080/new/: "
+           "write that address in config.ini to watch it";
+    QTest::newRow("308 without a target")
+        << url << true << ended(R::Unchanged, {}, 308, "Permanent Redirect") << "en_US"
+        << "example.org: moved (308), see About"
+        << "Connection Closed: the server answered 308 Permanent Redirect without saying where "
+           "the page went";
+    QTest::newRow("304 is no redirect")
+        << url << true << ended(R::Unchanged, {}, 304, "") << "en_US"
+        << "example.org: unchanged, 1:09:59 PM"
+        << "";
+    QTest::newRow("404") << url << true << ended(R::Changed, {}, 404, "Not Found") << "de_DE"
+                         << "example.org: 404 Not Found, 13:09:59"
+                         << "";
+    QTest::newRow("410 without a phrase")
+        << url << true << ended(R::Unchanged, {}, 410, "") << "en_US"
+        << "example.org: 410, 1:09:59 PM"
+        << "";
+
+    // Too long for the tip: the host gives way, then a long phrase; never half a letter.
+    QTest::newRow("long host shortened")
+        << "https://a-very-long-host-name-that-goes-on.subdomain.example.org/x" << true
+        << failed(F::CertificateProblem) << "en_US"
+        << QString::fromUtf8("a-very-long-host-name-t…: certificate not trusted, 1:09:59 PM") << "";
+    QTest::newRow("long host beyond ASCII, shortened by letters")
+        << QString::fromUtf8("http://bücher-und-zeitschriften-aus-aller-welt.example/") << true
+        << ended(R::Changed) << "de_DE"
+        << QString::fromUtf8("bücher-und-zeitschriften-aus-aller-wel…: changed at 13:09:59") << "";
+    QTest::newRow("long host and a long phrase")
+        << "http://a-rather-long-host-name.example.org/" << true
+        << ended(R::Unchanged, {}, 451,
+                 "Unavailable For Legal Reasons as the authorities have decided")
+        << "en_US"
+        << QString::fromUtf8("a-rather-long…: 451 Unavailable For Legal Reas…, 1:09:59 PM") << "";
+}
+
+void TestForm1::tooltipAndCaption()
+{
+    QFETCH(QString, url);
+    QFETCH(bool, checked);
+    QFETCH(CheckOutcome, outcome);
+    QFETCH(QString, region);
+    QFETCH(QString, tip);
+    QFETCH(QString, caption);
+    const std::optional<CheckOutcome> last = checked ? std::optional(outcome) : std::nullopt;
+    const QString made = CheckSummary::trayTip(url, last, QTime(13, 9, 59), QLocale(region));
+    QCOMPARE(made, tip);
+    // The tray control's tip field carries it whole.
+    NotifyIconData data;
+    data.setTip(made);
+    QCOMPARE(data.tipText(), made);
+    QCOMPARE(checked ? CheckSummary::caption(url, outcome) : QString(), caption);
+}
+
+void TestForm1::checksShowInTheTooltip_data()
+{
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QString>("region");
+    QTest::addColumn<QString>("said"); // after the host
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("a page, en_US") << QByteArray("HTTP/1.1 200 OK\r\n\r\nthe page") << "en_US"
+                                   << ": unchanged, 10:00:00 AM"
+                                   << "Connection Closed";
+    QTest::newRow("a redirect, de_DE")
+        << QByteArray("HTTP/1.1 301 Moved Permanently\r\nLocation: https://127.0.0.1/page\r\n\r\n")
+        << "de_DE"
+        << ": moved (301), see About"
+        << "Connection Closed: the page has moved (301 Moved Permanently) to "
+           "https://127.0.0.1/page: write that address in config.ini to watch it";
+}
+
+void TestForm1::checksShowInTheTooltip()
+{
+    QFETCH(QByteArray, reply);
+    QFETCH(QString, region);
+    QFETCH(QString, said);
+    QFETCH(QString, caption);
+    LoopbackServer server;
+    server.setScript(LoopbackServer::Script::sent({reply}));
+    LoadedForm f(server.url());
+    f.t.clock.regional = QLocale(region);
+    const QString host = QUrl(server.url()).authority();
+    TaskBarIcon& tray = *f.form->TaskBarIcon1;
+    QCOMPARE(tray.Tip(), host + ": not checked yet");
+
+    f.check();
+    QCOMPARE(tray.Tip(), host + said);
+    QCOMPARE(f.t.notifyArea.calls.last().message, NotifyMessage::Modify);
+    QCOMPARE(f.t.notifyArea.calls.last().data.tipText(), host + said);
+    QCOMPARE(f.caption(), caption);
 }
 
 // --- with and without a notification area ------------------------------------------------------

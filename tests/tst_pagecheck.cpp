@@ -107,6 +107,8 @@ private Q_SLOTS:
     void incompleteHeaderIsAFailedFetch();
     void scriptedEnds_data();
     void scriptedEnds();
+    void redirectTargetIsCarried_data();
+    void redirectTargetIsCarried();
     void laterSocketErrorsChangeOnlyTheCaption_data();
     void laterSocketErrorsChangeOnlyTheCaption();
     void unwritableTmpLeavesTheSnapshot_data();
@@ -606,6 +608,50 @@ void TestPageCheck::scriptedEnds()
     QCOMPARE(r.t.readFile(QStringLiteral("data.orvl")),
              stored ? QByteArray("body\r\n") : QByteArray("snapshot\r\n"));
     QVERIFY(!QFileInfo::exists(r.t.path(QStringLiteral("data.tmp"))));
+}
+
+void TestPageCheck::redirectTargetIsCarried_data()
+{
+    QTest::addColumn<QByteArray>("header");
+    QTest::addColumn<QString>("location");
+    QTest::newRow("301 to an https address")
+        << QByteArray("HTTP/1.1 301 Moved Permanently\r\nLocation: https://example.org/news")
+        << "https://example.org/news";
+    QTest::newRow("any case, blanks around it, a relative target")
+        << QByteArray("HTTP/1.1 302 Found\r\nServer: x\r\nlOCATION:  \t/news \t") << "/news";
+    QTest::newRow("the first of two")
+        << QByteArray("HTTP/1.1 307 Temporary Redirect\r\nLocation: /a\r\nLocation: /b") << "/a";
+    QTest::newRow("bytes outside printable ASCII percent-encoded")
+        << QByteArray("HTTP/1.1 308 Permanent Redirect\r\nLocation: /b\xc3\xbc cher")
+        << "/b%C3%BC%20cher";
+    QTest::newRow("cut to its bound, never inside an escape")
+        << "HTTP/1.1 301 Moved\r\nLocation: /" + QByteArray(CheckOutcome::kMaxLocation - 2, 'a') +
+               " b"
+        << "/" + QString(CheckOutcome::kMaxLocation - 2, QLatin1Char('a'));
+    QTest::newRow("none") << QByteArray("HTTP/1.1 200 OK\r\nContent-Type: text/html") << "";
+    QTest::newRow("a field that only ends in the name")
+        << QByteArray("HTTP/1.1 200 OK\r\nContent-Location: /x") << "";
+}
+
+void TestPageCheck::redirectTargetIsCarried()
+{
+    QFETCH(QByteArray, header);
+    QFETCH(QString, location);
+    ScriptedRig r;
+    r.check->FetchURL();
+    r.socket->connectNow();
+    r.socket->deliver(header + "\r\n\r\nbody");
+    r.socket->closeNow();
+    QCOMPARE(r.host.outcomes.size(), 1);
+    QCOMPARE(r.host.lastResult(), Result::Unchanged);
+    QCOMPARE(r.host.outcomes[0].location, location);
+    // The next reply carries its own, or none.
+    r.check->FetchURL();
+    r.socket->connectNow();
+    r.socket->deliver("HTTP/1.1 200 OK\r\n\r\nbody");
+    r.socket->closeNow();
+    QCOMPARE(r.host.outcomes.size(), 2);
+    QCOMPARE(r.host.outcomes[1].location, QString());
 }
 
 void TestPageCheck::laterSocketErrorsChangeOnlyTheCaption_data()

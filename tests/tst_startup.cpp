@@ -53,10 +53,14 @@ void TestStartup::loadsHiddenWithTrayIconAndCaption()
     QVERIFY(form.form2() && !form.form2()->isVisible());
     QCOMPARE(form.windowTitle(), QStringLiteral("ORVELL 1"));
 
-    // One add, showing the window's icon, with the popup's icon ready to flash.
-    QCOMPARE(t.notifyArea.messages(), QList<NotifyMessage>{NotifyMessage::Add});
+    // One add, showing the window's icon, with the popup's icon ready to flash; once
+    // config.ini is read, the tooltip names the watched host.
+    const QString tip = QStringLiteral("example.com: not checked yet");
+    QCOMPARE(t.notifyArea.messages(),
+             (QList<NotifyMessage>{NotifyMessage::Add, NotifyMessage::Modify}));
     QCOMPARE(t.notifyArea.calls.first().data.hIcon, form.iconPicture().handle());
     QCOMPARE(t.notifyArea.calls.first().data.tipText(), QString());
+    QCOMPARE(t.notifyArea.calls.last().data.tipText(), tip);
     TaskBarIcon& tray = *form.TaskBarIcon1;
     QCOMPARE(tray.Enabled(), True);
     QCOMPARE(tray.FlashIcon(), PictureRef(form.form2()->iconPicture()));
@@ -65,7 +69,7 @@ void TestStartup::loadsHiddenWithTrayIconAndCaption()
     // What start-up leaves alone keeps the control's defaults.
     QCOMPARE(tray.AnimationTime(), 500);
     QCOMPARE(tray.Flash(), False);
-    QCOMPARE(tray.Tip(), QString());
+    QCOMPARE(tray.Tip(), tip);
     QVERIFY(form.Timer1.isActive());
     QCOMPARE(form.Timer1.interval(), 1000);
 }

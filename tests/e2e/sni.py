@@ -13,6 +13,8 @@ sni.py click SERVICE PATH LABEL       sends a "clicked" event to the entry so la
 sni.py call SERVICE PATH METHOD       Activate, SecondaryActivate or ContextMenu at 10,10
 sni.py icon SERVICE PATH    prints a digest of the item's IconPixmap, then the sizes of
                             its pictures ("DIGEST 16x16 22x22 ...")
+sni.py tooltip SERVICE PATH prints the title of the item's ToolTip (a tray shows it when
+                            the pointer rests on the icon)
 """
 import hashlib
 import sys
@@ -163,6 +165,11 @@ def main():
             digest.update(b"%dx%d" % (width, height))
             digest.update(bytes(data))
         print(digest.hexdigest(), *("%dx%d" % (width, height) for width, height, _ in pixmaps))
+    elif command == "tooltip":
+        # ToolTip is (icon name, icon pixmaps, title, description).
+        tooltip = item_object(args[0], args[1]).Get(
+            ITEM, "ToolTip", dbus_interface="org.freedesktop.DBus.Properties")
+        print(str(tooltip[2]))
     else:
         sys.exit("unknown command " + command)
 

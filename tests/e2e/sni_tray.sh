@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The real program on an X desktop whose tray is a StatusNotifierItem host (as KDE's,
 # or GNOME's with the AppIndicator extension), driven over D-Bus as such a host does:
-# the item registers and exports its menu (About, Check Now, Exit); a "clicked" event on
+# the item registers and exports its menu (About, Check Now, Exit); its tooltip names the
+# watched host, "not checked yet", then what the check found and when; a "clicked" event on
 # "Check Now" checks the loopback page and the icon flashes (its pixels change), both
 # icons with a picture at each size trays ask for (16 to 64 pixels); the middle click raises nothing; Activate (a left click) stops the flashing; a host that
 # asks for the menu with ContextMenu gets one menu, at the pointer; "Exit" ends the
@@ -29,12 +30,21 @@ menu=$(sni menu | cut -d' ' -f2- | paste -sd,)
 if [ "$menu" = "About,Check Now,Exit" ]; then pass "the exported menu: $menu"; else
     failed "the exported menu: '$menu' (Menu is $(sni get Menu))"; fi
 
+# The tooltip names the watched host and what its last check found.
+host="127.0.0.1:$served_port"
+tooltip_is() { [ "$(sni tooltip)" = "$1" ]; }
+tooltip_starts() { case "$(sni tooltip)" in "$1"*) return 0 ;; *) return 1 ;; esac; }
+if wait_for 10 tooltip_is "$host: not checked yet"; then pass "the tooltip before a check: $(sni tooltip)"
+else failed "the tooltip before a check: '$(sni tooltip)'"; fi
+
 # "Check Now" from the host's menu: the page is fetched, it has changed, the icon flashes.
 base=$(sni icon)
 sni click "Check Now"
 if wait_for 20 grep -q "^GET /page HTTP/1.1" "$work/requests"; then
     pass "\"Check Now\" fetched the page from the loopback server"
 else failed "\"Check Now\" fetched nothing"; fi
+if wait_for 10 tooltip_starts "$host: changed at "; then pass "the tooltip after the check: $(sni tooltip)"
+else failed "the tooltip after the check: '$(sni tooltip)'"; fi
 icon_is() { [ "$(sni icon)" = "$1" ]; }
 flashed=""
 icon_is_not() {

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # The tray commands of the real program on a real X desktop with an XEmbed tray host,
 # driven by real clicks: the right-click menu and its order, "Check Now" fetching from a
-# loopback server and the icon flashing, a left click stopping the flashing, "About"
-# with only the credits panel visible, a double click opening the home page, "Exit".
+# loopback server and the icon flashing, a left click stopping the flashing, the tooltip
+# shown where the pointer rests on the icon, "About" with only the credits panel visible,
+# a double click opening the home page, "Exit".
 #   tray_commands.sh PROGRAM [SHOTS_DIR]
-# With SHOTS_DIR, the screenshots of the menu and of the panel are kept there.
+# With SHOTS_DIR, the screenshots of the menu, the tooltip and the panel are kept there.
 set -u
 program=$1
 shots=${2:-}
@@ -63,6 +64,35 @@ if wait_for 5 picture_is "$icon" "$base" && holds 2 picture_is "$icon" "$base"; 
     pass "a left click stopped the flashing"
 else failed "the icon goes on flashing after a left click"; fi
 if [ -n "$(panel_window "$pid")" ]; then failed "a left click showed the window"; fi
+
+# --- the pointer resting on the icon shows the tooltip: one line of text ---------------------
+# (what it says is read over D-Bus by sni_tray.sh; here Qt has to show it on an XEmbed tray)
+tooltip_window() {
+    _visible_windows "$pid" | awk -v icon="$icon" '$1 != icon && $2 != 461 && $2 > 64 {
+        print $1; found = 1; exit } END { exit !found }'
+}
+xdotool mousemove 500 400
+eval "$(xdotool getwindowgeometry --shell "$icon")"
+ix=$X iy=$Y iw=$WIDTH ih=$HEIGHT
+xdotool mousemove "$((ix + iw / 2 - 1))" "$((iy + ih / 2))" sleep 0.1 \
+    mousemove "$((ix + iw / 2))" "$((iy + ih / 2))"
+if wait_for 10 tooltip_window; then
+    tip=$(tooltip_window)
+    eval "$(xdotool getwindowgeometry --shell "$tip")"
+    screenshot "$work/tooltip.png"
+    rows=$(text_rows "$work/tooltip.png" "$((X + 1))" "$((Y + 1))" "$((WIDTH - 2))" "$((HEIGHT - 2))")
+    if [ "$rows" = 1 ]; then pass "the tooltip shows, one line ${WIDTH}x${HEIGHT} pixels"; else
+        failed "tooltip rows: $rows"; fi
+    if [ -n "$shots" ]; then
+        left=$((X < ix ? X : ix)) right=$((X + WIDTH > ix + iw ? X + WIDTH : ix + iw))
+        left=$((left > 40 ? left - 40 : 0))
+        convert "$work/tooltip.png" -crop "$((right + 20 - left))x$((Y + HEIGHT + 12))+$left+0" \
+            +repage "$shots/tray-tooltip.png"
+    fi
+    xdotool mousemove 500 400
+    wait_for 10 bash -c "! xdotool search --onlyvisible --pid $pid 2>/dev/null | grep -qx '$tip'" ||
+        failed "the tooltip stayed"
+else failed "no tooltip on the icon"; fi
 
 # The first entry is "About": it shows the credits panel.
 click_window "$icon" 3
