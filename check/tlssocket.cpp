@@ -195,11 +195,9 @@ void QtTlsSocket::onError()
         fail(socket->errorString(), QtHttpSocket::numberOf(error));
         return;
     }
-    // Qt's TLS reports the server's close alert as a close of its own, before the close of
-    // the TCP connection; a connection closed or reset without the alert brings only the
-    // latter, with `disconnected` at once. A report that `disconnected` does not follow
-    // at once was the alert alone: the reply is complete.
-    if (++m_closeReports == 1) {
+    // How the close reports and `disconnected` tell the server's close alert from a
+    // connection that just ended is the TLS backend's own (kLoneCloseReportIsAlert, alertCame).
+    if (++m_closeReports == 1 && kLoneCloseReportIsAlert) {
         QTimer::singleShot(0, this, [this, socket] {
             if (socket == m_socket && m_closeReports == 1)
                 finish(true);
@@ -215,7 +213,7 @@ void QtTlsSocket::onDisconnected()
         fail(QStringLiteral("the connection to %1 ended during the secure handshake").arg(m_host));
         return;
     }
-    finish(m_closeReports >= 2);
+    finish(alertCame(m_closeReports));
 }
 
 void QtTlsSocket::finish(bool confirmed)

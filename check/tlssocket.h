@@ -50,6 +50,13 @@ public:
     static constexpr qint64 kPieceBytes = 256 * 1024;
 
 private:
+    // How this system's TLS backend reports the end of a connection, one file per system.
+    // Whether a close report (RemoteHostClosedError) that `disconnected` does not follow
+    // within the same turn of the event loop is the server's close alert alone:
+    static const bool kLoneCloseReportIsAlert;
+    // and whether `disconnected`, after this many close reports, means the alert came.
+    static bool alertCame(int closeReports);
+
     void onEncrypted();
     void onReadyRead();
     void deliver();
