@@ -1,0 +1,156 @@
+#!/usr/bin/env bash
+# The Windows program, deployed as users get it, under Wine on a real X desktop (Xvfb with
+# trayer: Wine's notification area docks its icons there), in private network and mount
+# namespaces, against the test kit's web server on the Linux side.
+#   http:  the icon docks; at the schedule's mark (the clock set by libfaketime) the exact
+#          request reaches the server; data.orvl becomes the body + CR LF; the change shows
+#          the shaped popup and makes the icon flash; a left click stops it; the menu's
+#          "Check Now" checks again and "Exit" ends the program, its icon gone.
+#   https: through Schannel, with the test CA as the system's only trusted authority: the
+#          page is stored; a certificate of another authority is refused before any request.
+# Usage: wine_e2e.sh BUILD_DIR SOURCE_DIR LINUX_ORVELL_SERVE
+# BUILD_DIR is the Windows build tree: the program's folder is installed from it afresh.
+set -euo pipefail
+build=$1 source_dir=$2 serve_bin=${3:-}
+here=$(cd "$(dirname "$0")" && pwd)
+faketime_lib=/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1
+
+if [ "${ORVELL_WINE_E2E_INSIDE:-}" != 1 ]; then
+    for tool in wine xdotool trayer Xvfb; do
+        command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+    done
+    [ -f "$faketime_lib" ] || { echo "SKIP: libfaketime is not installed"; exit 77; }
+    [ -x "$serve_bin" ] || { echo "SKIP: no Linux build of the test kit's server (orvell_serve)"; exit 77; }
+    userns=()
+    [ "$(id -u)" -ne 0 ] && userns=(-r)
+    unshare "${userns[@]}" -m -n true 2>/dev/null ||
+        { echo "SKIP: no private network and mount namespaces here (unshare -m -n)"; exit 77; }
+    exec unshare "${userns[@]}" -m -n -- env ORVELL_WINE_E2E_INSIDE=1 bash "$0" "$@"
+fi
+
+# --- inside the namespaces ---------------------------------------------------------------
+mount --make-rprivate / 2>/dev/null || true
+ip link set lo up
+export ORVELL_SERVE=$serve_bin
+source "$source_dir/tests/e2e/desktop.sh"
+trap 'rc=$?; set +e; wineserver -k 2>/dev/null; desktop_stop; exit $rc' EXIT
+fail=0
+die() { echo "FAIL: $*"; echo "--- program's folder:"; ls -la "$app" 2>/dev/null; exit 1; }
+
+# The system's trust store of this namespace: the test CA alone; orvell.test is 127.0.0.1.
+tls="$source_dir/tests/support/tls"
+mkdir "$DESKTOP_TMP/certs"
+cp "$tls/ca.pem" "$DESKTOP_TMP/certs/ca-certificates.crt"
+ln -s ca-certificates.crt "$DESKTOP_TMP/certs/$(openssl x509 -hash -noout -in "$tls/ca.pem").0"
+mount --bind "$DESKTOP_TMP/certs" /etc/ssl/certs
+printf '127.0.0.1 localhost\n127.0.0.1 orvell.test\n' >"$DESKTOP_TMP/hosts"
+mount --bind "$DESKTOP_TMP/hosts" /etc/hosts
+
+desktop_start
+xsetroot -solid '#3b7a57'
+# A Wine prefix of this test's own, so that Wine's desktop (and its tray) is this display's.
+export WINEPREFIX="$DESKTOP_TMP/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+unset WINEPATH QT_PLUGIN_PATH QT_QPA_PLATFORM
+wineboot -i >/dev/null 2>&1 || die "wineboot"
+
+# The program's folder, as the zip holds it: nothing of it comes from elsewhere.
+app="$DESKTOP_TMP/ORVELL"
+cmake --install "$build" --prefix "$app" >/dev/null || die "install"
+
+# run_program START: starts orvell.exe from its folder with the clock at START.
+run_program() {
+    (cd "$app" && LD_PRELOAD=$faketime_lib FAKETIME="@$1" FAKETIME_DONT_FAKE_MONOTONIC=1 \
+        exec wine orvell.exe >"$DESKTOP_TMP/out" 2>&1) &
+    program_pid=$!
+}
+program_ended() { ! kill -0 "$program_pid" 2>/dev/null; }
+icon=""
+find_icon() { icon=$(tray_icon_window explorer.exe) && [ -n "$icon" ]; }
+icon_pixels() { import -window "$icon" rgb:- 2>/dev/null | md5sum | cut -d' ' -f1; }
+requests() { grep -c '^GET ' "$1" 2>/dev/null || true; }
+popup_window() { xdotool search --onlyvisible --name '^The watched site has been updated$' 2>/dev/null | head -1; }
+flashing() {
+    local first; first=$(icon_pixels)
+    local _
+    for _ in 1 2 3 4 5 6 7 8; do sleep 0.2; [ "$(icon_pixels)" != "$first" ] && return 0; done
+    return 1
+}
+# menu_entry N: clicks the Nth of the tray menu's three entries ("About", "Check Now", "Exit").
+menu_entry() {
+    click_window "$icon" 3
+    local menu=""
+    find_menu() {
+        menu=$(xdotool search --onlyvisible --classname orvell.exe 2>/dev/null | while read -r w; do
+            eval "$(xdotool getwindowgeometry --shell "$w")"
+            [ "$HEIGHT" -gt 30 ] && [ "$HEIGHT" -lt 200 ] && [ "$WIDTH" -lt 400 ] && echo "$w"
+        done | head -1)
+        [ -n "$menu" ]
+    }
+    wait_for 10 find_menu || return 1
+    eval "$(xdotool getwindowgeometry --shell "$menu")"
+    xdotool mousemove "$((X + WIDTH / 2))" "$((Y + HEIGHT * (2 * $1 - 1) / 6))" sleep 0.3 click 1
+}
+
+# --- http -------------------------------------------------------------------------------
+mkdir "$DESKTOP_TMP/site"
+printf 'the page, as it is now\n' >"$DESKTOP_TMP/site/index.html"
+serve --page "$DESKTOP_TMP/site/index.html" --requests "$DESKTOP_TMP/requests" || die "server"
+printf '"127.0.0.1:%s/"\r\n1\r\n"chime.wav"\r\n' "$served_port" >"$app/config.ini"
+printf 'an earlier, longer version of the page\r\n' >"$app/data.orvl"
+run_program "2026-12-08 13:59:47"
+
+wait_for 30 find_icon && pass "the icon docks in the tray" || die "no icon in the tray"
+sleep 2 # drawn by then; the mark is some seconds away
+base=$(icon_pixels)
+wait_for 40 test -s "$DESKTOP_TMP/requests" || die "no check at the mark"
+expected=$(printf 'GET / HTTP/1.1\r\nHost: 127.0.0.1:%s\r\nAccept: */*\r\nConnection: close\r\n\r\n' "$served_port" | od -An -c)
+[ "$(od -An -c "$DESKTOP_TMP/requests")" = "$expected" ] && pass "the exact request at the mark" ||
+    failed "the request: $(od -c "$DESKTOP_TMP/requests")"
+wait_for 10 popup_window || die "no popup after the change"
+snapshot_ok() { cmp -s "$app/data.orvl" <(printf 'the page, as it is now\n\r\n'); }
+wait_for 5 snapshot_ok && pass "data.orvl holds the body and CR LF" || failed "data.orvl: $(od -c "$app/data.orvl" | head -3)"
+[ ! -e "$app/data.tmp" ] && pass "no data.tmp after the check" || failed "data.tmp left behind"
+python3 "$source_dir/tests/e2e/popup_shape.py" "$(popup_window)" \
+    "$source_dir/resources/popup/background.png" 1 && pass "the popup has the card's shape" ||
+    failed "the popup's shape"
+flashing && pass "the icon flashes" || failed "the icon does not flash"
+sleep 0.7 # a left click, not half of a double click
+click_window "$icon" 1
+sleep 1.2
+steady() { local a b; a=$(icon_pixels); sleep 1.1; b=$(icon_pixels); [ "$a" = "$b" ] && [ "$a" = "$base" ]; }
+steady && pass "a left click stops the flashing" || failed "the icon still flashes after a left click"
+
+menu_entry 2 || die "no tray menu"
+wait_for 15 test "$(requests "$DESKTOP_TMP/requests")" -ge 2 && pass "Check Now checks" ||
+    failed "no check after Check Now"
+sleep 1
+menu_entry 3 || die "no tray menu for Exit"
+wait_for 20 program_ended && pass "Exit ends the program" || failed "the program did not end"
+gone() { ! tray_icon_window explorer.exe >/dev/null; }
+wait_for 10 gone && pass "its icon is gone" || failed "the icon stayed"
+
+# --- https ------------------------------------------------------------------------------
+# https_run CERTIFICATE: one check of https://orvell.test:PORT/ served with that certificate.
+# The page comes with its length: Wine's Schannel does not tell the server's close alert from
+# a connection that just ends, so there a reply without its length never counts as whole.
+https_run() {
+    : >"$DESKTOP_TMP/requests-$1"
+    serve --tls "$1" --size 5000 --requests "$DESKTOP_TMP/requests-$1" || die "https server"
+    printf '"https://orvell.test:%s/"\r\n0\r\n"chime.wav"\r\n' "$served_port" >"$app/config.ini"
+    printf 'a snapshot\r\n' >"$app/data.orvl"
+    run_program "2026-12-08 13:59:49"
+    wait_for 30 find_icon || die "no icon in the tray"
+}
+https_run good
+https_stored() { [ "$(stat -c %s "$app/data.orvl")" = 5002 ]; }
+wait_for 40 https_stored && pass "an https page through Schannel is stored" ||
+    failed "https page not stored: $(od -c "$app/data.orvl" | head -2)"
+kill "$program_pid"; wineserver -w 2>/dev/null || true
+
+https_run untrusted
+sleep 16 # past the mark
+[ "$(requests "$DESKTOP_TMP/requests-untrusted")" = 0 ] &&
+    pass "a certificate of another authority gets no request" || failed "a request went to an untrusted server"
+cmp -s "$app/data.orvl" <(printf 'a snapshot\r\n') && pass "the snapshot stays" || failed "the snapshot changed"
+kill "$program_pid"
+exit $fail
