@@ -6,6 +6,8 @@
 #                               build-windows/orvell-VERSION-windows-x64.zip
 #   ./tools/windows.sh --test   the same, then the Windows tests under Wine (CTest)
 # ORVELL_WINDOWS_QT chooses Qt's cache folder (default ~/.cache/orvell/qt-6.4.2-mingw64).
+# The tests need the test kit's web server built for Linux (it serves https where Wine
+# cannot): ORVELL_LINUX_SERVE names one, else it is built in build-windows/host.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -21,11 +23,21 @@ fi
 bash tools/windows/build-qt.sh "$qt"
 
 out=build-windows
+serve=""
+if [ $test = 1 ]; then
+  serve=${ORVELL_LINUX_SERVE:-}
+  if [ -z "$serve" ]; then
+    cmake -S . -B "$out/host" -G Ninja -DCMAKE_BUILD_TYPE=Release -DORVELL_BUILD_BENCH=OFF >/dev/null
+    cmake --build "$out/host" --target orvell_serve
+    serve=$root/$out/host/tests/support/orvell_serve
+  fi
+fi
 version=$(sed -n 's/^project(ORVELL VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 cmake -S . -B "$out/build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cmake" \
       -DCMAKE_BUILD_TYPE=Release -DORVELL_WERROR=ON -DORVELL_BUILD_BENCH=OFF \
       -DORVELL_BUILD_TESTS=$([ $test = 1 ] && echo ON || echo OFF) \
-      -DCMAKE_CROSSCOMPILING_EMULATOR="$root/tools/windows/wine-run.sh" >/dev/null
+      -DCMAKE_CROSSCOMPILING_EMULATOR="$root/tools/windows/wine-run.sh" \
+      -DORVELL_LINUX_SERVE="$serve" >/dev/null
 cmake --build "$out/build"
 
 # The program's folder, stripped, with everything it loads that Windows does not have.
