@@ -137,7 +137,11 @@ void TestHttpSocket::closeSilencesTheConnection()
     QTRY_COMPARE(server.requests().value(0).size(), 18);
     const QStringList before = r.events;
     socket.Close();
-    QTRY_COMPARE(server.closedByClient(), 1);
+    // Closed with the reply unread, the connection is reset, which a server under Wine
+    // may not hear.
+    if (!TestSystem::underWine())
+        QTRY_COMPARE(server.closedByClient(), 1);
+    QTest::qWait(50);
     QCOMPARE(r.events, before); // no Close, no Error, no data after Close
     QByteArray none("x");
     socket.GetData(none);
