@@ -20,6 +20,7 @@ AllowSkipFiles off
 !include FileFunc.nsh
 !include LogicLib.nsh
 !include MUI2.nsh
+!include nsDialogs.nsh
 !include Sections.nsh
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\ORVELL"
@@ -41,7 +42,7 @@ BrandingText "ORVELL ${VERSION}"
 !define MUI_FINISHPAGE_RUN "$INSTDIR\orvell.exe"
 !define MUI_FINISHPAGE_RUN_TEXT "Start ORVELL now"
 !insertmacro MUI_PAGE_FINISH
-!insertmacro MUI_UNPAGE_COMPONENTS
+UninstPage custom un.OptionsPage un.OptionsLeave
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"
 
@@ -112,7 +113,7 @@ Section "ORVELL" SecProgram
     WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" $0
 SectionEnd
 
-Section "Start at every login" SecAutostart
+Section /o "Start at every login" SecAutostart
     WriteRegStr HKCU "${RUN_KEY}" "ORVELL" '"$INSTDIR\orvell.exe"'
 SectionEnd
 
@@ -155,8 +156,37 @@ FunctionEnd
 
 ; --- the uninstaller --------------------------------------------------------------------
 
-Section "un.ORVELL" UnSecProgram
-    SectionIn RO
+; 1: the user's files go too ("Also remove my settings and snapshot", /PURGE).
+Var Purge
+Var PurgeBox
+
+Function un.OptionsPage
+    !insertmacro MUI_HEADER_TEXT "Uninstall ORVELL" "Remove ORVELL from $INSTDIR."
+    nsDialogs::Create 1018
+    Pop $0
+    ${NSD_CreateLabel} 0 0 100% 48u \
+        "ORVELL is ended where it runs from this folder. The program, its Start-menu entry, its start at login and its entry in the list of programs are removed.$\r$\n$\r$\nYour config.ini, the snapshot (data.orvl, data.tmp) and sounds of your own stay in $INSTDIR unless you tick:"
+    Pop $0
+    ${NSD_CreateCheckbox} 0 56u 100% 12u "Also remove my settings and snapshot"
+    Pop $PurgeBox
+    ${If} $Purge == 1
+        ${NSD_Check} $PurgeBox
+    ${EndIf}
+    GetDlgItem $0 $HWNDPARENT 1
+    SendMessage $0 ${WM_SETTEXT} 0 "STR:Uninstall"
+    nsDialogs::Show
+FunctionEnd
+
+Function un.OptionsLeave
+    ${NSD_GetState} $PurgeBox $0
+    ${If} $0 == ${BST_CHECKED}
+        StrCpy $Purge 1
+    ${Else}
+        StrCpy $Purge 0
+    ${EndIf}
+FunctionEnd
+
+Section "Uninstall"
     Call un.EndWatcher
     !include "${UNFILES}"
     Call un.RemoveDefaultSound
@@ -164,24 +194,15 @@ Section "un.ORVELL" UnSecProgram
     Delete "$SMPROGRAMS\ORVELL.lnk"
     Call un.RemoveRunValue
     DeleteRegKey HKCU "${UNINSTALL_KEY}"
+    ${If} $Purge == 1
+        Delete "$INSTDIR\config.ini"
+        Delete "$INSTDIR\data.orvl"
+        Delete "$INSTDIR\data.tmp"
+        RMDir /r "$INSTDIR\Sounds"
+    ${EndIf}
     RMDir "$INSTDIR\Sounds"
     RMDir "$INSTDIR"
 SectionEnd
-
-Section /o "un.Also remove my settings and snapshot" UnSecPurge
-    Delete "$INSTDIR\config.ini"
-    Delete "$INSTDIR\data.orvl"
-    Delete "$INSTDIR\data.tmp"
-    RMDir /r "$INSTDIR\Sounds"
-    RMDir "$INSTDIR"
-SectionEnd
-
-!insertmacro MUI_UNFUNCTION_DESCRIPTION_BEGIN
-    !insertmacro MUI_DESCRIPTION_TEXT ${UnSecProgram} \
-        "The program, its Start-menu entry and its start at login. Your config.ini, snapshot (data.orvl, data.tmp) and sounds of your own stay in $INSTDIR."
-    !insertmacro MUI_DESCRIPTION_TEXT ${UnSecPurge} \
-        "Also config.ini, the snapshot and the Sounds folder: nothing of ORVELL stays."
-!insertmacro MUI_UNFUNCTION_DESCRIPTION_END
 
 ; The default sound goes unless the user has put another file under its name.
 Function un.RemoveDefaultSound
@@ -213,10 +234,11 @@ done:
 FunctionEnd
 
 Function un.onInit
+    StrCpy $Purge 0
     ${GetParameters} $0
     ClearErrors
     ${GetOptions} $0 "/PURGE" $1
     ${IfNot} ${Errors}
-        !insertmacro SelectSection ${UnSecPurge}
+        StrCpy $Purge 1
     ${EndIf}
 FunctionEnd

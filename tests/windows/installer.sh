@@ -10,7 +10,8 @@
 #   config.ini, the snapshot and the start at login, and replaces the program's files;
 # - the silent uninstall, run in place (_?=) while the program runs again, ends it and
 #   leaves config.ini, data.orvl, data.tmp and a sound of the user's own, and nothing else
-#   of ours: no shortcut, no Uninstall or Run entry; with /PURGE none of those either.
+#   of ours: no shortcut, no Uninstall or Run entry; with /PURGE none of those either;
+# - a silent install without /AUTOSTART does not start it at login.
 #   tests/windows/installer.sh SETUP.exe FOLDER   (FOLDER: the program's folder it holds)
 set -u
 setup=$1
@@ -127,9 +128,10 @@ if [ ! -e "$menu/ORVELL.lnk" ] && ! wine reg query "$uninstall_key" >/dev/null 2
     pass "no shortcut, no Uninstall entry, no Run value after the uninstall"
 else failed "after the uninstall: $(ls "$menu"), $(wine reg query "$uninstall_key" 2>&1 | head -3)"; fi
 
-# With /PURGE the user's files go too.
+# Without /AUTOSTART no start at login; with /PURGE the user's files go too.
 rm -f "$dir/uninstall.exe"
 wine "$setup" /S || failed "the install after the uninstall: status $?"
+[ -z "$(value "$run_key" ORVELL)" ] || failed "a silent install without /AUTOSTART starts it at login"
 wine "$dir/uninstall.exe" /S /PURGE "_?=$windir" || failed "the uninstall with /PURGE: status $?"
 if [ "$(listing "$dir")" = "uninstall.exe " ]; then pass "/PURGE removed the user's files too"
 else failed "/PURGE left: $(listing "$dir" | cut -c1-300)"; fi
