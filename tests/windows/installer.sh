@@ -3,7 +3,7 @@
 # trayer as the tray host:
 # - a silent install with the start at login: the program's folder in the user's Programs
 #   folder (the files of the program's folder, byte for byte, and the uninstaller), the
-#   Start-menu shortcut, the entries in the list of installed programs and in the Run key;
+#   program's icon in orvell.exe, the Start-menu shortcut, the entries in the list of installed programs and in the Run key;
 # - the installed program started, its icon docked in the tray (under Wine a window of
 #   explorer.exe);
 # - a second install while it runs ends it first (orvell.exe --exit) and keeps the edited
@@ -49,6 +49,12 @@ wine "$setup" /S /AUTOSTART || failed "the silent install: status $?"
 if [ -f "$dir/uninstall.exe" ] && diff -r -x uninstall.exe "$folder" "$dir" >/dev/null; then
     pass "installed into $windir: the program's folder and the uninstaller"
 else failed "the installed files: $(diff -r -x uninstall.exe "$folder" "$dir" 2>&1 | head -5)"; fi
+# The program's icon (for the shortcut and Explorer): the icon group Qt's windows take, at
+# the icon file's nine sizes.
+icons=$(x86_64-w64-mingw32-windres --input "$dir/orvell.exe" --output-format=rc 2>/dev/null |
+    grep -c '/\* RT_ICON \*/')
+if [ "$icons" = 9 ]; then pass "orvell.exe carries the program's icon at nine sizes"
+else failed "orvell.exe carries $icons icon pictures"; fi
 if grep -qaF "$windir\\orvell.exe" "$menu/ORVELL.lnk" 2>/dev/null; then
     pass "the Start menu's shortcut ORVELL starts it"
 else failed "no shortcut $menu/ORVELL.lnk to the program"; fi
