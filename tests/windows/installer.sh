@@ -3,7 +3,8 @@
 # trayer as the tray host:
 # - a silent install with the start at login: the program's folder in the user's Programs
 #   folder (the files of the program's folder, byte for byte, and the uninstaller), the
-#   program's icon in orvell.exe, the Start-menu shortcut, the entries in the list of installed programs and in the Run key;
+#   program's icon in orvell.exe, the Start-menu shortcut, the entries in the list of
+#   installed programs and in the Run key;
 # - the installed program started, its icon docked in the tray (under Wine a window of
 #   explorer.exe);
 # - a second install while it runs ends it first (orvell.exe --exit) and keeps the edited
