@@ -40,7 +40,9 @@ menu="$(winepath -u "$(winvar APPDATA)")/Microsoft/Windows/Start Menu/Programs"
 uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\ORVELL'
 run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
 # value KEY NAME: a registry value's data, as `reg query` prints it.
-value() { wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"; }
+value() {
+    wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"
+}
 listing() { (cd "$1" && find . -type f | sed 's|^\./||' | LC_ALL=C sort | tr '\n' ' '); }
 # gone PID: the process has ended (perhaps not yet waited for by this shell).
 gone() { ! kill -0 "$1" 2>/dev/null || [ "$(cut -d' ' -f3 "/proc/$1/stat" 2>/dev/null)" = Z ]; }
@@ -62,7 +64,9 @@ else failed "no shortcut $menu/ORVELL.lnk to the program"; fi
 entries_ok=1
 while IFS='|' read -r name expected; do
     got=$(value "$uninstall_key" "$name")
-    [ "$got" = "$expected" ] || { failed "the Uninstall entry's $name: '$got', not '$expected'"; entries_ok=0; }
+    [ "$got" = "$expected" ] && continue
+    failed "the Uninstall entry's $name: '$got', not '$expected'"
+    entries_ok=0
 done <<EOF
 DisplayName|ORVELL
 DisplayVersion|$version
@@ -110,8 +114,9 @@ else failed "no icon in the tray: $(cat "$DESKTOP_TMP/watcher.err")"; fi
 wine "$setup" /S || failed "the second install: status $?"
 if gone "$watcher"; then pass "the second install ended the running program"
 else failed "the program still runs after the second install"; fi
-if cmp -s "$dir/config.ini" "$DESKTOP_TMP/config.ini" && [ "$(cat "$dir/data.orvl")" = $'the snapshot\r' ] &&
-    [ -f "$dir/data.tmp" ] && [ -f "$dir/Sounds/mine.wav" ]; then
+if cmp -s "$dir/config.ini" "$DESKTOP_TMP/config.ini" &&
+    [ "$(cat "$dir/data.orvl")" = $'the snapshot\r' ] && [ -f "$dir/data.tmp" ] &&
+    [ -f "$dir/Sounds/mine.wav" ]; then
     pass "the second install kept the edited config.ini, the snapshot and the sounds"
 else failed "the second install changed the user's files: $(cat "$dir/config.ini")"; fi
 if cmp -s "$dir/licenses/README.txt" "$folder/licenses/README.txt"; then
@@ -133,12 +138,15 @@ cmp -s "$dir/config.ini" "$DESKTOP_TMP/config.ini" || failed "the uninstall chan
 if [ ! -e "$menu/ORVELL.lnk" ] && ! wine reg query "$uninstall_key" >/dev/null 2>&1 &&
     [ -z "$(value "$run_key" ORVELL)" ]; then
     pass "no shortcut, no Uninstall entry, no Run value after the uninstall"
-else failed "after the uninstall: $(ls "$menu"), $(wine reg query "$uninstall_key" 2>&1 | head -3)"; fi
+else
+    failed "after the uninstall: $(ls "$menu"), $(wine reg query "$uninstall_key" 2>&1 | head -3)"
+fi
 
 # Without /AUTOSTART no start at login; with /PURGE the user's files go too.
 rm -f "$dir/uninstall.exe"
 wine "$setup" /S || failed "the install after the uninstall: status $?"
-[ -z "$(value "$run_key" ORVELL)" ] || failed "a silent install without /AUTOSTART starts it at login"
+[ -z "$(value "$run_key" ORVELL)" ] ||
+    failed "a silent install without /AUTOSTART starts it at login"
 wine "$dir/uninstall.exe" /S /PURGE "_?=$windir" || failed "the uninstall with /PURGE: status $?"
 if [ "$(listing "$dir")" = "uninstall.exe " ]; then pass "/PURGE removed the user's files too"
 else failed "/PURGE left: $(listing "$dir" | cut -c1-300)"; fi

@@ -17,7 +17,8 @@ trap 'rm -rf "$lists"' EXIT
 # A path in NSIS's words: backslashes, and a dollar sign doubled.
 winpath() { local p=${1//\//\\}; printf '%s' "${p//\$/\$\$}"; }
 nsis() { printf '%s' "${1//\$/\$\$}"; }
-files=$(cd "$folder" && find . -type f ! -path ./config.ini ! -path './Sounds/*' | sed 's|^\./||' | sort)
+files=$(cd "$folder" && find . -type f ! -path ./config.ini ! -path './Sounds/*' |
+    sed 's|^\./||' | sort)
 # Installing: each file into its folder.
 {
     last=""
