@@ -8,15 +8,37 @@
 #include "startup.h"
 
 #include <QApplication>
+#include <QDir>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
+
+// `orvell --exit`, the program's only option: the watcher of the program's folder, where
+// one runs, ends as its "Exit" does (an installer asks for that before it replaces the
+// program). No watcher is started, and no window system is needed.
+bool asksToExit(int argc, char* argv[])
+{
+    return std::any_of(argv + 1, argv + argc,
+                       [](const char* arg) { return std::strcmp(arg, "--exit") == 0; });
+}
+
+int exitWatcher(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("ORVELL"));
+    const QString programDir = QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
+    QtFolderClaim claim(programDir);
+    return Startup::exitWatcher(claim, programDir);
+}
 
 int run()
 {
     QtServices qt;
-    // One watcher per program directory: a second start shows the first one's window.
+    // One watcher per program directory: a second start shows the first one's window, and
+    // `--exit` ends it.
     QtFolderClaim claim(qt.services().programDir);
     if (const auto status = Startup::claimProgramDir(claim, qt.services().programDir))
         return *status;
@@ -24,7 +46,12 @@ int run()
     Form1 form(qt.services());
     if (const int status = Startup::loadMainWindow(form); status != 0)
         return status;
-    claim.setShowHandler([&form] { form.mnuabout_Click(); });
+    claim.setRequestHandler([&form](FolderClaim::Request request) {
+        if (request == FolderClaim::Request::Exit)
+            form.mnuexit_Click();
+        else
+            form.mnuabout_Click();
+    });
 
     if (!qt.notifyArea().isAvailable())
         std::fprintf(stderr, "ORVELL: no notification area (system tray) is available on "
@@ -40,6 +67,9 @@ int run()
 
 int main(int argc, char* argv[])
 {
+    if (asksToExit(argc, argv))
+        return exitWatcher(argc, argv);
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ORVELL"));
     // The program lives in the tray: hiding or closing its windows does not end it.

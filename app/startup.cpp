@@ -79,8 +79,37 @@ std::optional<int> Startup::claimProgramDir(FolderClaim& claim, const QString& p
         std::fprintf(err, "%s: cannot make sure that no other watcher runs from %s: %s\n",
                      qPrintable(title), qPrintable(programDir), qPrintable(claim.errorText()));
         return std::nullopt;
+    case FolderClaim::Result::OtherEnding:
+    case FolderClaim::Result::NoneRunning:
+        break; // answers to a request to end the watcher only
     }
     return std::nullopt;
+}
+
+int Startup::exitWatcher(FolderClaim& claim, const QString& programDir, std::FILE* err)
+{
+    const QString title = QCoreApplication::applicationName();
+    switch (claim.askToExit()) {
+    case FolderClaim::Result::NoneRunning:
+        std::fprintf(err, "%s: no watcher runs from %s\n", qPrintable(title),
+                     qPrintable(programDir));
+        return 0;
+    case FolderClaim::Result::OtherEnding:
+        if (claim.waitForOtherToEnd(kExitWaitMs)) {
+            std::fprintf(err, "%s: the watcher that ran from %s has ended\n", qPrintable(title),
+                         qPrintable(programDir));
+            return 0;
+        }
+        break;
+    case FolderClaim::Result::Claimed:
+    case FolderClaim::Result::OtherShown:
+    case FolderClaim::Result::OtherSilent:
+    case FolderClaim::Result::NotClaimed:
+        break;
+    }
+    std::fprintf(err, "%s: the watcher that runs from %s did not end\n", qPrintable(title),
+                 qPrintable(programDir));
+    return kFailedStatus;
 }
 
 void Startup::followNotificationArea(Form1& form, NotifyAreaWatch& watch, std::FILE* err)

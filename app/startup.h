@@ -48,4 +48,13 @@ void followNotificationArea(Form1& form, NotifyAreaWatch& watch, std::FILE* err 
 std::optional<int> claimProgramDir(FolderClaim& claim, const QString& programDir,
                                    std::FILE* err = stderr);
 
+// How long `--exit` waits for the watcher's process to end.
+inline constexpr int kExitWaitMs = 20000;
+
+// `--exit`: asks the watcher that runs from the program directory, where one runs, to end
+// as its "Exit" does, and waits until its process has ended; starts none. Says on
+// standard error what happened. Returns the exit status: 0 when no watcher runs there
+// (any more), 1 when one runs on.
+int exitWatcher(FolderClaim& claim, const QString& programDir, std::FILE* err = stderr);
+
 } // namespace Startup

@@ -1,14 +1,20 @@
 #include "folderclaim.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
+#include <QDeadlineTimer>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QThread>
 
 namespace {
 
-// What a later start sends and the holder answers.
+// What a later start sends and the holder answers, a line each. The answer to the
+// request to end names the holder's process, for the asker to wait for its end.
 constexpr char kShowRequest[] = "show\n";
 constexpr char kShownAnswer[] = "shown\n";
+constexpr char kExitRequest[] = "exit\n";
+constexpr char kEndingAnswer[] = "ending ";
 
 } // namespace
 
@@ -72,9 +78,49 @@ FolderClaim::Result QtFolderClaim::claim()
     return Result::NotClaimed;
 }
 
-void QtFolderClaim::setShowHandler(ShowHandler handler)
+FolderClaim::Result QtFolderClaim::askToExit()
 {
-    m_showHandler = std::move(handler);
+    m_otherPid = 0;
+    const QDeadlineTimer deadline(kAnswerMs);
+    QLocalSocket other;
+    prepare(other);
+    for (;;) {
+        other.connectToServer(m_name);
+        if (other.waitForConnected(int(deadline.remainingTime())))
+            break;
+        // Nobody listens: no watcher runs there, unless one holds the name and is just
+        // about to listen.
+        if (!held())
+            return Result::NoneRunning;
+        if (deadline.hasExpired())
+            return Result::OtherSilent;
+        QThread::msleep(50);
+    }
+    other.write(kExitRequest);
+    other.waitForBytesWritten(int(deadline.remainingTime()));
+    while (!other.canReadLine() && other.waitForReadyRead(int(deadline.remainingTime()))) {
+    }
+    if (other.canReadLine()) {
+        const QByteArray answer = other.readLine();
+        if (!answer.startsWith(kEndingAnswer))
+            return Result::OtherSilent;
+        m_otherPid = answer.mid(int(sizeof kEndingAnswer) - 1).trimmed().toLongLong();
+        return Result::OtherEnding;
+    }
+    // A holder that goes without an answer was ending already.
+    return other.state() == QLocalSocket::ConnectedState ? Result::OtherSilent
+                                                         : Result::OtherEnding;
+}
+
+bool QtFolderClaim::waitForOtherToEnd(int ms)
+{
+    // Without its process's number the closed connection is all there is to go by.
+    return m_otherPid <= 0 || processEnded(m_otherPid, ms);
+}
+
+void QtFolderClaim::setRequestHandler(RequestHandler handler)
+{
+    m_handler = std::move(handler);
     const QList<QLocalSocket*> waiting = std::exchange(m_waiting, {});
     for (QLocalSocket* socket : waiting)
         serve(socket);
@@ -84,7 +130,7 @@ void QtFolderClaim::serve(QLocalSocket* socket)
 {
     if (!socket->canReadLine())
         return;
-    if (!m_showHandler) {
+    if (!m_handler) {
         if (!m_waiting.contains(socket)) {
             m_waiting.append(socket);
             connect(socket, &QObject::destroyed, this,
@@ -93,10 +139,18 @@ void QtFolderClaim::serve(QLocalSocket* socket)
         return;
     }
     while (socket->canReadLine()) {
-        if (socket->readLine() != kShowRequest)
-            continue; // nothing else is asked of the holder
-        m_showHandler();
-        socket->write(kShownAnswer);
-        socket->flush();
+        const QByteArray request = socket->readLine();
+        if (request == kShowRequest) {
+            m_handler(Request::Show);
+            socket->write(kShownAnswer);
+            socket->flush();
+        } else if (request == kExitRequest) {
+            m_handler(Request::Exit);
+            socket->write(kEndingAnswer + QByteArray::number(QCoreApplication::applicationPid()) +
+                          '\n');
+            // The program ends next: the answer leaves before.
+            socket->waitForBytesWritten(kAnswerMs);
+        }
+        // Nothing else is asked of the holder.
     }
 }

@@ -10,6 +10,8 @@ class QLocalSocket;
 // One watcher per program directory: the first start from a directory holds it for
 // as long as it runs; a later start from the same directory asks the holder to show
 // its window and then ends, so that two watchers never share data.tmp and data.orvl.
+// A start that only asks the holder to end (`--exit`, as an installer does before it
+// replaces the program) makes no claim of its own.
 class FolderClaim
 {
 public:
@@ -17,17 +19,32 @@ public:
     {
         Claimed,     // this start is the directory's watcher
         OtherShown,  // another watcher runs there and has shown its window
+        OtherEnding, // another watcher ran there and is ending, as asked
+        NoneRunning, // asked to end the directory's watcher: none runs there
         OtherSilent, // another watcher runs there but did not answer in time
         NotClaimed   // the directory could not be claimed (see errorText)
+    };
+    // What a later start asks of the holder.
+    enum class Request
+    {
+        Show, // show the window
+        Exit  // end as the menu's "Exit" does
     };
     virtual ~FolderClaim() = default;
     virtual Result claim() = 0;
     virtual QString errorText() const = 0;
 
-    // Runs for every later start's request to show the window. Requests that came
-    // before a handler was set are served when it is set.
-    using ShowHandler = std::function<void()>;
-    virtual void setShowHandler(ShowHandler handler) = 0;
+    // Runs for every later start's request. Requests that came before a handler was set
+    // are served when it is set.
+    using RequestHandler = std::function<void(Request)>;
+    virtual void setRequestHandler(RequestHandler handler) = 0;
+
+    // Asks the directory's watcher, where one runs, to end: OtherEnding, NoneRunning or
+    // OtherSilent. Nothing is claimed.
+    virtual Result askToExit() = 0;
+    // After OtherEnding: waits until the watcher's process has ended, for `ms` at most;
+    // false when it still runs then.
+    virtual bool waitForOtherToEnd(int ms) = 0;
 };
 
 // The claim as a local socket named after the directory, which serves the later starts'
@@ -47,7 +64,9 @@ public:
 
     Result claim() override;
     QString errorText() const override { return m_error; }
-    void setShowHandler(ShowHandler handler) override;
+    void setRequestHandler(RequestHandler handler) override;
+    Result askToExit() override;
+    bool waitForOtherToEnd(int ms) override;
 
     // The socket name for a directory.
     static QString socketName(const QString& programDir);
@@ -72,11 +91,16 @@ private:
     void release();
     // Where a later start connects to ask the holder.
     void prepare(QLocalSocket& socket) const;
+    // Whether some process holds the name, also one that does not listen yet.
+    bool held() const;
+    // Waits for the process to end, for `ms` at most; false when it still runs then.
+    static bool processEnded(qint64 pid, int ms);
 
     QString m_name;
     QString m_error;
     QLocalServer* m_server = nullptr;
-    ShowHandler m_showHandler;
+    RequestHandler m_handler;
     QList<QLocalSocket*> m_waiting; // asked before there was a handler
+    qint64 m_otherPid = 0;          // the process of the watcher asked to end, where it said
     void* m_systemHold = nullptr;   // the system's own object of the hold, where there is one
 };

@@ -32,6 +32,12 @@ QString finalPath(const QString& dir)
     return path;
 }
 
+// The named mutex that is the hold of a claim's name, in the user's session.
+QString mutexName(const QString& name)
+{
+    return QStringLiteral("Local\\") + name;
+}
+
 } // namespace
 
 QString QtFolderClaim::identity(const QString& programDir)
@@ -49,13 +55,11 @@ QtFolderClaim::Hold QtFolderClaim::hold(QLocalServer& server)
 {
     // The mutex decides: of two starts at once only one creates it. The system drops it
     // with the last handle, when its holder ends however it ends.
-    const QString mutexName = QStringLiteral("Local\\") + m_name;
-    HANDLE mutex =
-        CreateMutexW(nullptr, FALSE, reinterpret_cast<const wchar_t*>(mutexName.utf16()));
+    const QString name = mutexName(m_name);
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, reinterpret_cast<const wchar_t*>(name.utf16()));
     if (!mutex) {
-        m_error = QStringLiteral("cannot create the mutex %1 (error %2)")
-                      .arg(mutexName)
-                      .arg(GetLastError());
+        m_error =
+            QStringLiteral("cannot create the mutex %1 (error %2)").arg(name).arg(GetLastError());
         return Hold::Failed;
     }
     if (GetLastError() == ERROR_ALREADY_EXISTS) {
@@ -79,3 +83,24 @@ void QtFolderClaim::release()
 }
 
 void QtFolderClaim::prepare(QLocalSocket&) const {}
+
+bool QtFolderClaim::held() const
+{
+    // The mutex is the hold; its holder listens on the pipe a moment later.
+    const QString name = mutexName(m_name);
+    HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, reinterpret_cast<const wchar_t*>(name.utf16()));
+    if (!mutex)
+        return false;
+    CloseHandle(mutex);
+    return true;
+}
+
+bool QtFolderClaim::processEnded(qint64 pid, int ms)
+{
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, DWORD(pid));
+    if (!process)
+        return true; // gone already
+    const bool ended = WaitForSingleObject(process, DWORD(ms)) == WAIT_OBJECT_0;
+    CloseHandle(process);
+    return ended;
+}

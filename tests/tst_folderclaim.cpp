@@ -1,5 +1,6 @@
 // One watcher per program directory: a later start from the same directory (however it
-// is named) finds the first one and has it show its window; other directories are free.
+// is named) finds the first one and has it show its window, or end (`--exit`); other
+// directories are free.
 #include "folderclaim.h"
 #include "testsystem.h"
 
@@ -15,15 +16,17 @@
 
 namespace {
 
-// A later start's claim runs in a thread of its own: it waits for the holder's answer,
-// which the holder gives from this thread's event loop.
-FolderClaim::Result claimElsewhere(const QString& dir)
+// A later start's claim (or its request to end the watcher, "exit") runs in a thread of
+// its own: it waits for the holder's answer, which the holder gives from this thread's
+// event loop.
+FolderClaim::Result claimElsewhere(const QString& dir,
+                                   FolderClaim::Request request = FolderClaim::Request::Show)
 {
     std::atomic<bool> done = false;
     FolderClaim::Result result = FolderClaim::Result::NotClaimed;
     std::unique_ptr<QThread> later(QThread::create([&] {
         QtFolderClaim claim(dir);
-        result = claim.claim();
+        result = request == FolderClaim::Request::Exit ? claim.askToExit() : claim.claim();
         done = true;
     }));
     later->start();
@@ -48,27 +51,40 @@ private Q_SLOTS:
 void TestFolderClaim::laterStart_data()
 {
     QTest::addColumn<QString>("laterDir"); // relative to the temporary root
+    QTest::addColumn<int>("request");      // what the later start asks for
     QTest::addColumn<int>("expected");
-    QTest::addColumn<int>("shows");
+    QTest::addColumn<QString>("served"); // what the watcher was asked, a word each time
     using R = FolderClaim::Result;
-    QTest::newRow("same folder") << "watched folder" << int(R::OtherShown) << 1;
+    const int show = int(FolderClaim::Request::Show);
+    const int exit = int(FolderClaim::Request::Exit);
+    QTest::newRow("same folder") << "watched folder" << show << int(R::OtherShown) << "show";
     QTest::newRow("same folder, trailing separator")
-        << "watched folder/" << int(R::OtherShown) << 1;
-    QTest::newRow("same folder through a link") << "link" << int(R::OtherShown) << 1;
-    QTest::newRow("same folder through ..") << "other/../watched folder" << int(R::OtherShown) << 1;
-    QTest::newRow("same folder by its short name") << "<short>" << int(R::OtherShown) << 1;
+        << "watched folder/" << show << int(R::OtherShown) << "show";
+    QTest::newRow("same folder through a link") << "link" << show << int(R::OtherShown) << "show";
+    QTest::newRow("same folder through ..")
+        << "other/../watched folder" << show << int(R::OtherShown) << "show";
+    QTest::newRow("same folder by its short name")
+        << "<short>" << show << int(R::OtherShown) << "show";
     // File names differ only in case on Windows, not on Linux.
     const bool windows = QSysInfo::productType() == QLatin1String("windows");
     QTest::newRow("the name in other case")
-        << "WATCHED Folder" << int(windows ? R::OtherShown : R::Claimed) << (windows ? 1 : 0);
-    QTest::newRow("another folder") << "other" << int(R::Claimed) << 0;
+        << "WATCHED Folder" << show << int(windows ? R::OtherShown : R::Claimed)
+        << QString(windows ? "show" : "");
+    QTest::newRow("another folder") << "other" << show << int(R::Claimed) << "";
+    // `--exit`: the watcher is asked to end as "Exit" does; where none runs, nothing is.
+    QTest::newRow("same folder, asked to end")
+        << "watched folder" << exit << int(R::OtherEnding) << "exit";
+    QTest::newRow("same folder through a link, asked to end")
+        << "link" << exit << int(R::OtherEnding) << "exit";
+    QTest::newRow("another folder, asked to end") << "other" << exit << int(R::NoneRunning) << "";
 }
 
 void TestFolderClaim::laterStart()
 {
     QFETCH(QString, laterDir);
+    QFETCH(int, request);
     QFETCH(int, expected);
-    QFETCH(int, shows);
+    QFETCH(QString, served);
     QTemporaryDir root;
     QVERIFY(QDir(root.path()).mkpath("watched folder") && QDir(root.path()).mkpath("other"));
     if (laterDir == QLatin1String("link") &&
@@ -83,11 +99,13 @@ void TestFolderClaim::laterStart()
 
     QtFolderClaim first(root.filePath("watched folder"));
     QCOMPARE(first.claim(), FolderClaim::Result::Claimed);
-    int shown = 0;
-    first.setShowHandler([&shown] { ++shown; });
+    QStringList asked;
+    first.setRequestHandler([&asked](FolderClaim::Request r) {
+        asked << (r == FolderClaim::Request::Exit ? "exit" : "show");
+    });
 
-    QCOMPARE(int(claimElsewhere(laterDir)), expected);
-    QCOMPARE(shown, shows);
+    QCOMPARE(int(claimElsewhere(laterDir, FolderClaim::Request(request))), expected);
+    QCOMPARE(asked.join(' '), served);
 }
 
 void TestFolderClaim::askedBeforeTheHolderIsReady()
@@ -98,7 +116,7 @@ void TestFolderClaim::askedBeforeTheHolderIsReady()
     QtFolderClaim first(dir.path());
     QCOMPARE(first.claim(), FolderClaim::Result::Claimed);
     int shown = 0;
-    QTimer::singleShot(500, [&] { first.setShowHandler([&shown] { ++shown; }); });
+    QTimer::singleShot(500, [&] { first.setRequestHandler([&shown](auto) { ++shown; }); });
     QCOMPARE(claimElsewhere(dir.path()), FolderClaim::Result::OtherShown);
     QCOMPARE(shown, 1);
 }

@@ -2,8 +2,9 @@
 # Builds ORVELL for 64-bit Windows here, on Debian 12: installs what is missing, builds Qt
 # for Windows once into a cache folder outside the clone (about 25 minutes on 2 cores; later
 # runs reuse it), then cross-builds the program.
-#   ./tools/windows.sh          build-windows/ORVELL/ (the program's folder) and its zip,
-#                               build-windows/orvell-VERSION-windows-x64.zip
+#   ./tools/windows.sh          build-windows/ORVELL/ (the program's folder), its zip
+#                               build-windows/orvell-VERSION-windows-x64.zip and the setup
+#                               program build-windows/orvell-setup-VERSION.exe (NSIS)
 #   ./tools/windows.sh --test   the same, then the Windows tests under Wine (CTest)
 # ORVELL_WINDOWS_QT chooses Qt's cache folder (default ~/.cache/orvell/qt-6.4.2-mingw64).
 # The tests need the test kit's web server built for Linux (it serves https where Wine
@@ -48,7 +49,10 @@ bash tools/windows/check-imports.sh "$out/ORVELL"
 zip=orvell-$version-windows-x64.zip
 rm -f "$out/$zip"
 (cd "$out" && zip -qr9 "$zip" ORVELL)
-echo "Windows program: $out/ORVELL/orvell.exe ($(du -sh "$out/ORVELL" | cut -f1)); zip: $out/$zip"
+setup=orvell-setup-$version.exe
+bash tools/windows/make-setup.sh "$out/ORVELL" "$version" "$out/$setup"
+echo "Windows program: $out/ORVELL/orvell.exe ($(du -sh "$out/ORVELL" | cut -f1)); zip: $out/$zip;" \
+     "setup: $out/$setup ($(du -sh "$out/$setup" | cut -f1))"
 
 if [ $test = 1 ]; then
   ctest --test-dir "$out/build" --output-on-failure

@@ -192,7 +192,7 @@ walk(json.load(sys.stdin))'
 # that it floats at its own size with the menu bar above the panel; WHAT starts the
 # message. Returns 1 when no such window came.
 wayland_menu_bar_window() {
-    _panel_line() { sway_tree | awk '$4 == 461'; }
+    _panel_line() { sway_tree | awk '$4 == 461 { print; found = 1 } END { exit !found }'; }
     wait_for 30 _panel_line || { failed "$1: no window: $(sway_tree)"; return 1; }
     local kind ph
     read -r kind _ _ _ ph _ <<<"$(_panel_line)"

@@ -2,7 +2,8 @@
 # One watcher per folder, with the real program started headless: of two starts at
 # once in one folder exactly one keeps running, the other ends with status 0 and says
 # so; a start from another folder runs beside it; after the watcher is killed, a new
-# start from its folder runs again (no stale claim).
+# start from its folder runs again (no stale claim); `orvell --exit` ends the folder's
+# watcher and waits for it, and where none runs it starts none; both end with status 0.
 set -u
 program=$1
 work=$(mktemp -d)
@@ -68,7 +69,8 @@ if claimed a && already_running a; then pass "a later start from the same folder
     failed "a later start from the same folder"; fi
 
 "$work/b/orvell" >/dev/null 2>"$work/b.err" &
-pids+=("$!")
+other=$!
+pids+=("$other")
 if wait_until 30 claimed b && already_running b && alive "$watcher"; then
     pass "a watcher from another folder runs beside it"
 else failed "another folder: $(cat "$work/b.err")"; fi
@@ -81,6 +83,24 @@ pids+=("$restarted")
 if wait_until 30 claimed a && already_running a && alive "$restarted"; then
     pass "after the watcher was killed a new start from its folder runs"
 else failed "after a kill: $(cat "$work/a3.err")"; fi
+# gone PID: the process has ended (perhaps not yet waited for by this shell).
+gone() { ! alive "$1" || [ "$(cut -d' ' -f3 "/proc/$1/stat" 2>/dev/null)" = Z ]; }
+out=$(timeout 60 "$work/a/orvell" --exit 2>&1 >/dev/null)
+status=$?
+if [ "$status" = 0 ] && gone "$restarted" && ! claimed a &&
+    grep -qF "the watcher that ran from $work/a has ended" <<<"$out"; then
+    wait "$restarted"
+    watcher_status=$?
+    if [ "$watcher_status" = 0 ]; then pass "--exit ended the watcher (its status 0) and returned after it had gone"
+    else failed "the watcher ended by --exit: status $watcher_status"; fi
+else failed "--exit: status $status, $out; the watcher $(gone "$restarted" || echo "runs on")"; fi
+if alive "$other" && claimed b; then pass "the watcher of another folder runs on"; else
+    failed "the other folder's watcher went too"; fi
+out=$(timeout 60 "$work/a/orvell" --exit 2>&1 >/dev/null)
+status=$?
+if [ "$status" = 0 ] && ! claimed a && grep -qF "no watcher runs from $work/a" <<<"$out"; then
+    pass "--exit where no watcher runs ends with status 0 and starts none"
+else failed "--exit without a watcher: status $status, $out"; fi
 [ -z "$(ls -A "$work/a" | grep -vx -e orvell -e config.ini)" ] ||
     failed "files left in the folder: $(ls -A "$work/a")"
 exit $fail

@@ -2,9 +2,13 @@
 // folder given as the first argument: orvell.png (main window, the tray's base icon)
 // and popup.png (the popup, the tray's flash icon); both again at the other sizes trays
 // ask for (16 to 64 pixels, for their panel heights and screen scales),
-// tray/NxN/orvell.png and tray/NxN/popup.png; and the program's icon for the desktop's
-// menus at the other sizes of the hicolor theme, hicolor/NxN/orvell.png.
+// tray/NxN/orvell.png and tray/NxN/popup.png; the program's icon for the desktop's
+// menus at the other sizes of the hicolor theme, hicolor/NxN/orvell.png; and the same
+// icon for Windows (orvell.exe, its shortcut, the setup program) as one .ico file
+// holding it at 16 to 256 pixels, orvell.ico.
+#include <QBuffer>
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLinearGradient>
@@ -112,6 +116,91 @@ QImage popupIcon(int size = kGrid)
     return img;
 }
 
+// Bytes in little-endian order, as Windows' files hold numbers.
+struct LittleEndian
+{
+    QByteArray bytes;
+    void u8(int v) { bytes.append(char(v & 0xFF)); }
+    void u16(int v)
+    {
+        u8(v);
+        u8(v >> 8);
+    }
+    void u32(quint32 v)
+    {
+        u16(int(v & 0xFFFF));
+        u16(int(v >> 16));
+    }
+};
+
+// One image of an .ico file: a bottom-up 32-bit bitmap with its alpha channel, followed
+// by the 1-bit mask that older renderers use (set where a pixel is fully transparent);
+// at 256 pixels a PNG, as Windows takes it from Vista on.
+QByteArray icoImage(const QImage& image)
+{
+    if (image.width() >= 256) {
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, "PNG");
+        return png;
+    }
+    const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+    const int w = argb.width(), h = argb.height();
+    const int maskRow = (w + 31) / 32 * 4; // rows of whole 32-bit words
+    LittleEndian out;
+    out.u32(40); // the bitmap's header
+    out.u32(quint32(w));
+    out.u32(quint32(2 * h)); // the picture and its mask
+    out.u16(1);
+    out.u16(32);
+    out.u32(0);
+    out.u32(quint32(w * h * 4 + maskRow * h));
+    for (int i = 0; i < 4; ++i)
+        out.u32(0);
+    for (int y = h - 1; y >= 0; --y) {
+        for (int x = 0; x < w; ++x)
+            out.u32(argb.pixel(x, y)); // 0xAARRGGBB: blue, green, red, alpha in the file
+    }
+    for (int y = h - 1; y >= 0; --y) {
+        QByteArray bits(maskRow, '\0');
+        for (int x = 0; x < w; ++x) {
+            if (qAlpha(argb.pixel(x, y)) == 0)
+                bits[x / 8] = char(bits[x / 8] | (0x80 >> (x % 8)));
+        }
+        out.bytes.append(bits);
+    }
+    return out.bytes;
+}
+
+// An .ico file: a directory of the images, then the images.
+QByteArray icoFile(const QList<QImage>& images)
+{
+    LittleEndian out;
+    out.u16(0);
+    out.u16(1); // icons
+    out.u16(int(images.size()));
+    QList<QByteArray> data;
+    for (const QImage& image : images)
+        data.append(icoImage(image));
+    quint32 offset = 6 + 16 * quint32(images.size());
+    for (int i = 0; i < images.size(); ++i) {
+        const int size = images[i].width();
+        out.u8(size >= 256 ? 0 : size); // width and height; 0 stands for 256
+        out.u8(size >= 256 ? 0 : size);
+        out.u8(0); // no palette
+        out.u8(0);
+        out.u16(1);  // planes
+        out.u16(32); // bits a pixel
+        out.u32(quint32(data[i].size()));
+        out.u32(offset);
+        offset += quint32(data[i].size());
+    }
+    for (const QByteArray& image : data)
+        out.bytes.append(image);
+    return out.bytes;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -136,5 +225,12 @@ int main(int argc, char* argv[])
         ok = QDir().mkpath(sizeDir) &&
              mainIcon(size).save(sizeDir + QStringLiteral("/orvell.png")) && ok;
     }
+    // The sizes Windows shows a program's icon at, from the notification area to the
+    // largest view of a folder.
+    QList<QImage> windowsSizes;
+    for (int size : {16, 20, 24, 32, 40, 48, 64, 128, 256})
+        windowsSizes.append(mainIcon(size));
+    QFile ico(dir + QStringLiteral("/orvell.ico"));
+    ok = ico.open(QIODevice::WriteOnly) && ico.write(icoFile(windowsSizes)) > 0 && ok;
     return ok ? 0 : 1;
 }
