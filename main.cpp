@@ -40,7 +40,8 @@ int run()
     // One watcher per program directory: a second start shows the first one's window, and
     // `--exit` ends it.
     QtFolderClaim claim(qt.services().programDir);
-    if (const auto status = Startup::claimProgramDir(claim, qt.services().programDir))
+    if (const auto status =
+            Startup::claimProgramDir(claim, qt.services().programDir, *qt.services().messageBox))
         return *status;
 
     Form1 form(qt.services());

@@ -61,7 +61,7 @@ void Startup::reportUnwritableDir(const QString& programDir, MessageBoxService& 
 }
 
 std::optional<int> Startup::claimProgramDir(FolderClaim& claim, const QString& programDir,
-                                            std::FILE* err)
+                                            MessageBoxService& messageBox, std::FILE* err)
 {
     const QString title = QCoreApplication::applicationName();
     switch (claim.claim()) {
@@ -72,12 +72,23 @@ std::optional<int> Startup::claimProgramDir(FolderClaim& claim, const QString& p
                      qPrintable(programDir));
         return 0;
     case FolderClaim::Result::OtherSilent:
+        // Said in a message box too: a program started from a menu has no terminal.
         std::fprintf(err, "%s: already running from %s (it did not answer)\n", qPrintable(title),
                      qPrintable(programDir));
+        std::fflush(err);
+        messageBox.show(QStringLiteral("%1 already runs from its folder:\n\n%2\n\nIt did not "
+                                       "answer the request to show its window.")
+                            .arg(title, programDir),
+                        MessageBoxService::Icon::Exclamation, title);
         return 0;
     case FolderClaim::Result::NotClaimed:
         std::fprintf(err, "%s: cannot make sure that no other watcher runs from %s: %s\n",
                      qPrintable(title), qPrintable(programDir), qPrintable(claim.errorText()));
+        std::fflush(err);
+        messageBox.show(QStringLiteral("%1 cannot make sure that no other watcher runs from its "
+                                       "folder:\n\n%2\n\n%3\n\nIt starts all the same.")
+                            .arg(title, programDir, claim.errorText()),
+                        MessageBoxService::Icon::Exclamation, title);
         return std::nullopt;
     case FolderClaim::Result::OtherEnding:
     case FolderClaim::Result::NoneRunning:

@@ -46,7 +46,7 @@ void reportUnwritableDir(const QString& programDir, MessageBoxService& messageBo
 void followNotificationArea(Form1& form, NotifyAreaWatch& watch, std::FILE* err = stderr);
 
 std::optional<int> claimProgramDir(FolderClaim& claim, const QString& programDir,
-                                   std::FILE* err = stderr);
+                                   MessageBoxService& messageBox, std::FILE* err = stderr);
 
 // How long `--exit` waits for the watcher's process to end.
 inline constexpr int kExitWaitMs = 20000;

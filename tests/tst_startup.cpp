@@ -2,6 +2,7 @@
 // configuration, and a configuration that cannot be read.
 #include "configfile.h"
 #include "fakes.h"
+#include "folderclaim.h"
 #include "form1.h"
 #include "form2.h"
 #include "runtimeerror.h"
@@ -9,6 +10,7 @@
 #include "twips.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -29,6 +31,8 @@ private Q_SLOTS:
     void badConfigurationEndsStartup();
     void unusableAddressIsSaidAtOnce_data();
     void unusableAddressIsSaidAtOnce();
+    void otherWatcherOfTheFolder_data();
+    void otherWatcherOfTheFolder();
     void exitRemovesTheIcon();
     void closingTheWindowOnlyHidesIt();
     void layoutShowsOnlyThePanel();
@@ -106,7 +110,8 @@ void TestStartup::badConfigurationEndsStartup()
         t.writeFile("config.ini", config);
     Form1 form(t.services());
 
-    std::FILE* err = std::tmpfile();
+    std::FILE* err = std::fopen(QFile::encodeName(t.path(QStringLiteral("err.txt"))), "w+");
+    QVERIFY(err);
     QVERIFY(err);
     int status = 0;
     try {
@@ -184,6 +189,50 @@ void TestStartup::unusableAddressIsSaidAtOnce()
     QCOMPARE(ends.size(), 2);
     QCOMPARE(ends[1][0].value<CheckOutcome>().failure, CheckOutcome::Failure::AddressRefused);
     QCOMPARE(t.messageBox.shown.size(), 1);
+}
+
+void TestStartup::otherWatcherOfTheFolder_data()
+{
+    QTest::addColumn<int>("result");
+    QTest::addColumn<int>("status");   // -1: this start goes on
+    QTest::addColumn<QString>("said"); // in a message box; empty: none
+    using R = FolderClaim::Result;
+    QTest::newRow("claimed") << int(R::Claimed) << -1 << "";
+    QTest::newRow("the other one shows its window") << int(R::OtherShown) << 0 << "";
+    QTest::newRow("the other one does not answer")
+        << int(R::OtherSilent) << 0 << "did not answer the request to show its window";
+    QTest::newRow("the folder cannot be claimed")
+        << int(R::NotClaimed) << -1 << "cannot make sure that no other watcher runs";
+}
+
+void TestStartup::otherWatcherOfTheFolder()
+{
+    QFETCH(int, result);
+    QFETCH(int, status);
+    QFETCH(QString, said);
+    // A program started from a menu has no terminal: what goes wrong is said in a box too.
+    struct Claim : FolderClaim
+    {
+        Result result;
+        Result claim() override { return result; }
+        QString errorText() const override { return QStringLiteral("no such thing"); }
+        void setRequestHandler(RequestHandler) override {}
+        Result askToExit() override { return Result::NoneRunning; }
+        bool waitForOtherToEnd(int) override { return true; }
+    } claim;
+    claim.result = FolderClaim::Result(result);
+    TestServices t;
+    std::FILE* err = std::fopen(QFile::encodeName(t.path(QStringLiteral("err.txt"))), "w");
+    QVERIFY(err);
+    const std::optional<int> got =
+        Startup::claimProgramDir(claim, t.programDir(), t.messageBox, err);
+    std::fclose(err);
+    QCOMPARE(got.value_or(-1), status);
+    QCOMPARE(t.messageBox.shown.size(), said.isEmpty() ? 0 : 1);
+    if (!said.isEmpty())
+        QVERIFY2(t.messageBox.shown[0].text.contains(said) &&
+                     t.messageBox.shown[0].text.contains(t.programDir()),
+                 qPrintable(t.messageBox.shown[0].text));
 }
 
 void TestStartup::exitRemovesTheIcon()
