@@ -7,6 +7,7 @@
 #   the icon flashes, Activate stops it;
 #   ContextMenu (what swaybar asks for on a right click) shows the main window with the
 #   menu as its menu bar, floating at its own size: no window fills the screen;
+#   the item's tooltip names the host and what the last check found;
 #   "Exit" ends the program with status 0.
 #   wayland.sh PROGRAM SOURCE_DIR
 set -u
@@ -46,10 +47,18 @@ menu=$(sni menu | cut -d' ' -f2- | paste -sd,)
 if [ "$menu" = "About,Check Now,Exit" ]; then pass "the exported menu: $menu"; else
     failed "the exported menu: '$menu'"; fi
 [ -z "$(sway_tree)" ] || failed "windows show at start-up: $(sway_tree)"
+# The tooltip the bar shows: the watched host and what its last check found.
+tooltip_starts() { case "$(sni tooltip)" in "$1"*) return 0 ;; *) return 1 ;; esac; }
+if wait_for 10 tooltip_starts "127.0.0.1:$served_port: not checked yet"; then
+    pass "the tooltip before a check: $(sni tooltip)"
+else failed "the tooltip before a check: '$(sni tooltip)'"; fi
 
 # --- a change: the popup card ------------------------------------------------------------
 base=$(sni icon)
 sni click "Check Now"
+if wait_for 20 tooltip_starts "127.0.0.1:$served_port: changed at "; then
+    pass "the tooltip after the check: $(sni tooltip)"
+else failed "the tooltip after the check: '$(sni tooltip)'"; fi
 popup_line() { sway_tree | grep ' The watched site has been updated$'; }
 if wait_for 20 popup_line; then
     read -r kind px py pw ph _ <<<"$(popup_line)"
