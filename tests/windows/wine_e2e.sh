@@ -69,10 +69,15 @@ find_icon() { icon=$(tray_icon_window explorer.exe) && [ -n "$icon" ]; }
 icon_pixels() { import -window "$icon" rgb:- 2>/dev/null | md5sum | cut -d' ' -f1; }
 requests() { grep -c '^GET ' "$1" 2>/dev/null || true; }
 popup_window() { xdotool search --onlyvisible --name '^The watched site has been updated$' 2>/dev/null | head -1; }
+# flashing: the icon alternates between two pictures; they go to $shown.
 flashing() {
-    local first; first=$(icon_pixels)
+    local first second=""; first=$(icon_pixels)
     local _
-    for _ in 1 2 3 4 5 6 7 8; do sleep 0.2; [ "$(icon_pixels)" != "$first" ] && return 0; done
+    for _ in 1 2 3 4 5 6 7 8; do
+        sleep 0.2
+        second=$(icon_pixels)
+        [ "$second" != "$first" ] && { shown="$first $second"; return 0; }
+    done
     return 1
 }
 # menu_entry N: clicks the Nth of the tray menu's three entries ("About", "Check Now", "Exit").
@@ -100,8 +105,6 @@ printf 'an earlier, longer version of the page\r\n' >"$app/data.orvl"
 run_program "2026-12-08 13:59:47"
 
 wait_for 30 find_icon && pass "the icon docks in the tray" || die "no icon in the tray"
-sleep 2 # drawn by then; the mark is some seconds away
-base=$(icon_pixels)
 wait_for 40 test -s "$DESKTOP_TMP/requests" || die "no check at the mark"
 expected=$(printf 'GET / HTTP/1.1\r\nHost: 127.0.0.1:%s\r\nAccept: */*\r\nConnection: close\r\n\r\n' "$served_port" | od -An -c)
 [ "$(od -An -c "$DESKTOP_TMP/requests")" = "$expected" ] && pass "the exact request at the mark" ||
@@ -117,7 +120,14 @@ flashing && pass "the icon flashes" || failed "the icon does not flash"
 sleep 0.7 # a left click, not half of a double click
 click_window "$icon" 1
 sleep 1.2
-steady() { local a b; a=$(icon_pixels); sleep 1.1; b=$(icon_pixels); [ "$a" = "$b" ] && [ "$a" = "$base" ]; }
+# One of its two pictures stays (under Wine the icon as first docked is drawn a little
+# differently from the same icon set again, so it is not compared with that).
+steady() {
+    local a _; a=$(icon_pixels)
+    for _ in 1 2 3 4 5 6; do sleep 0.2; [ "$(icon_pixels)" = "$a" ] || return 1; done
+    case " $shown " in *" $a "*) return 0 ;; esac
+    return 1
+}
 steady && pass "a left click stops the flashing" || failed "the icon still flashes after a left click"
 
 menu_entry 2 || die "no tray menu"
