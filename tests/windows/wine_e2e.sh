@@ -8,6 +8,7 @@
 #          "Check Now" checks again and "Exit" ends the program, its icon gone.
 #   https: through Schannel, with the test CA as the system's only trusted authority: the
 #          page is stored; a certificate of another authority is refused before any request.
+#   200%:  the popup is the card doubled in shape and drawn from its 2x picture.
 # Usage: wine_e2e.sh BUILD_DIR SOURCE_DIR LINUX_ORVELL_SERVE
 # BUILD_DIR is the Windows build tree: the program's folder is installed from it afresh.
 set -euo pipefail
@@ -69,6 +70,7 @@ find_icon() { icon=$(tray_icon_window explorer.exe) && [ -n "$icon" ]; }
 icon_pixels() { import -window "$icon" rgb:- 2>/dev/null | md5sum | cut -d' ' -f1; }
 requests() { grep -c '^GET ' "$1" 2>/dev/null || true; }
 popup_window() { xdotool search --onlyvisible --name '^The watched site has been updated$' 2>/dev/null | head -1; }
+popup_shown() { [ -n "$(popup_window)" ]; }
 # flashing: the icon alternates between two pictures; they go to $shown.
 flashing() {
     local first second=""; first=$(icon_pixels)
@@ -100,6 +102,7 @@ menu_entry() {
 mkdir "$DESKTOP_TMP/site"
 printf 'the page, as it is now\n' >"$DESKTOP_TMP/site/index.html"
 serve --page "$DESKTOP_TMP/site/index.html" --requests "$DESKTOP_TMP/requests" || die "server"
+http_port=$served_port
 printf '"127.0.0.1:%s/"\r\n1\r\n"chime.wav"\r\n' "$served_port" >"$app/config.ini"
 printf 'an earlier, longer version of the page\r\n' >"$app/data.orvl"
 run_program "2026-12-08 13:59:47"
@@ -109,7 +112,7 @@ wait_for 40 test -s "$DESKTOP_TMP/requests" || die "no check at the mark"
 expected=$(printf 'GET / HTTP/1.1\r\nHost: 127.0.0.1:%s\r\nAccept: */*\r\nConnection: close\r\n\r\n' "$served_port" | od -An -c)
 [ "$(od -An -c "$DESKTOP_TMP/requests")" = "$expected" ] && pass "the exact request at the mark" ||
     failed "the request: $(od -c "$DESKTOP_TMP/requests")"
-wait_for 10 popup_window || die "no popup after the change"
+wait_for 10 popup_shown || die "no popup after the change"
 snapshot_ok() { cmp -s "$app/data.orvl" <(printf 'the page, as it is now\n\r\n'); }
 wait_for 5 snapshot_ok && pass "data.orvl holds the body and CR LF" || failed "data.orvl: $(od -c "$app/data.orvl" | head -3)"
 [ ! -e "$app/data.tmp" ] && pass "no data.tmp after the check" || failed "data.tmp left behind"
@@ -162,5 +165,21 @@ sleep 16 # past the mark
 [ "$(requests "$DESKTOP_TMP/requests-untrusted")" = 0 ] &&
     pass "a certificate of another authority gets no request" || failed "a request went to an untrusted server"
 cmp -s "$app/data.orvl" <(printf 'a snapshot\r\n') && pass "the snapshot stays" || failed "the snapshot changed"
+kill "$program_pid"; wineserver -w 2>/dev/null || true
+
+# --- a screen at 200% (192 dots per inch) ---------------------------------------------------
+wine reg add 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts' \
+    /v LogPixels /t REG_DWORD /d 192 /f >/dev/null 2>&1 || die "setting the screen's density"
+printf '"127.0.0.1:%s/"\r\n1\r\n"chime.wav"\r\n' "$http_port" >"$app/config.ini"
+printf 'a snapshot\r\n' >"$app/data.orvl"
+run_program "2026-12-08 13:59:55"
+wait_for 40 popup_shown || die "no popup at 200%"
+python3 "$source_dir/tests/e2e/popup_shape.py" "$(popup_window)" \
+    "$source_dir/resources/popup/background.png" 2 && pass "at 200% the popup has the card's shape doubled" ||
+    failed "the popup's shape at 200%"
+eval "$(xdotool getwindowgeometry --shell "$(popup_window)")"
+screenshot "$DESKTOP_TMP/root.png"
+python3 "$source_dir/tests/e2e/popup_2x.py" "$DESKTOP_TMP/root.png" "$X" "$Y" "$source_dir/resources/popup" &&
+    pass "at 200% the card is drawn from its 2x picture" || failed "the card at 200%"
 kill "$program_pid"
 exit $fail
