@@ -1,4 +1,5 @@
 #include "systemconnection.h"
+#include "systemfiles.h"
 
 #include <QHostAddress>
 #include <QSocketNotifier>
@@ -163,5 +164,5 @@ int SystemConnection::number(int error)
 
 QString SystemConnection::errorText(int error)
 {
-    return QString::fromLocal8Bit(std::strerror(error));
+    return SystemFiles::errorText(error);
 }

@@ -5,6 +5,7 @@
 // clang-format on
 
 #include "systemconnection.h"
+#include "systemfiles.h"
 
 #include <QHostAddress>
 #include <QPointer>
@@ -189,14 +190,5 @@ int SystemConnection::number(int error)
 
 QString SystemConnection::errorText(int error)
 {
-    wchar_t* text = nullptr;
-    const DWORD n = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, DWORD(error), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    QString result = n > 0 ? QString::fromWCharArray(text, int(n)).trimmed()
-                           : QStringLiteral("socket error %1").arg(error);
-    LocalFree(text);
-    if (result.endsWith(QLatin1Char('.')))
-        result.chop(1);
-    return result;
+    return SystemFiles::errorText(error);
 }

@@ -8,14 +8,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
-
-QString errorText(int err)
+QString SystemFiles::errorText(int error)
 {
-    return QString::fromLocal8Bit(std::strerror(err));
+    return QString::fromLocal8Bit(std::strerror(error));
 }
-
-} // namespace
 
 QString SystemFiles::replace(const QString& source, const QString& target)
 {
