@@ -1,5 +1,6 @@
 // Prints how long shaping the update popup to its background picture takes: the
 // whole SkinForm run (scan of 448 x 199 positions, region made at once, mask set).
+#include "fakes.h"
 #include "picturebox.h"
 #include "qtservices.h"
 #include "skinform.h"
@@ -11,26 +12,12 @@
 #include <cstdio>
 #include <vector>
 
-namespace {
-// Counts the rectangles as it hands them on.
-class CountingShape : public QtWindowShape
-{
-public:
-    void SetWindowRgn(QWidget& window, const QList<QRect>& rects) override
-    {
-        count = int(rects.size());
-        QtWindowShape::SetWindowRgn(window, rects);
-    }
-    int count = 0;
-};
-} // namespace
-
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     const QImage picture(QStringLiteral(":/popup/background.png"));
     const int runs = 200;
-    CountingShape shape;
+    RecordingWindowShape shape;
     std::vector<double> ms;
     for (int i = 0; i < runs; ++i) {
         SkinWindow window(nullptr, Qt::FramelessWindowHint | Qt::Tool);
@@ -46,7 +33,7 @@ int main(int argc, char* argv[])
     std::sort(ms.begin(), ms.end());
     std::printf("SkinForm on the popup picture (%dx%d, %d rectangles), %d runs: "
                 "min %.3f ms, median %.3f ms, max %.3f ms (target < 5 ms)\n",
-                picture.width(), picture.height(), shape.count, runs, ms.front(), ms[ms.size() / 2],
-                ms.back());
+                picture.width(), picture.height(), int(shape.calls.last().size()), runs, ms.front(),
+                ms[ms.size() / 2], ms.back());
     return ms[ms.size() / 2] < 5.0 ? 0 : 1;
 }

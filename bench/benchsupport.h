@@ -1,19 +1,18 @@
 #pragma once
 
 // Small pieces shared by the benchmarks: a main window loaded with the program's own Qt
-// services in a program directory of its own, and the process's memory figures.
+// services in a program directory of its own, and the process's memory figures. The
+// clock and the absent tray are the test kit's fakes.
 
+#include "fakes.h"
 #include "form1.h"
-#include "notifyarea.h"
 #include "pagecheck.h"
 #include "qtservices.h"
 #include "services.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QSslConfiguration>
@@ -23,24 +22,10 @@
 
 namespace BenchSupport {
 
-// A clock that never reaches a mark of the schedule: only the benchmark starts checks.
-class NoMarkClock : public Clock
-{
-public:
-    QDateTime now() const override { return QDateTime(QDate::currentDate(), QTime(10, 0, 0)); }
-};
-
-// A notification area that is never there, for benchmarks that need no tray.
-class NoNotifyArea : public NotifyArea
-{
-public:
-    void notify(NotifyMessage, const NotifyIconData&) override {}
-    bool isAvailable() const override { return false; }
-};
-
 // The main window, loaded from a config.ini that watches `url`, in a fresh program
-// directory under `baseDir`; the program's Qt services but for the clock (and the tray
-// when `withTray` is false). https checks trust `tls` when it is given.
+// directory under `baseDir`; the program's Qt services but for the clock, which stands
+// at no mark of the schedule so that only the benchmark starts checks (and the tray when
+// `withTray` is false). https checks trust `tls` when it is given.
 class BenchWindow
 {
 public:
@@ -48,11 +33,10 @@ public:
                          bool withTray = true, std::optional<QSslConfiguration> tls = {})
         : m_dir(baseDir + QStringLiteral("/orvell-bench-XXXXXX")), m_tls(std::move(tls))
     {
-        QFile config(path(QStringLiteral("config.ini")));
-        if (!config.open(QIODevice::WriteOnly) ||
-            config.write("\"" + url.toUtf8() + "\"\r\n0\r\n\"chime.wav\"\r\n") <= 0)
-            qFatal("cannot write %s", qPrintable(config.fileName()));
-        config.close();
+        writeFile(path(QStringLiteral("config.ini")),
+                  "\"" + url.toUtf8() + "\"\r\n0\r\n\"chime.wav\"\r\n");
+        // Without a tray: one that is never there.
+        m_noTray.available = false;
         m_services = m_qt.services();
         m_services.clock = &m_clock;
         m_services.programDir = m_dir.path();
@@ -86,8 +70,8 @@ private:
     QTemporaryDir m_dir;
     std::optional<QSslConfiguration> m_tls;
     QtServices m_qt;
-    NoMarkClock m_clock;
-    NoNotifyArea m_noTray;
+    FakeClock m_clock;
+    RecordingNotifyArea m_noTray;
     Services m_services;
     std::optional<CheckOutcome> m_last;
 

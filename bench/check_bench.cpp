@@ -153,7 +153,10 @@ int main(int argc, char* argv[])
         for (const qint64 size : sizes) {
             server->setBodySize(size);
             // Small pages: many runs, their time is short and noisy.
-            const int runs = size < (1 << 20) ? 101 : size <= (1 << 20) ? 31 : size <= (32 << 20) ? 7 : 3;
+            const int runs = size < (1 << 20)     ? 101
+                             : size <= (1 << 20)  ? 31
+                             : size <= (32 << 20) ? 7
+                                                  : 3;
             std::vector<double> check;
             std::vector<double> curl;
             timeCheck(window, size); // warm: the first connection of a kind loads its libraries

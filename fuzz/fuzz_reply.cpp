@@ -14,6 +14,7 @@
 //   flags bit 3: the connection ends without the server's word that the reply is
 //                complete (TLS without its close alert): whole only at its announced length
 #include "checkkit.h"
+#include "fakes.h"
 #include "pagecheck.h"
 #include "runtimeerror.h"
 #include "services.h"
@@ -46,18 +47,6 @@ void check(bool ok, const char* what)
 constexpr qint64 kHeaderLimit = 200;
 constexpr qint64 kKeptBody = 64;
 constexpr qint64 kPageLimit = 600;
-
-class NoMessageBox : public MessageBoxService
-{
-public:
-    void show(const QString&, Icon, const QString&) override { fail("a message box came up"); }
-};
-
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 QTemporaryDir& programDir()
 {
@@ -118,13 +107,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     QFile::remove(tmpPath);
     QFile::remove(snapshotPath);
     const QByteArray oldSnapshot = "an earlier body\r\n";
-    if (hadSnapshot) {
-        QFile f(snapshotPath);
-        check(f.open(QIODevice::WriteOnly) && f.write(oldSnapshot) == oldSnapshot.size(),
-              "cannot write the snapshot");
-    }
+    if (hadSnapshot)
+        writeFile(snapshotPath, oldSnapshot);
 
-    NoMessageBox messageBox;
+    ScriptedMessageBox messageBox;
     Services services;
     services.messageBox = &messageBox;
     services.programDir = dir.path();
@@ -192,6 +178,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         socket.closeNow();
 
     check(host.outcomes.size() == 1, "the check did not end exactly once");
+    check(messageBox.shown.isEmpty(), "a message box came up");
     const CheckOutcome& outcome = host.outcomes.last();
     check(outcome.failure == expected, "the failure is not of its kind");
     check(outcome.statusCode == status.code && outcome.reasonPhrase == status.reasonPhrase,

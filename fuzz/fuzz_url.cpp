@@ -8,6 +8,7 @@
 // the host the way the real ones do.
 #include "checkkit.h"
 #include "configfile.h"
+#include "fakes.h"
 #include "httpsocket.h"
 #include "pagecheck.h"
 #include "runtimeerror.h"
@@ -30,20 +31,6 @@ void check(bool ok, const char* what)
         std::abort();
     }
 }
-
-class RecordingMessageBox : public MessageBoxService
-{
-public:
-    void show(const QString& text, Icon icon, const QString&) override
-    {
-        ++shown;
-        lastText = text;
-        lastIcon = icon;
-    }
-    int shown = 0;
-    QString lastText;
-    Icon lastIcon = Icon::Information;
-};
 
 // The path's bytes with every one outside 0x21..0x7E as %XX.
 QByteArray encoded(const QByteArray& path)
@@ -71,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const RuntimeError&) {
         return 0;
     }
-    RecordingMessageBox messageBox;
+    ScriptedMessageBox messageBox;
     Services services;
     services.messageBox = &messageBox;
     // data.tmp is made when the connection comes up (and removed with the check).
@@ -86,12 +73,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // At start-up: what a check would refuse is said at once, and only then.
     pageCheck.reviewAddress();
-    const int shownAtStart = messageBox.shown;
+    const qsizetype shownAtStart = messageBox.shown.size();
     pageCheck.FetchURL();
 
     if (host.url.isEmpty()) {
-        check(messageBox.shown == 1 &&
-                  messageBox.lastText == QLatin1String("Please, enter the URL to retrieve."),
+        check(messageBox.shown.size() == 1 &&
+                  messageBox.shown.last().text ==
+                      QLatin1String("Please, enter the URL to retrieve."),
               "an empty URL is not asked for");
         check(sockets[0]->connects + sockets[1]->connects == 0, "an empty URL connects");
         return 0;
@@ -133,16 +121,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         badScheme || badPort ||
         !QtHttpSocket::isValidHost(PageCheck::connectTarget(pageCheck.HostName, defaultPort).host);
     check(shownAtStart == (refused ? 1 : 0), "start-up said something else than the check does");
-    check(messageBox.shown == shownAtStart, "a refusal was said twice");
+    check(messageBox.shown.size() == shownAtStart, "a refusal was said twice");
 
     if (socket.connects == 0) {
         // Refused at once: the error message, nothing sent.
         check(refused, "a valid address was refused");
-        check(messageBox.lastIcon == MessageBoxService::Icon::Exclamation &&
-                  messageBox.lastText.startsWith(QLatin1String("Error was occurred.\r\nError #: ")),
+        check(messageBox.shown.last().icon == MessageBoxService::Icon::Exclamation &&
+                  messageBox.shown.last().text.startsWith(
+                      QLatin1String("Error was occurred.\r\nError #: ")),
               "a refused connection is not reported");
         if (badScheme)
-            check(messageBox.lastText.endsWith(
+            check(messageBox.shown.last().text.endsWith(
                       QLatin1String("Only http:// and https:// addresses can be watched")),
                   "another scheme in other words");
         check(host.lastResult() == CheckOutcome::Result::Failed &&

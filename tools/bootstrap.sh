@@ -8,6 +8,8 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
+  # the formatter of record (tools/check-format.sh)
+  clang-format-14
   qt6-base-dev qt6-multimedia-dev libqt6opengl6-dev libgl-dev
   qt6-qpa-plugins
   # https: Qt's TLS backend loads OpenSSL 3; the system's trust store

@@ -18,7 +18,7 @@ while [ $# -gt 0 ]; do
 done
 cd "$(dirname "$0")/.."
 bash tools/bootstrap.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --preset release >/dev/null
 cmake --build build --target orvell
 cmake --install build --prefix "$prefix"
 if [ "$autostart" = 1 ]; then

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything with AddressSanitizer and
+# Installs what is missing, checks that the C++ sources are formatted
+# (tools/check-format.sh), builds everything with AddressSanitizer and
 # UndefinedBehaviorSanitizer, and runs the whole test suite through CTest.
 # Then builds the fuzz targets with clang (build-fuzz/) and runs each one for a
 # bounded time (ORVELL_FUZZ_SECONDS, default 30) through CTest. Then builds the Windows
@@ -8,13 +9,13 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/bootstrap.sh
-cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DORVELL_SANITIZE=ON -DORVELL_WERROR=ON >/dev/null
-cmake --build build-test
-ctest --test-dir build-test --output-on-failure "$@"
-cmake -S . -B build-fuzz -G Ninja -DORVELL_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ \
-      -DORVELL_FUZZ_SECONDS="${ORVELL_FUZZ_SECONDS:-30}" >/dev/null
-cmake --build build-fuzz
-ctest --test-dir build-fuzz --output-on-failure
+bash tools/check-format.sh
+cmake --preset sanitizers >/dev/null
+cmake --build --preset sanitizers
+ctest --preset sanitizers "$@"
+cmake --preset fuzz -DORVELL_FUZZ_SECONDS="${ORVELL_FUZZ_SECONDS:-30}" >/dev/null
+cmake --build --preset fuzz
+ctest --preset fuzz
 if [ "${ORVELL_SKIP_WINDOWS:-0}" != 1 ]; then
   ORVELL_LINUX_SERVE="$PWD/build-test/tests/support/orvell_serve" ./tools/windows.sh --test
 fi

@@ -28,18 +28,16 @@ serve=""
 if [ $test = 1 ]; then
   serve=${ORVELL_LINUX_SERVE:-}
   if [ -z "$serve" ]; then
-    cmake -S . -B "$out/host" -G Ninja -DCMAKE_BUILD_TYPE=Release -DORVELL_BUILD_BENCH=OFF >/dev/null
+    cmake --preset release -B "$out/host" -DORVELL_BUILD_BENCH=OFF >/dev/null
     cmake --build "$out/host" --target orvell_serve
     serve=$root/$out/host/tests/support/orvell_serve
   fi
 fi
 version=$(sed -n 's/^project(ORVELL VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
-cmake -S . -B "$out/build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cmake" \
-      -DCMAKE_BUILD_TYPE=Release -DORVELL_WERROR=ON -DORVELL_BUILD_BENCH=OFF \
-      -DORVELL_BUILD_TESTS=$([ $test = 1 ] && echo ON || echo OFF) \
-      -DCMAKE_CROSSCOMPILING_EMULATOR="$root/tools/windows/wine-run.sh" \
+# The windows preset (build-windows/build) takes Qt from $ORVELL_WINDOWS_QT.
+cmake --preset windows -DORVELL_BUILD_TESTS=$([ $test = 1 ] && echo ON || echo OFF) \
       -DORVELL_LINUX_SERVE="$serve" >/dev/null
-cmake --build "$out/build"
+cmake --build --preset windows
 
 # The program's folder, stripped, with everything it loads that Windows does not have.
 rm -rf "$out/ORVELL"
@@ -55,5 +53,5 @@ echo "Windows program: $out/ORVELL/orvell.exe ($(du -sh "$out/ORVELL" | cut -f1)
      "setup: $out/$setup ($(du -sh "$out/$setup" | cut -f1))"
 
 if [ $test = 1 ]; then
-  ctest --test-dir "$out/build" --output-on-failure
+  ctest --preset windows
 fi

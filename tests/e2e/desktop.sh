@@ -9,54 +9,40 @@
 #   desktop_stop_tray           # the tray host goes away (and may start again)
 #   ...                         # DISPLAY or WAYLAND_DISPLAY, DBUS_SESSION_BUS_ADDRESS,
 #                               # QT_QPA_PLATFORM are exported
-#   (desktop_stop runs on exit)
-# Helpers: tray_icon_window CLASSNAME (the embedded icon's window id), wait_for CMD...,
-# click_window WIN BUTTON [REPEAT], screenshot FILE, map_watch FILE; program_copy
-# PROGRAM (a program directory of its own, $work), serve ARGS... (the test kit's web
-# server, its port in $served_port), pass/failed (a check's result; $fail is 1 after any
-# failure).
+# Helpers: tray_icon_window CLASSNAME (the embedded icon's window id), click_window WIN
+# BUTTON [REPEAT], screenshot FILE, map_watch FILE; program_copy PROGRAM (a program
+# directory of its own, $work); the window and screenshot helpers of screen_checks.sh;
+# and the test kit's (tests/support/kit.sh: pass/failed/fatal, wait_for, holds, serve,
+# $KIT_TMP, kit_track).
 # sway refuses to run as root: with --wayland, everything on that desktop runs as
 # $DESKTOP_USER (nobody when the test runs as root, else the caller) through
 # as_desktop_user CMD... (or as_desktop_user_exec), in $DESKTOP_USER_DIR, a directory
 # of that user's; sway_tree prints sway's windows, wayland_menu_bar_window checks the
 # main window with its menu bar, and wayland_screenshot FILE takes a picture of the output.
 # When sway or grim is missing, desktop_start --wayland[-no-tray] returns 77 (a skip).
-# Everything it starts is ended on exit; no files outside $DESKTOP_TMP are written.
+# Everything it starts is ended on exit; no files outside $KIT_TMP are written.
 
-DESKTOP_TMP=$(mktemp -d)
-_desktop_pids=()
-
-desktop_stop() {
-    local pid
-    for pid in "${_desktop_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    for pid in "${_desktop_pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-    if [ -n "${DBUS_SESSION_BUS_PID:-}" ]; then kill "$DBUS_SESSION_BUS_PID" 2>/dev/null || true; fi
-    rm -rf "$DESKTOP_TMP"
-    return 0
-}
-trap desktop_stop EXIT
+source "$(dirname "${BASH_SOURCE[0]}")/../support/kit.sh"
+# The session bus is a daemon of its own, not a child of the test.
+kit_at_exit '[ -n "${DBUS_SESSION_BUS_PID:-}" ] && kill "$DBUS_SESSION_BUS_PID" 2>/dev/null'
 # The window and screenshot helpers come with it.
 source "$(dirname "${BASH_SOURCE[0]}")/screen_checks.sh"
-
-fail=0
-pass() { echo "PASS $*"; }
-failed() { echo "FAIL $*"; fail=1; }
 
 # program_copy PROGRAM: $work, a program directory of its own holding a copy of PROGRAM.
 # On a Wayland desktop (after desktop_start --wayland...) it is its user's: the source
 # and build trees may lie under a home that is not open to others.
 program_copy() {
-    work="${DESKTOP_USER_DIR:-$DESKTOP_TMP}/program"
+    work="${DESKTOP_USER_DIR:-$KIT_TMP}/program"
     mkdir -p "$work"
     cp "$1" "$work/orvell"
     [ -n "${DESKTOP_USER_DIR:-}" ] && [ "$(id -u)" = 0 ] && chown -R "$DESKTOP_USER" "$work"
-    _program=$1
+    KIT_PROGRAM=$1
 }
 
 # watch_growing_page [POPUP]: serves a page that grows with every request and points
 # $work/config.ini at it (popup switch POPUP, default 0), beside an earlier snapshot.
 watch_growing_page() {
-    serve --growing --requests "$work/requests" || { failed "the page server did not start"; exit 1; }
+    serve --growing --requests "$work/requests" || fatal "the page server did not start"
     printf '"http://127.0.0.1:%s/page"\r\n%s\r\n"chime.wav"\r\n' "$served_port" "${1:-0}" \
         >"$work/config.ini"
     printf '<p>an earlier page</p>\r\n' >"$work/data.orvl"
@@ -67,29 +53,7 @@ watch_growing_page() {
 start_program() {
     env "$@" "$work/orvell" >"$work/out" 2>"$work/err" &
     pid=$!
-    _desktop_pids+=("$pid")
-}
-
-# serve ARGS...: starts the test kit's web server (orvell_serve; ORVELL_SERVE names it,
-# else it is looked for beside the program copied last) on 127.0.0.1 with ARGS; it is
-# ended on exit. Its port goes to $served_port.
-serve() {
-    local bin=${ORVELL_SERVE:-$(dirname "${_program:-.}")/tests/support/orvell_serve}
-    local out="$DESKTOP_TMP/serve.$RANDOM"
-    "$bin" "$@" >"$out" &
-    _desktop_pids+=($!)
-    wait_for 10 grep -q . "$out" || { echo "the web server did not start" >&2; return 1; }
-    served_port=$(head -1 "$out")
-}
-
-# wait_for TIMEOUT_SECONDS CMD...: polls CMD every 0.1 s until it succeeds.
-wait_for() {
-    local limit=$1; shift
-    local deadline=$((SECONDS + limit))
-    until "$@" >/dev/null 2>&1; do
-        [ "$SECONDS" -ge "$deadline" ] && return 1
-        sleep 0.1
-    done
+    kit_track "$pid"
 }
 
 # Whether a tray host owns the system tray selection of screen 0.
@@ -126,8 +90,8 @@ _desktop_start_wayland() {
         { echo "SKIP: sway and grim are needed for a Wayland desktop"; return 77; }
     DESKTOP_USER=$(id -un)
     [ "$(id -u)" = 0 ] && DESKTOP_USER=nobody
-    chmod 711 "$DESKTOP_TMP"
-    DESKTOP_USER_DIR="$DESKTOP_TMP/user"
+    chmod 711 "$KIT_TMP"
+    DESKTOP_USER_DIR="$KIT_TMP/user"
     mkdir -p "$DESKTOP_USER_DIR/home" "$DESKTOP_USER_DIR/runtime"
     chmod 700 "$DESKTOP_USER_DIR/runtime"
     [ "$(id -u)" = 0 ] && chown -R "$DESKTOP_USER:$(id -gn "$DESKTOP_USER")" "$DESKTOP_USER_DIR"
@@ -154,12 +118,12 @@ bar {
 }
 CONF
     (WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
-        as_desktop_user_exec sway -c "$DESKTOP_USER_DIR/sway.conf") >"$DESKTOP_TMP/sway.log" 2>&1 &
-    _desktop_pids+=($!)
+        as_desktop_user_exec sway -c "$DESKTOP_USER_DIR/sway.conf") >"$KIT_TMP/sway.log" 2>&1 &
+    kit_track $!
     _sway_ready() {
         [ -S "$XDG_RUNTIME_DIR/wayland-1" ] && ls "$XDG_RUNTIME_DIR"/sway-ipc.*.sock
     }
-    wait_for 20 _sway_ready || { echo "sway did not start" >&2; cat "$DESKTOP_TMP/sway.log" >&2; return 1; }
+    wait_for 20 _sway_ready || { echo "sway did not start" >&2; cat "$KIT_TMP/sway.log" >&2; return 1; }
     export WAYLAND_DISPLAY=wayland-1
     export SWAYSOCK=$(ls "$XDG_RUNTIME_DIR"/sway-ipc.*.sock | head -1)
     _tray_host_registered() {
@@ -213,8 +177,8 @@ desktop_start() {
     [ "${1:-}" = "--wayland-no-tray" ] && { _desktop_start_wayland 0; return; }
     # Xvfb picks a free display number and tells it on a pipe.
     exec {_fd}<> <(:)
-    Xvfb -displayfd "$_fd" -screen 0 1024x768x24 -nolisten tcp >"$DESKTOP_TMP/xvfb.log" 2>&1 &
-    _desktop_pids+=($!)
+    Xvfb -displayfd "$_fd" -screen 0 1024x768x24 -nolisten tcp >"$KIT_TMP/xvfb.log" 2>&1 &
+    kit_track $!
     local num=""
     read -r -t 20 num <&"$_fd" || { echo "Xvfb did not start" >&2; return 1; }
     exec {_fd}>&-
@@ -226,7 +190,7 @@ desktop_start() {
     bus=$(dbus-daemon --session --fork --print-address=1 --print-pid=1) || return 1
     export DBUS_SESSION_BUS_ADDRESS=$(echo "$bus" | sed -n 1p)
     export DBUS_SESSION_BUS_PID=$(echo "$bus" | sed -n 2p)
-    export XDG_RUNTIME_DIR="$DESKTOP_TMP/runtime"
+    export XDG_RUNTIME_DIR="$KIT_TMP/runtime"
     mkdir -m 700 -p "$XDG_RUNTIME_DIR"
     unset QT_QPA_PLATFORM
     export QT_QPA_PLATFORM=xcb
@@ -242,12 +206,12 @@ desktop_start() {
 # desktop_start --no-tray it makes a tray that comes up after the program.
 desktop_start_tray() {
     if [ "${1:-}" = --sni ]; then
-        DESKTOP_SNI_ITEMS="$DESKTOP_TMP/sni-items"
+        DESKTOP_SNI_ITEMS="$KIT_TMP/sni-items"
         : >"$DESKTOP_SNI_ITEMS"
         "$(dirname "${BASH_SOURCE[0]}")/sni.py" watcher "$DESKTOP_SNI_ITEMS" \
-            >"$DESKTOP_TMP/sni.log" 2>&1 &
+            >"$KIT_TMP/sni.log" 2>&1 &
         _tray_pid=$!
-        _desktop_pids+=($!)
+        kit_track $!
         _sni_watching() {
             gdbus call --session --dest org.kde.StatusNotifierWatcher \
                 --object-path /StatusNotifierWatcher --method org.freedesktop.DBus.Peer.Ping
@@ -255,9 +219,9 @@ desktop_start_tray() {
         wait_for 20 _sni_watching || { echo "the tray watcher did not start" >&2; return 1; }
     else
         trayer --edge top --align right --widthtype pixel --width 200 --heighttype pixel \
-            --height 24 --transparent false >"$DESKTOP_TMP/trayer.log" 2>&1 &
+            --height 24 --transparent false >"$KIT_TMP/trayer.log" 2>&1 &
         _tray_pid=$!
-        _desktop_pids+=($!)
+        kit_track $!
         wait_for 20 _tray_owned || { echo "tray host did not start" >&2; return 1; }
     fi
 }
@@ -322,6 +286,6 @@ while True:
         x.XFetchName(d, ev.window, ctypes.byref(name))
         out.write("%d %s\n" % (ev.window, (name.value or b"").decode(errors="replace")))
 PY
-    _desktop_pids+=($!)
+    kit_track $!
     wait_for 10 grep -qx watching "$1"
 }

@@ -13,17 +13,17 @@ here=$(cd "$(dirname "$0")" && pwd)
 tools=$(cd "$here/../../tools" && pwd)
 source "$here/desktop.sh"
 
-export HOME="$DESKTOP_TMP/home"
+export HOME="$KIT_TMP/home"
 export XDG_CONFIG_HOME="$HOME/.config" XDG_DATA_HOME="$HOME/.local/share"
 prefix="$HOME/.local"
 folder="$prefix/lib/orvell"
 mkdir -p "$HOME/elsewhere"
 
 install() {
-    cmake --install "$build" --prefix "$prefix" >"$DESKTOP_TMP/install.log" 2>&1 &&
+    cmake --install "$build" --prefix "$prefix" >"$KIT_TMP/install.log" 2>&1 &&
         cmake --install "$build" --prefix "$prefix" --component autostart \
-            >>"$DESKTOP_TMP/install.log" 2>&1 ||
-        { failed "the install: $(cat "$DESKTOP_TMP/install.log")"; exit 1; }
+            >>"$KIT_TMP/install.log" 2>&1 ||
+        fatal "the install: $(cat "$KIT_TMP/install.log")"
 }
 install
 
@@ -53,57 +53,58 @@ done
 exec_line=$(sed -n 's/^Exec=//p' "$XDG_DATA_HOME/applications/orvell.desktop")
 [ "$exec_line" = "\"$folder/orvell\"" ] || failed "the launcher runs $exec_line"
 
-desktop_start || exit 1
-_program="$build/orvell" # the web server is found beside it when ORVELL_SERVE is not set
-serve --growing --requests "$DESKTOP_TMP/requests" || { failed "the page server did not start"; exit 1; }
+desktop_start || fatal "the desktop did not start"
+KIT_PROGRAM="$build/orvell" # the web server is found beside it when ORVELL_SERVE is not set
+serve --growing --requests "$KIT_TMP/requests" || fatal "the page server did not start"
 printf '"http://127.0.0.1:%s/page"\r\n0\r\n"chime.wav"\r\n' "$served_port" >"$folder/config.ini"
-cp "$folder/config.ini" "$DESKTOP_TMP/edited.ini"
+cp "$folder/config.ini" "$KIT_TMP/edited.ini"
 install
-cmp -s "$folder/config.ini" "$DESKTOP_TMP/edited.ini" && pass "a second install keeps config.ini" ||
+cmp -s "$folder/config.ini" "$KIT_TMP/edited.ini" && pass "a second install keeps config.ini" ||
     failed "a second install replaced config.ini"
 
 # --- started through its link ----------------------------------------------------------------
 cd "$HOME/elsewhere"
-PATH="$prefix/bin:$PATH" orvell >"$DESKTOP_TMP/first.out" 2>"$DESKTOP_TMP/first.err" &
+PATH="$prefix/bin:$PATH" orvell >"$KIT_TMP/first.out" 2>"$KIT_TMP/first.err" &
 pid=$!
-_desktop_pids+=("$pid")
-wait_for 30 icon_window "$pid" || { failed "no tray icon"; cat "$DESKTOP_TMP/first.err"; exit 1; }
+kit_track "$pid"
+kit_details() { cat "$KIT_TMP/first.err"; }
+wait_for 30 icon_window "$pid" || fatal "no tray icon"
 # "Check Now", the menu's second entry: the snapshot goes into the program's folder.
 click_window "$(icon_window "$pid")" 3
 wait_for 10 menu_window "$pid" && xdotool key Down Down Return
 if wait_for 20 test -s "$folder/data.orvl"; then pass "the check's snapshot is in the program's folder"
-else failed "no data.orvl in $folder: $(cat "$DESKTOP_TMP/first.err")"; fi
+else failed "no data.orvl in $folder: $(cat "$KIT_TMP/first.err")"; fi
 [ -z "$(ls -A "$HOME/elsewhere")" ] || failed "files in the working directory: $(ls -A)"
 
 # --- a second start from the same folder, one from another --------------------------------
-PATH="$prefix/bin:$PATH" timeout 30 orvell >/dev/null 2>"$DESKTOP_TMP/second.err"
+PATH="$prefix/bin:$PATH" timeout 30 orvell >/dev/null 2>"$KIT_TMP/second.err"
 status=$?
-if [ "$status" = 0 ] && grep -q "already running from $folder" "$DESKTOP_TMP/second.err"; then
+if [ "$status" = 0 ] && grep -q "already running from $folder" "$KIT_TMP/second.err"; then
     pass "a second start through the link ends with status 0, saying so"
-else failed "second start: status $status, $(cat "$DESKTOP_TMP/second.err")"; fi
+else failed "second start: status $status, $(cat "$KIT_TMP/second.err")"; fi
 if wait_for 10 panel_window "$pid"; then pass "the running one shows its window"; else
     failed "the running one's window did not show"; fi
 
 mkdir "$HOME/second"
 cp -r "$folder/orvell" "$folder/config.ini" "$folder/Sounds" "$HOME/second"
-"$HOME/second/orvell" >/dev/null 2>"$DESKTOP_TMP/other.err" &
+"$HOME/second/orvell" >/dev/null 2>"$KIT_TMP/other.err" &
 other=$!
-_desktop_pids+=("$other")
+kit_track "$other"
 if wait_for 30 icon_window "$other" && kill -0 "$pid"; then
     pass "a copy in another folder runs beside it, with its own icon"
-else failed "the copy in another folder: $(cat "$DESKTOP_TMP/other.err")"; fi
+else failed "the copy in another folder: $(cat "$KIT_TMP/other.err")"; fi
 kill "$pid" "$other"
 wait "$pid" "$other" 2>/dev/null
 
 # --- uninstall -----------------------------------------------------------------------------------
-"$tools/uninstall.sh" --prefix "$prefix" >"$DESKTOP_TMP/uninstall.log" 2>&1 ||
-    failed "the uninstall: $(cat "$DESKTOP_TMP/uninstall.log")"
+"$tools/uninstall.sh" --prefix "$prefix" >"$KIT_TMP/uninstall.log" 2>&1 ||
+    failed "the uninstall: $(cat "$KIT_TMP/uninstall.log")"
 left=$(cd "$HOME" && find . -path ./second -prune -o -path ./elsewhere -prune -o -type f -print |
     sort | tr '\n' ' ')
 if [ "$left" = "./.local/lib/orvell/config.ini ./.local/lib/orvell/data.orvl " ]; then
     pass "the uninstall leaves only config.ini and the snapshot"
 else failed "left after the uninstall: $left"; fi
-cmp -s "$folder/config.ini" "$DESKTOP_TMP/edited.ini" || failed "the uninstall changed config.ini"
+cmp -s "$folder/config.ini" "$KIT_TMP/edited.ini" || failed "the uninstall changed config.ini"
 "$tools/uninstall.sh" --prefix "$prefix" --purge >/dev/null 2>&1
 [ ! -e "$folder" ] && pass "--purge removes the program's folder" || failed "--purge left $folder"
 exit $fail

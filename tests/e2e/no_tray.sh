@@ -9,7 +9,7 @@ shots=${2:-}
 source "$(dirname "$0")/desktop.sh"
 
 program_copy "$program"
-
+kit_details() { cat "$work/err"; }
 
 # close_window WIN: asks a window to close as a window manager's close box does.
 close_window() { python3 - "$1" <<'PY'
@@ -40,13 +40,13 @@ x.XFlush(d)
 PY
 }
 
-desktop_start --no-tray || exit 1
+desktop_start --no-tray || fatal "the desktop did not start"
 
 watch_growing_page
 start_program
 
-if wait_for 30 panel_window "$pid"; then pass "the main window shows at start-up"; else
-    failed "no window shows"; cat "$work/err"; exit 1; fi
+wait_for 30 panel_window "$pid" || fatal "no window shows"
+pass "the main window shows at start-up"
 if grep -q "no notification area (system tray) is available" "$work/err"; then
     pass "standard error says there is no tray"
 else failed "standard error: $(cat "$work/err")"; fi
@@ -77,7 +77,7 @@ if wait_for 10 menu_window "$pid"; then
     if [ "$rows" = 3 ]; then pass "its menu shows three entries"; else failed "menu rows: $rows"; fi
     # The first is "About": the window stays.
     xdotool key Down Return
-    wait_for 10 bash -c "! xdotool search --onlyvisible --pid $pid 2>/dev/null | grep -qx '$menu'" ||
+    wait_for 10 window_hidden "$pid" "$menu" ||
         failed "the menu stayed open"
     panel_window "$pid" >/dev/null || failed "About hid the window"
 else failed "the menu bar opened no menu"; fi
@@ -99,15 +99,10 @@ else failed "the menu bar opened no menu again"; fi
 
 # A click on the background leaves the window: there is no tray to bring it back from.
 xdotool mousemove "$((wx + 4))" "$((wy + wh - 4))" click 1
-wait_for 2 bash -c "! xdotool search --onlyvisible --pid $pid | grep -qx $win" &&
+wait_for 2 window_hidden "$pid" "$win" &&
     failed "a click on the background hid the window"
 
 # Closing the window ends the program with status 0.
 close_window "$win"
-if wait_for 15 bash -c "! kill -0 $pid 2>/dev/null"; then
-    wait "$pid"
-    status=$?
-    if [ "$status" = 0 ]; then pass "closing the window ended the program with status 0"; else
-        failed "closing the window: status $status"; fi
-else failed "the program still runs after its window was closed"; fi
+ends_cleanly "$pid" "closing the window"
 exit $fail

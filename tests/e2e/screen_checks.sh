@@ -23,6 +23,11 @@ icon_window() {
         awk '$2 > 1 && $2 <= 64 && $3 <= 64 { print $1; found = 1; exit } END { exit !found }'
 }
 
+# window_hidden PID WIN: the program's window WIN is not shown.
+window_hidden() { ! xdotool search --onlyvisible --pid "$1" 2>/dev/null | grep -qx "$2"; }
+# no_window PID: none of the program's windows is shown.
+no_window() { [ -z "$(xdotool search --onlyvisible --pid "$1" 2>/dev/null)" ]; }
+
 # menu_window PID: a shown pop-up menu of the program (a shown window of its own that
 # is neither the tray icon nor the main window).
 menu_window() {
@@ -84,15 +89,3 @@ window_picture() {
 }
 picture_is() { [ "$(window_picture "$1")" = "$2" ]; }
 picture_is_not() { [ "$(window_picture "$1")" != "$2" ]; }
-
-# holds SECONDS CMD...: succeeds when CMD succeeds every time it is tried, about every
-# 0.1 s, for that long.
-holds() {
-    local limit=$1; shift
-    local end
-    end=$(($(date +%s%N) + limit * 1000000000))
-    while [ "$(date +%s%N)" -lt "$end" ]; do
-        "$@" >/dev/null 2>&1 || return 1
-        sleep 0.1
-    done
-}

@@ -14,13 +14,14 @@ here=$(cd "$(dirname "$0")" && pwd)
 source "$here/desktop.sh"
 
 program_copy "$program"
-desktop_start --sni || exit 1
+kit_details() { cat "$work/err"; }
+desktop_start --sni || fatal "the desktop did not start"
 
 watch_growing_page
 start_program
 
-if wait_for 30 grep -q . "$DESKTOP_SNI_ITEMS"; then pass "the item registers with the tray"; else
-    failed "no item registered"; cat "$work/err"; exit 1; fi
+wait_for 30 grep -q . "$DESKTOP_SNI_ITEMS" || fatal "no item registered"
+pass "the item registers with the tray"
 read -r service path <"$DESKTOP_SNI_ITEMS"
 sni() { "$here/sni.py" "$1" "$service" "$path" "${@:2}"; }
 grep -q "no notification area" "$work/err" && failed "the program found no tray"
@@ -83,7 +84,7 @@ if wait_for 10 menu_window "$pid"; then
     if [ "$shown" = 1 ] && [ "$X,$Y" = "$px,$py" ]; then pass "ContextMenu pops one menu at the pointer"
     else failed "ContextMenu: $shown windows, the menu at $X,$Y, the pointer at $px,$py"; fi
     xdotool key Escape
-    wait_for 5 bash -c "[ -z \"\$(xdotool search --onlyvisible --pid $pid 2>/dev/null)\" ]" ||
+    wait_for 5 no_window "$pid" ||
         failed "the menu stayed open"
 else failed "ContextMenu showed no menu"; fi
 
@@ -92,10 +93,5 @@ if wait_for 10 panel_window "$pid"; then pass "\"About\" shows the panel"; else
     failed "\"About\" showed no panel"; fi
 
 sni click "Exit"
-if wait_for 15 bash -c "! kill -0 $pid 2>/dev/null"; then
-    wait "$pid"
-    status=$?
-    if [ "$status" = 0 ]; then pass "\"Exit\" ended the program with status 0"; else
-        failed "\"Exit\" ended the program with status $status"; cat "$work/err"; fi
-else failed "the program still runs after \"Exit\""; fi
+ends_cleanly "$pid" "\"Exit\""
 exit $fail

@@ -19,15 +19,15 @@ cat >"$work/bin/xdg-open" <<EOF
 echo "\$1" >>"$work/opened"
 EOF
 chmod +x "$work/bin/xdg-open"
+kit_details() { cat "$work/err"; }
 
-
-desktop_start || exit 1
+desktop_start || fatal "the desktop did not start"
 
 # The watched page, on the loopback interface; a snapshot from an earlier check.
 watch_growing_page
 start_program PATH="$work/bin:$PATH"
 
-wait_for 30 icon_window "$pid" || { failed "no tray icon"; cat "$work/err"; exit 1; }
+wait_for 30 icon_window "$pid" || fatal "no tray icon"
 icon=$(icon_window "$pid")
 pass "the icon is in the tray"
 grep -q "no notification area" "$work/err" && failed "the program found no tray"
@@ -37,7 +37,7 @@ base=$(window_picture "$icon")
 
 # --- a right click opens the menu: three entries ------------------------------------------------
 click_window "$icon" 3
-wait_for 10 menu_window "$pid" || { failed "right click opened no menu"; exit 1; }
+wait_for 10 menu_window "$pid" || fatal "right click opened no menu"
 menu=$(menu_window "$pid")
 menus=$(_visible_windows "$pid" | awk '$2 > 64 && $2 != 461 && $3 > 20' | wc -l)
 [ "$menus" = 1 ] || failed "a right click opened $menus menus"
@@ -53,7 +53,7 @@ xdotool key Down Down Return
 if wait_for 20 grep -q "^GET /page HTTP/1.1" "$work/requests"; then
     pass "the second entry fetched the page from the loopback server"
 else failed "the second entry fetched nothing"; fi
-wait_for 10 bash -c "! xdotool search --onlyvisible --pid $pid 2>/dev/null | grep -qx '$menu'" ||
+wait_for 10 window_hidden "$pid" "$menu" ||
     failed "the menu stayed open"
 if wait_for 10 picture_is_not "$icon" "$base"; then pass "the icon flashes"; else
     failed "the icon does not flash after a change"; fi
@@ -90,18 +90,18 @@ if wait_for 10 tooltip_window; then
             +repage "$shots/tray-tooltip.png"
     fi
     xdotool mousemove 500 400
-    wait_for 10 bash -c "! xdotool search --onlyvisible --pid $pid 2>/dev/null | grep -qx '$tip'" ||
+    wait_for 10 window_hidden "$pid" "$tip" ||
         failed "the tooltip stayed"
 else failed "no tooltip on the icon"; fi
 
 # The first entry is "About": it shows the credits panel.
 click_window "$icon" 3
-wait_for 10 menu_window "$pid" || { failed "no menu for About"; exit 1; }
+wait_for 10 menu_window "$pid" || fatal "no menu for About"
 menu=$(menu_window "$pid")
 xdotool key Down Return
-if wait_for 10 panel_window "$pid"; then pass "the first entry shows the panel"; else
-    failed "the first entry did not show the panel"; exit 1; fi
-wait_for 10 bash -c "! xdotool search --onlyvisible --pid $pid 2>/dev/null | grep -qx '$menu'" ||
+wait_for 10 panel_window "$pid" || fatal "the first entry did not show the panel"
+pass "the first entry shows the panel"
+wait_for 10 window_hidden "$pid" "$menu" ||
     failed "the menu stayed open"
 
 # --- only the credits, the log and "Clear" are visible ---------------------------------------
@@ -132,14 +132,9 @@ else failed "a double click opened: $(cat "$work/opened" 2>/dev/null)"; fi
 
 # --- "Exit", the third entry, removes the icon and ends the program with status 0 -----------
 click_window "$icon" 3
-wait_for 10 menu_window "$pid" || { failed "no menu for Exit"; exit 1; }
+wait_for 10 menu_window "$pid" || fatal "no menu for Exit"
 xdotool key Down Down Down Return
-if wait_for 15 bash -c "! kill -0 $pid 2>/dev/null"; then
-    wait "$pid"
-    status=$?
-    if [ "$status" = 0 ]; then pass "Exit ended the program with status 0"; else
-        failed "Exit ended the program with status $status"; fi
-else failed "the program still runs after Exit"; fi
+ends_cleanly "$pid" "Exit"
 if icon_window "$pid" >/dev/null; then failed "the icon stayed"; else
     pass "the icon left the tray"; fi
 [ "$(wc -l <"$work/opened")" = 1 ] || failed "addresses opened: $(cat "$work/opened")"

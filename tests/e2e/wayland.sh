@@ -19,29 +19,28 @@ source "$here/desktop.sh"
 desktop_start --wayland
 started=$?
 [ "$started" = 77 ] && exit 77
-[ "$started" = 0 ] || exit 1
+[ "$started" = 0 ] || fatal "the Wayland desktop did not start"
 
 program_copy "$program"
 cp "$here/sni.py" "$DESKTOP_USER_DIR/sni.py"
 [ "$(id -u)" = 0 ] && chown "$DESKTOP_USER" "$DESKTOP_USER_DIR/sni.py"
-serve --growing --requests "$DESKTOP_TMP/requests" ||
-    { failed "the page server did not start"; exit 1; }
+serve --growing --requests "$KIT_TMP/requests" || fatal "the page server did not start"
 printf '"http://127.0.0.1:%s/page"\r\n1\r\n"chime.wav"\r\n' "$served_port" |
     as_desktop_user tee "$work/config.ini" >/dev/null
 printf '<p>an earlier page</p>\r\n' | as_desktop_user tee "$work/data.orvl" >/dev/null
 
-(cd "$work" && as_desktop_user_exec ./orvell) >"$DESKTOP_TMP/out" 2>"$DESKTOP_TMP/err" &
+(cd "$work" && as_desktop_user_exec ./orvell) >"$KIT_TMP/out" 2>"$KIT_TMP/err" &
 pid=$!
-_desktop_pids+=("$pid")
-show_err() { echo "--- program stderr ---"; cat "$DESKTOP_TMP/err"; }
+kit_track "$pid"
+kit_details() { echo "--- program stderr ---"; cat "$KIT_TMP/err"; }
 
 item=""
 find_item() { item=$(as_desktop_user "$DESKTOP_USER_DIR/sni.py" item); }
-if wait_for 30 find_item; then pass "the item registers with swaybar"; else
-    failed "no item registered"; show_err; exit 1; fi
+wait_for 30 find_item || fatal "no item registered"
+pass "the item registers with swaybar"
 find_item
 sni() { as_desktop_user "$DESKTOP_USER_DIR/sni.py" "$1" $item "${@:2}"; }
-grep -q "Registering Status Notifier Item" "$DESKTOP_TMP/sway.log" ||
+grep -q "Registering Status Notifier Item" "$KIT_TMP/sway.log" ||
     failed "swaybar did not take the item"
 menu=$(sni menu | cut -d' ' -f2- | paste -sd,)
 if [ "$menu" = "About,Check Now,Exit" ]; then pass "the exported menu: $menu"; else
@@ -66,8 +65,8 @@ if wait_for 20 popup_line; then
         failed "the popup: $(popup_line)"; fi
     # What the output shows where the popup is: each pixel of the card as in its
     # picture (the stamp's text aside), each cut-away pixel the desktop's own colour.
-    wayland_screenshot "$DESKTOP_TMP/popup.png"
-    if PYTHONPATH="$(dirname "$0")" python3 - "$DESKTOP_TMP/popup.png" \
+    wayland_screenshot "$KIT_TMP/popup.png"
+    if PYTHONPATH="$(dirname "$0")" python3 - "$KIT_TMP/popup.png" \
         "$source_dir/resources/popup/background.png" "$px" "$py" <<'PY'
 import sys
 import ppm
@@ -93,8 +92,8 @@ print(f"key-colour pixels on the screen: {keys}; card pixels not as drawn: {wron
 sys.exit(0 if keys == 0 and wrong_card == 0 and wrong_hole == 0 else 1)
 PY
     then pass "the screen shows the card and nothing else"; else failed "the popup's pixels"; fi
-else failed "no popup after the change"; show_err; fi
-if grep -q "^GET /page HTTP/1.1" "$DESKTOP_TMP/requests"; then pass "the check reached the page"; else
+else failed "no popup after the change"; kit_details; fi
+if grep -q "^GET /page HTTP/1.1" "$KIT_TMP/requests"; then pass "the check reached the page"; else
     failed "no request"; fi
 
 icon_is() { [ "$(sni icon)" = "$1" ]; }
@@ -112,10 +111,5 @@ big=$(sway_tree | awk '$4 >= 1000 || $5 >= 700')
 [ -z "$big" ] || failed "a window fills the screen: $big"
 
 sni click "Exit"
-if wait_for 15 bash -c "! kill -0 $pid 2>/dev/null"; then
-    wait "$pid"
-    status=$?
-    if [ "$status" = 0 ]; then pass "\"Exit\" ended the program with status 0"; else
-        failed "\"Exit\": status $status"; show_err; fi
-else failed "the program still runs after \"Exit\""; fi
+ends_cleanly "$pid" "\"Exit\""
 exit $fail

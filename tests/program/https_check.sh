@@ -13,35 +13,32 @@
 set -u
 program=$1
 here=$(cd "$(dirname "$0")" && pwd)
-serve=${ORVELL_SERVE:-$(dirname -- "$program")/tests/support/orvell_serve}
+source "$here/../support/kit.sh"
 certs="$here/../support/tls"
 faketime_lib=/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1
 
 if [ "${1:-}" != --inside ]; then
+    export ORVELL_SERVE=${ORVELL_SERVE:-$(dirname -- "$program")/tests/support/orvell_serve}
     [ -f "$faketime_lib" ] || { echo "SKIP: libfaketime is not installed"; exit 77; }
     userns=()
     [ "$(id -u)" -ne 0 ] && userns=(-r)
     if ! unshare "${userns[@]}" -m -n true 2>/dev/null; then
         echo "SKIP: no private network and mount namespaces here (unshare -m -n)"; exit 77
     fi
-    fail=0
     for trust in system test; do
-        unshare "${userns[@]}" -m -n -- bash "$0" --inside "$program" "$serve" "$trust" || fail=1
+        unshare "${userns[@]}" -m -n -- bash "$0" --inside "$program" "$trust" || fail=1
     done
     exit $fail
 fi
 
 # --- inside the namespaces: one run -------------------------------------------------------
 shift
-program=$1 serve=$2 trust=$3
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; done
-    rm -f /dev/shm/faketime_shm_* /dev/shm/sem.faketime_sem_* 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
+program=$1 trust=$2
+work=$KIT_TMP
+program_pid=""
+# The preloaded clock library keeps a shared-memory segment per process and removes it
+# only on a normal exit.
+kit_at_exit '[ -n "$program_pid" ] && rm -f "/dev/shm/faketime_shm_$program_pid" "/dev/shm/sem.faketime_sem_$program_pid"'
 mount --make-rprivate / 2>/dev/null
 ip link set lo up
 printf '127.0.0.1 orvell.test\n' >"$work/hosts"
@@ -59,11 +56,8 @@ printf '<html>a secure page</html>\n' >"$work/site/page.html"
 printf '"https://orvell.test/page.html"\r\n0\r\n"none.wav"\r\n' >"$work/app/config.ini"
 printf 'older, longer snapshot\r\n' >"$work/app/data.orvl"
 
-"$serve" --port 443 --tls good --page "$work/site/page.html" --requests "$work/requests" \
-    --accepted "$work/accepted" >"$work/server.out" 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do grep -q . "$work/server.out" && break; sleep 0.1; done
-[ "$(head -1 "$work/server.out")" = 443 ] || { echo "FAIL: the server did not start:"; cat "$work/server.out"; exit 1; }
+serve --port 443 --tls good --page "$work/site/page.html" --requests "$work/requests" \
+    --accepted "$work/accepted" && [ "$served_port" = 443 ] || fatal "the server did not start on port 443"
 
 # The environment cannot add trust: what OpenSSL would read is pointed at the test CA.
 trust_env=()
@@ -71,35 +65,29 @@ trust_env=()
 env "${trust_env[@]}" ASAN_OPTIONS="${ASAN_OPTIONS:-}:verify_asan_link_order=0" \
     LD_PRELOAD=$faketime_lib FAKETIME="@2026-12-08 13:09:57" FAKETIME_DONT_FAKE_MONOTONIC=1 \
     QT_QPA_PLATFORM=offscreen "$work/app/orvell" >"$work/out" 2>"$work/err" &
-pids+=($!)
+program_pid=$!
+kit_track "$program_pid"
 
-fail=0
 if [ "$trust" = test ]; then
-    expected=$(printf '<html>a secure page</html>\n\r\n')
-    for _ in $(seq 150); do
-        [ "$(cat "$work/app/data.orvl" 2>/dev/null)" = "$expected" ] && break
-        sleep 0.1
-    done
-    if cmp -s "$work/app/data.orvl" <(printf '<html>a secure page</html>\n\r\n'); then
-        echo "PASS trusted: the https page became the snapshot"
+    stored() { cmp -s "$work/app/data.orvl" <(printf '<html>a secure page</html>\n\r\n'); }
+    if wait_for 15 stored; then
+        pass "trusted: the https page became the snapshot"
     else
-        echo "FAIL trusted: data.orvl after the mark:"; od -c "$work/app/data.orvl" | head; fail=1
+        failed "trusted: data.orvl after the mark:"; od -c "$work/app/data.orvl" | head
     fi
     grep -q '^GET /page.html HTTP/1.1' "$work/requests" 2>/dev/null ||
-        { echo "FAIL trusted: the server saw no request"; fail=1; }
+        failed "trusted: the server saw no request"
 else
     # The check at the mark connects, refuses the certificate and closes the connection.
-    for _ in $(seq 150); do
-        [ -s "$work/accepted" ] && [ -z "$(ss -Htn state established '( sport = :443 )')" ] && break
-        sleep 0.1
-    done
+    refused() { [ -s "$work/accepted" ] && [ -z "$(ss -Htn state established '( sport = :443 )')" ]; }
+    wait_for 15 refused
     if [ -s "$work/accepted" ] && cmp -s "$work/app/data.orvl" <(printf 'older, longer snapshot\r\n') &&
         [ ! -e "$work/app/data.tmp" ] && [ ! -s "$work/requests" ]; then
-        echo "PASS untrusted: data.orvl untouched, no data.tmp, the request never sent"
+        pass "untrusted: data.orvl untouched, no data.tmp, the request never sent"
     else
-        echo "FAIL untrusted:"; od -c "$work/app/data.orvl" | head; ls -l "$work/app" "$work"; fail=1
+        failed "untrusted:"; od -c "$work/app/data.orvl" | head; ls -l "$work/app" "$work"
     fi
 fi
-kill -0 "${pids[1]}" 2>/dev/null || { echo "FAIL: the program ended:"; cat "$work/err"; fail=1; }
+kill -0 "$program_pid" 2>/dev/null || { failed "the program ended:"; cat "$work/err"; }
 [ $fail -ne 0 ] && cat "$work/err"
 exit $fail

@@ -6,24 +6,13 @@
 # watcher and waits for it, and where none runs it starts none; both end with status 0.
 set -u
 program=$1
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    local pid
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-    for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
-    rm -rf "$work"
-}
-trap cleanup EXIT
+source "$(dirname "$0")/../support/kit.sh"
+work=$KIT_TMP
 for dir in a b; do
     mkdir "$work/$dir"
     cp "$program" "$work/$dir/orvell"
     printf '"http://127.0.0.1:9/"\r\n0\r\n"chime.wav"\r\n' >"$work/$dir/config.ini"
 done
-
-fail=0
-pass() { echo "PASS $*"; }
-failed() { echo "FAIL $*"; fail=1; }
 
 # already_running DIR: a further start from DIR ends at once with status 0, saying that
 # a watcher runs there.
@@ -40,11 +29,6 @@ claimed() {
     hash=$(printf '%s' "$(cd "$work/$1" && pwd -P)" | sha256sum | cut -c1-40)
     grep -q "@orvell-$hash\$" /proc/net/unix
 }
-# wait_until TIMEOUT CMD...
-wait_until() {
-    local deadline=$((SECONDS + $1)); shift
-    until "$@"; do [ "$SECONDS" -ge "$deadline" ] && return 1; sleep 0.1; done
-}
 alive() { kill -0 "$1" 2>/dev/null; }
 
 # Two starts at once.
@@ -52,9 +36,9 @@ alive() { kill -0 "$1" 2>/dev/null; }
 first=$!
 "$work/a/orvell" >/dev/null 2>"$work/a2.err" &
 second=$!
-pids+=("$first" "$second")
+kit_track "$first" "$second"
 ended() { ! alive "$first" || ! alive "$second"; }
-if wait_until 30 ended; then
+if wait_for 30 ended; then
     if alive "$first"; then watcher=$first loser=$second err=a2.err; else
         watcher=$second loser=$first err=a1.err; fi
     wait "$loser"
@@ -70,8 +54,8 @@ if claimed a && already_running a; then pass "a later start from the same folder
 
 "$work/b/orvell" >/dev/null 2>"$work/b.err" &
 other=$!
-pids+=("$other")
-if wait_until 30 claimed b && already_running b && alive "$watcher"; then
+kit_track "$other"
+if wait_for 30 claimed b && already_running b && alive "$watcher"; then
     pass "a watcher from another folder runs beside it"
 else failed "another folder: $(cat "$work/b.err")"; fi
 
@@ -79,21 +63,19 @@ kill -KILL "$watcher"
 wait "$watcher" 2>/dev/null
 "$work/a/orvell" >/dev/null 2>"$work/a3.err" &
 restarted=$!
-pids+=("$restarted")
-if wait_until 30 claimed a && already_running a && alive "$restarted"; then
+kit_track "$restarted"
+if wait_for 30 claimed a && already_running a && alive "$restarted"; then
     pass "after the watcher was killed a new start from its folder runs"
 else failed "after a kill: $(cat "$work/a3.err")"; fi
-# gone PID: the process has ended (perhaps not yet waited for by this shell).
-gone() { ! alive "$1" || [ "$(cut -d' ' -f3 "/proc/$1/stat" 2>/dev/null)" = Z ]; }
 out=$(timeout 60 "$work/a/orvell" --exit 2>&1 >/dev/null)
 status=$?
-if [ "$status" = 0 ] && gone "$restarted" && ! claimed a &&
+if [ "$status" = 0 ] && process_gone "$restarted" && ! claimed a &&
     grep -qF "the watcher that ran from $work/a has ended" <<<"$out"; then
     wait "$restarted"
     watcher_status=$?
     if [ "$watcher_status" = 0 ]; then pass "--exit ended the watcher (its status 0) and returned after it had gone"
     else failed "the watcher ended by --exit: status $watcher_status"; fi
-else failed "--exit: status $status, $out; the watcher $(gone "$restarted" || echo "runs on")"; fi
+else failed "--exit: status $status, $out; the watcher $(process_gone "$restarted" || echo "runs on")"; fi
 if alive "$other" && claimed b; then pass "the watcher of another folder runs on"; else
     failed "the other folder's watcher went too"; fi
 out=$(timeout 60 "$work/a/orvell" --exit 2>&1 >/dev/null)

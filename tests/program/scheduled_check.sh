@@ -5,38 +5,21 @@
 # gone.
 set -u
 program=$1
-work=$(mktemp -d)
-server_pid=""
+source "$(dirname "$0")/../support/kit.sh"
+KIT_PROGRAM=$program
+work=$KIT_TMP
 program_pid=""
-serve=${ORVELL_SERVE:-$(dirname "$program")/tests/support/orvell_serve}
-cleanup() {
-    if [ -n "$program_pid" ]; then
-        kill "$program_pid" 2>/dev/null
-        wait "$program_pid" 2>/dev/null
-        # The preloaded clock library keeps a shared-memory segment per process and
-        # removes it only on a normal exit.
-        rm -f "/dev/shm/faketime_shm_$program_pid" "/dev/shm/sem.faketime_sem_$program_pid"
-    fi
-    [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
+# The preloaded clock library keeps a shared-memory segment per process and removes it
+# only on a normal exit.
+kit_at_exit '[ -n "$program_pid" ] && rm -f "/dev/shm/faketime_shm_$program_pid" "/dev/shm/sem.faketime_sem_$program_pid"'
 mkdir "$work/site" "$work/app"
 cp "$program" "$work/app/orvell"
 printf 'watched page\n' >"$work/site/page.html"
 
 # The test kit's web server on 127.0.0.1 with a port of the system's choosing.
-"$serve" --page "$work/site/page.html" --requests "$work/requests" >"$work/server.out" &
-server_pid=$!
-port=""
-for _ in $(seq 100); do
-    port=$(head -1 "$work/server.out")
-    [ -n "$port" ] && break
-    sleep 0.1
-done
-[ -n "$port" ] || { echo "FAIL: the server did not start"; exit 1; }
+serve --page "$work/site/page.html" --requests "$work/requests" || fatal "the server did not start"
 
-printf '"http://127.0.0.1:%s/page.html"\r\n0\r\n"none.wav"\r\n' "$port" >"$work/app/config.ini"
+printf '"http://127.0.0.1:%s/page.html"\r\n0\r\n"none.wav"\r\n' "$served_port" >"$work/app/config.ini"
 printf 'older, longer snapshot\r\n' >"$work/app/data.orvl"
 
 faketime_lib=/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1
@@ -46,24 +29,16 @@ ASAN_OPTIONS="${ASAN_OPTIONS:-}:verify_asan_link_order=0" \
     LD_PRELOAD=$faketime_lib FAKETIME="@2026-12-08 13:09:57" FAKETIME_DONT_FAKE_MONOTONIC=1 \
     QT_QPA_PLATFORM=offscreen "$work/app/orvell" >"$work/out" 2>"$work/err" &
 program_pid=$!
+kit_track "$program_pid"
 
-expected=$(printf 'watched page\n\r\n')
-for _ in $(seq 150); do
-    [ "$(cat "$work/app/data.orvl" 2>/dev/null)" = "$expected" ] && break
-    sleep 0.1
-done
-fail=0
-if ! cmp -s "$work/app/data.orvl" <(printf 'watched page\n\r\n'); then
-    echo "FAIL: data.orvl after the mark:"; od -c "$work/app/data.orvl" | head; fail=1
+stored() { cmp -s "$work/app/data.orvl" <(printf 'watched page\n\r\n'); }
+if ! wait_for 15 stored; then
+    failed "data.orvl after the mark:"; od -c "$work/app/data.orvl" | head
 fi
-if [ -e "$work/app/data.tmp" ]; then
-    echo "FAIL: data.tmp left behind"; fail=1
-fi
-if ! grep -q '^GET /page.html ' "$work/requests" 2>/dev/null; then
-    echo "FAIL: the server saw no request"; fail=1
-fi
+[ ! -e "$work/app/data.tmp" ] || failed "data.tmp left behind"
+grep -q '^GET /page.html ' "$work/requests" 2>/dev/null || failed "the server saw no request"
 if ! kill -0 "$program_pid" 2>/dev/null; then
-    echo "FAIL: the program ended:"; cat "$work/err"; fail=1
+    failed "the program ended:"; cat "$work/err"
 fi
-[ $fail -eq 0 ] && echo "PASS scheduled check at 1:09:59 PM"
+[ $fail -eq 0 ] && pass "scheduled check at 1:09:59 PM"
 exit $fail

@@ -3,22 +3,21 @@
 # a failing status and name the error and the file on standard error.
 set -u
 program=$1
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/../support/kit.sh"
+work=$KIT_TMP
 cp "$program" "$work/orvell"
 
-fail=0
 check() { # name, expected text; config.ini already laid out in $work
     local name=$1 expected=$2 status
     timeout 60 "$work/orvell" >"$work/out" 2>"$work/err"
     status=$?
     if [ "$status" -eq 0 ] || [ "$status" -eq 124 ]; then
-        echo "FAIL $name: exit status $status"; fail=1; return
+        failed "$name: exit status $status"; return
     fi
     if ! grep -qF "$expected ($work/config.ini)" "$work/err"; then
-        echo "FAIL $name: standard error was:"; cat "$work/err"; fail=1; return
+        failed "$name: standard error was:"; cat "$work/err"; return
     fi
-    echo "PASS $name (status $status)"
+    pass "$name (status $status)"
 }
 
 rm -f "$work/config.ini"

@@ -4,8 +4,9 @@
 # start-up ends with a failing status, naming the folder on standard error.
 set -u
 program=$1
-work=$(mktemp -d)
-trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
+source "$(dirname "$0")/../support/kit.sh"
+work=$KIT_TMP
+kit_at_exit 'chmod -R u+w "$work"'
 mkdir "$work/app"
 cp "$program" "$work/app/orvell"
 printf '"http://127.0.0.1:9/"\r\n0\r\n"chime.wav"\r\n' >"$work/app/config.ini"
@@ -16,17 +17,16 @@ if [ "$(id -u)" != 0 ]; then
     status=$?
 else
     if ! unshare -m true 2>/dev/null; then
-        echo "SKIP no private mount namespace for a read-only folder"; exit 77
+        echo "SKIP: no private mount namespace for a read-only folder"; exit 77
     fi
     timeout 60 unshare -m sh -c 'mount --make-rprivate / && mount --bind "$1" "$1" &&
         mount -o remount,bind,ro "$1" && exec "$1/orvell"' sh "$work/app" >/dev/null 2>"$work/err"
     status=$?
 fi
-if [ "$status" = 0 ] || [ "$status" = 124 ]; then
-    echo "FAIL exit status $status"; cat "$work/err"; exit 1
-fi
-if ! grep -qF "cannot write in the program's folder $work/app" "$work/err"; then
-    echo "FAIL standard error was:"; cat "$work/err"; exit 1
-fi
-[ -e "$work/app/data.tmp" ] && { echo "FAIL data.tmp was written"; exit 1; }
-echo "PASS an unwritable folder is named at start-up (status $status)"
+kit_details() { cat "$work/err"; }
+[ "$status" != 0 ] && [ "$status" != 124 ] || fatal "exit status $status"
+grep -qF "cannot write in the program's folder $work/app" "$work/err" ||
+    fatal "standard error was:"
+[ ! -e "$work/app/data.tmp" ] || fatal "data.tmp was written"
+pass "an unwritable folder is named at start-up (status $status)"
+exit $fail

@@ -26,12 +26,12 @@ version=$(basename "$setup" .exe)
 version=${version#orvell-setup-}
 
 source "$(dirname "$0")/../e2e/desktop.sh"
-desktop_start || exit 1
+desktop_start || fatal "the desktop did not start"
 # The program is a Windows program: Qt's platform there is Windows' own.
 unset QT_QPA_PLATFORM
-export WINEPREFIX="$DESKTOP_TMP/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-trap 'wineserver -k 2>/dev/null; desktop_stop' EXIT
-wineboot -i >/dev/null 2>&1 || { echo "FAIL: no Wine prefix"; exit 1; }
+export WINEPREFIX="$KIT_TMP/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+kit_at_exit 'wineserver -k 2>/dev/null'
+wineboot -i >/dev/null 2>&1 || fatal "no Wine prefix"
 
 winvar() { wine cmd /c "echo %$1%" 2>/dev/null | tr -d '\r'; }
 windir="$(winvar LOCALAPPDATA)\\Programs\\ORVELL" # as Windows names it
@@ -44,8 +44,6 @@ value() {
     wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"
 }
 listing() { (cd "$1" && find . -type f | sed 's|^\./||' | LC_ALL=C sort | tr '\n' ' '); }
-# gone PID: the process has ended (perhaps not yet waited for by this shell).
-gone() { ! kill -0 "$1" 2>/dev/null || [ "$(cut -d' ' -f3 "/proc/$1/stat" 2>/dev/null)" = Z ]; }
 
 # Install, silently, with the start at login.
 wine "$setup" /S /AUTOSTART || failed "the silent install: status $?"
@@ -86,17 +84,17 @@ else failed "the Run key's value ORVELL: '$(value "$run_key" ORVELL)'"; fi
 # start_watcher: the installed program, started as the shortcut starts it; its
 # process in $watcher.
 start_watcher() {
-    wine "$windir\\orvell.exe" >>"$DESKTOP_TMP/watcher.err" 2>&1 &
+    wine "$windir\\orvell.exe" >>"$KIT_TMP/watcher.err" 2>&1 &
     watcher=$!
-    _desktop_pids+=("$watcher")
+    kit_track "$watcher"
 }
 # The icon in the tray: the picture of the eye (its blue iris) in the docked window.
 blue_icon() {
     local win X Y WIDTH HEIGHT
     win=$(tray_icon_window explorer.exe) || return 1
     eval "$(xdotool getwindowgeometry --shell "$win")"
-    screenshot "$DESKTOP_TMP/screen.png"
-    _pixels "$DESKTOP_TMP/screen.png" "$X" "$Y" "$WIDTH" "$HEIGHT" '
+    screenshot "$KIT_TMP/screen.png"
+    _pixels "$KIT_TMP/screen.png" "$X" "$Y" "$WIDTH" "$HEIGHT" '
 sys.exit(0 if sum(p[2] - p[0] > 100 for row in rows for p in row) >= 4 else 1)'
 }
 
@@ -104,17 +102,17 @@ printf '"http://127.0.0.1:9/edited"\r\n0\r\n"mine.wav"\r\n' >"$dir/config.ini"
 printf 'the snapshot\r\n' >"$dir/data.orvl"
 printf 'the last body\r\n' >"$dir/data.tmp"
 printf 'RIFF of my own' >"$dir/Sounds/mine.wav"
-cp "$dir/config.ini" "$DESKTOP_TMP/config.ini"
+cp "$dir/config.ini" "$KIT_TMP/config.ini"
 start_watcher
 if wait_for 60 blue_icon; then pass "the installed program runs, its icon docked in the tray"
-else failed "no icon in the tray: $(cat "$DESKTOP_TMP/watcher.err")"; fi
+else failed "no icon in the tray: $(cat "$KIT_TMP/watcher.err")"; fi
 
 # Install again while it runs (an upgrade, silent, without the switch).
 : >"$dir/licenses/README.txt"
 wine "$setup" /S || failed "the second install: status $?"
-if gone "$watcher"; then pass "the second install ended the running program"
+if process_gone "$watcher"; then pass "the second install ended the running program"
 else failed "the program still runs after the second install"; fi
-if cmp -s "$dir/config.ini" "$DESKTOP_TMP/config.ini" &&
+if cmp -s "$dir/config.ini" "$KIT_TMP/config.ini" &&
     [ "$(cat "$dir/data.orvl")" = $'the snapshot\r' ] && [ -f "$dir/data.tmp" ] &&
     [ -f "$dir/Sounds/mine.wav" ]; then
     pass "the second install kept the edited config.ini, the snapshot and the sounds"
@@ -128,13 +126,13 @@ else failed "the second install left a changed file of the program"; fi
 start_watcher
 wait_for 60 blue_icon || failed "the program did not start again"
 wine "$dir/uninstall.exe" /S "_?=$windir" || failed "the silent uninstall: status $?"
-gone "$watcher" || failed "the program still runs after the uninstall"
+process_gone "$watcher" || failed "the program still runs after the uninstall"
 # The uninstaller that ran in place cannot delete itself.
 left="Sounds/mine.wav config.ini data.orvl data.tmp uninstall.exe "
 if [ "$(listing "$dir")" = "$left" ]; then
     pass "the uninstall left only config.ini, data.orvl, data.tmp and the user's sound"
 else failed "the uninstall left: $(listing "$dir" | cut -c1-300)"; fi
-cmp -s "$dir/config.ini" "$DESKTOP_TMP/config.ini" || failed "the uninstall changed config.ini"
+cmp -s "$dir/config.ini" "$KIT_TMP/config.ini" || failed "the uninstall changed config.ini"
 if [ ! -e "$menu/ORVELL.lnk" ] && ! wine reg query "$uninstall_key" >/dev/null 2>&1 &&
     [ -z "$(value "$run_key" ORVELL)" ]; then
     pass "no shortcut, no Uninstall entry, no Run value after the uninstall"
