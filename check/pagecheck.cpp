@@ -272,8 +272,8 @@ void PageCheck::FetchURL()
     // A URL is needed.
     const QString url = m_host.urlText();
     if (url.isEmpty()) {
-        m_services.messageBox->show(QStringLiteral("Please, enter the URL to retrieve."),
-                                    MessageBoxService::Icon::Information, applicationTitle());
+        m_host.showMessage(QStringLiteral("Please, enter the URL to retrieve."),
+                           CheckHost::MessageIcon::Information, applicationTitle());
         return;
     }
 
@@ -336,11 +336,11 @@ void PageCheck::reportRefusal(const QString& url, int number, const QString& des
 
 void PageCheck::showError(int number, const QString& description)
 {
-    m_services.messageBox->show(QStringLiteral("Error was occurred.\r\nError #: %1\r\n"
-                                               "Description: %2")
-                                    .arg(number)
-                                    .arg(description),
-                                MessageBoxService::Icon::Exclamation, applicationTitle());
+    m_host.showMessage(QStringLiteral("Error was occurred.\r\nError #: %1\r\n"
+                                      "Description: %2")
+                           .arg(number)
+                           .arg(description),
+                       CheckHost::MessageIcon::Exclamation, applicationTitle());
 }
 
 void PageCheck::wscHTTP_Connect()

@@ -81,6 +81,13 @@ public:
     virtual void announceUpdate() = 0;
     // The check has ended; comes last, after everything above.
     virtual void checkEnded(const CheckOutcome& outcome) = 0;
+    // A modal message box with a single OK button: the check shows no window itself.
+    enum class MessageIcon
+    {
+        Information,
+        Exclamation
+    };
+    virtual void showMessage(const QString& text, MessageIcon icon, const QString& title) = 0;
 };
 
 // One check of the watched page: the URL split into host and path, the GET request over

@@ -31,20 +31,6 @@ void check(bool ok, const char* what)
     }
 }
 
-class RecordingMessageBox : public MessageBoxService
-{
-public:
-    void show(const QString& text, Icon icon, const QString&) override
-    {
-        ++shown;
-        lastText = text;
-        lastIcon = icon;
-    }
-    int shown = 0;
-    QString lastText;
-    Icon lastIcon = Icon::Information;
-};
-
 // The path's bytes with every one outside 0x21..0x7E as %XX.
 QByteArray encoded(const QByteArray& path)
 {
@@ -71,9 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const RuntimeError&) {
         return 0;
     }
-    RecordingMessageBox messageBox;
     Services services;
-    services.messageBox = &messageBox;
     // data.tmp is made when the connection comes up (and removed with the check).
     static QTemporaryDir dir;
     services.programDir = dir.path();
@@ -86,12 +70,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // At start-up: what a check would refuse is said at once, and only then.
     pageCheck.reviewAddress();
-    const int shownAtStart = messageBox.shown;
+    const qsizetype shownAtStart = host.messages.size();
     pageCheck.FetchURL();
 
     if (host.url.isEmpty()) {
-        check(messageBox.shown == 1 &&
-                  messageBox.lastText == QLatin1String("Please, enter the URL to retrieve."),
+        check(host.messages.size() == 1 &&
+                  host.messages.last().text == QLatin1String("Please, enter the URL to retrieve."),
               "an empty URL is not asked for");
         check(sockets[0]->connects + sockets[1]->connects == 0, "an empty URL connects");
         return 0;
@@ -133,16 +117,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         badScheme || badPort ||
         !QtHttpSocket::isValidHost(PageCheck::connectTarget(pageCheck.HostName, defaultPort).host);
     check(shownAtStart == (refused ? 1 : 0), "start-up said something else than the check does");
-    check(messageBox.shown == shownAtStart, "a refusal was said twice");
+    check(host.messages.size() == shownAtStart, "a refusal was said twice");
 
     if (socket.connects == 0) {
         // Refused at once: the error message, nothing sent.
         check(refused, "a valid address was refused");
-        check(messageBox.lastIcon == MessageBoxService::Icon::Exclamation &&
-                  messageBox.lastText.startsWith(QLatin1String("Error was occurred.\r\nError #: ")),
+        const RecordingCheckHost::Message& said = host.messages.last();
+        check(said.icon == CheckHost::MessageIcon::Exclamation &&
+                  said.text.startsWith(QLatin1String("Error was occurred.\r\nError #: ")),
               "a refused connection is not reported");
         if (badScheme)
-            check(messageBox.lastText.endsWith(
+            check(said.text.endsWith(
                       QLatin1String("Only http:// and https:// addresses can be watched")),
                   "another scheme in other words");
         check(host.lastResult() == CheckOutcome::Result::Failed &&
