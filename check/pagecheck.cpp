@@ -1,8 +1,8 @@
 #include "pagecheck.h"
 
 #include "runtimeerror.h"
-#include "services.h"
 #include "systemfiles.h"
+#include "systemservices.h"
 #include "tlssocket.h"
 
 #include <QAbstractSocket>
@@ -77,7 +77,7 @@ CheckOutcome::Failure connectionFailure(int number)
 
 } // namespace
 
-PageCheck::PageCheck(Services& services, CheckHost& host, std::unique_ptr<HttpSocket> socket,
+PageCheck::PageCheck(SystemServices& services, CheckHost& host, std::unique_ptr<HttpSocket> socket,
                      std::unique_ptr<HttpSocket> secureSocket)
     : m_services(services), m_host(host), m_plain(std::move(socket)),
       m_secure(std::move(secureSocket)), m_socket(m_plain.get())

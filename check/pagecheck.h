@@ -11,7 +11,7 @@
 #include <memory>
 #include <optional>
 
-struct Services;
+struct SystemServices;
 
 // How one check ended. A check that a newer one abandoned does not end: it is gone.
 struct CheckOutcome
@@ -119,7 +119,7 @@ public:
     };
 
     // `socket` carries http checks, `secureSocket` https checks.
-    PageCheck(Services& services, CheckHost& host, std::unique_ptr<HttpSocket> socket,
+    PageCheck(SystemServices& services, CheckHost& host, std::unique_ptr<HttpSocket> socket,
               std::unique_ptr<HttpSocket> secureSocket);
     ~PageCheck() override;
 
@@ -216,7 +216,7 @@ private:
     // The message box of an address refused at once, unless this URL's was shown already.
     void reportRefusal(const QString& url, int number, const QString& description);
 
-    Services& m_services;
+    SystemServices& m_services;
     CheckHost& m_host;
     std::unique_ptr<HttpSocket> m_plain;
     std::unique_ptr<HttpSocket> m_secure;

@@ -16,7 +16,7 @@
 #include "checkkit.h"
 #include "pagecheck.h"
 #include "runtimeerror.h"
-#include "services.h"
+#include "systemservices.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -118,7 +118,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
               "cannot write the snapshot");
     }
 
-    Services services;
+    SystemServices services;
     services.programDir = dir.path();
     RecordingCheckHost host;
     host.url = QStringLiteral("http://127.0.0.1:8080/page");

@@ -11,7 +11,7 @@
 #include "httpsocket.h"
 #include "pagecheck.h"
 #include "runtimeerror.h"
-#include "services.h"
+#include "systemservices.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -57,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const RuntimeError&) {
         return 0;
     }
-    Services services;
+    SystemServices services;
     // data.tmp is made when the connection comes up (and removed with the check).
     static QTemporaryDir dir;
     services.programDir = dir.path();
