@@ -8,8 +8,6 @@
 #include <QAbstractSocket>
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QRegularExpression>
-#include <QUrl>
 
 namespace {
 
@@ -18,34 +16,6 @@ const QByteArray kBlankLine("\r\n\r\n");
 QString applicationTitle()
 {
     return QCoreApplication::applicationName();
-}
-
-bool isDigits(QStringView text)
-{
-    if (text.isEmpty())
-        return false;
-    for (const QChar c : text) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return false;
-    }
-    return true;
-}
-
-// The value of a text of digits, held at 65536 when it is larger.
-int portValue(QStringView digits)
-{
-    int value = 0;
-    for (const QChar c : digits)
-        value = std::min(value * 10 + (c.unicode() - '0'), 65536);
-    return value;
-}
-
-// Where a port follows the host text ("host:8080", "[::1]:8080"): the position of its
-// colon, else -1.
-qsizetype portColon(const QString& hostName)
-{
-    const qsizetype colon = hostName.lastIndexOf(QLatin1Char(':'));
-    return colon > 0 && isDigits(QStringView(hostName).mid(colon + 1)) ? colon : -1;
 }
 
 // "1 GiB", "256 KiB", "200 bytes".
@@ -103,64 +73,6 @@ QString PageCheck::tmpPath() const
 QString PageCheck::snapshotPath() const
 {
     return m_services.programDir + QStringLiteral("/data.orvl");
-}
-
-PageCheck::Address PageCheck::address(const QString& url)
-{
-    Address a;
-    a.secure = url.startsWith(QLatin1String("https://"));
-    QString working = a.secure                                   ? url.mid(8)
-                      : url.startsWith(QLatin1String("http://")) ? url.mid(7)
-                                                                 : url;
-    if (!working.contains(QLatin1Char('/')))
-        working += QLatin1Char('/');
-    const qsizetype p = working.indexOf(QLatin1Char('/'));
-    a.hostName = asciiHostName(working.left(p));
-    a.requestPath = working.mid(p);
-    return a;
-}
-
-void PageCheck::checkAddress(const QString& url, const QString& hostName)
-{
-    // "ftp://..." or "HTTP://...": without this the scheme would be taken for a host name.
-    static const QRegularExpression scheme(QStringLiteral("^([A-Za-z][A-Za-z0-9+.-]*)://"));
-    const QRegularExpressionMatch m = scheme.match(url);
-    if (m.hasMatch() && m.captured(1) != QLatin1String("http") &&
-        m.captured(1) != QLatin1String("https"))
-        throw RuntimeError(kUnsupportedScheme,
-                           QStringLiteral("Only http:// and https:// addresses can be watched"));
-    if (const qsizetype colon = portColon(hostName); colon >= 0) {
-        const QStringView digits = QStringView(hostName).mid(colon + 1);
-        const int port = portValue(digits);
-        if (port < 1 || port > 65535)
-            throw RuntimeError(
-                QtHttpSocket::InvalidPort,
-                QStringLiteral("The port %1 is not between 1 and 65535").arg(digits.toString()));
-    }
-}
-
-QString PageCheck::asciiHostName(const QString& hostName)
-{
-    const bool ascii =
-        std::all_of(hostName.begin(), hostName.end(), [](QChar c) { return c.unicode() < 0x80; });
-    if (ascii)
-        return hostName;
-    const qsizetype colon = portColon(hostName);
-    const QString name = colon >= 0 ? hostName.left(colon) : hostName;
-    const QByteArray ace = QUrl::toAce(name);
-    if (ace.isEmpty())
-        return hostName;
-    return QString::fromLatin1(ace) + (colon >= 0 ? hostName.mid(colon) : QString());
-}
-
-PageCheck::Target PageCheck::connectTarget(const QString& hostName, std::uint16_t defaultPort)
-{
-    if (const qsizetype colon = portColon(hostName); colon >= 0) {
-        const int port = portValue(QStringView(hostName).mid(colon + 1));
-        if (port >= 1 && port <= 65535)
-            return {hostName.left(colon), std::uint16_t(port)};
-    }
-    return {hostName, defaultPort};
 }
 
 qint64 PageCheck::announcedLength(const QByteArray& header)
@@ -277,7 +189,7 @@ void PageCheck::FetchURL()
         return;
     }
 
-    const Address a = address(url);
+    const Address a = Address::parse(url);
     HostName = a.hostName;
     RequestPath = a.requestPath;
 
@@ -298,8 +210,8 @@ void PageCheck::FetchURL()
         m_secure->Close();
         m_socket = a.secure ? m_secure.get() : m_plain.get();
         m_socket->setLocalPort(0);
-        checkAddress(url, HostName);
-        const Target target = connectTarget(HostName, a.secure ? 443 : 80);
+        Address::checkForm(url, HostName);
+        const Address::Target target = Address::connectTarget(HostName, a.secure ? 443 : 80);
         m_active = true;
         m_socket->Connect(target.host, target.port);
     } catch (const RuntimeError& e) {
@@ -315,10 +227,10 @@ void PageCheck::reviewAddress()
     const QString url = m_host.urlText();
     if (url.isEmpty())
         return;
-    const Address a = address(url);
+    const Address a = Address::parse(url);
     try {
-        checkAddress(url, a.hostName);
-        const Target target = connectTarget(a.hostName, a.secure ? 443 : 80);
+        Address::checkForm(url, a.hostName);
+        const Address::Target target = Address::connectTarget(a.hostName, a.secure ? 443 : 80);
         QtHttpSocket::checkTarget(target.host, target.port);
     } catch (const RuntimeError& e) {
         reportRefusal(url, e.number(), e.description());

@@ -6,6 +6,7 @@
 // and the path with every byte outside printable ASCII percent-encoded, over TCP or (for
 // "https://") TLS. Nothing is ever sent anywhere: the sockets are stand-ins that check
 // the host the way the real ones do.
+#include "address.h"
 #include "checkkit.h"
 #include "configfile.h"
 #include "httpsocket.h"
@@ -115,7 +116,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         port.hasMatch() && (digits.isEmpty() || digits.size() > 5 || digits.toInt() > 65535);
     const bool refused =
         badScheme || badPort ||
-        !QtHttpSocket::isValidHost(PageCheck::connectTarget(pageCheck.HostName, defaultPort).host);
+        !QtHttpSocket::isValidHost(Address::connectTarget(pageCheck.HostName, defaultPort).host);
     check(shownAtStart == (refused ? 1 : 0), "start-up said something else than the check does");
     check(host.messages.size() == shownAtStart, "a refusal was said twice");
 

@@ -1,6 +1,7 @@
 // One check of the page against a real loopback server: the URL split, the request
 // bytes, the reply cut at its blank line and streamed into data.tmp, the comparison
 // with the snapshot, and every way a check can fail without touching the snapshot.
+#include "address.h"
 #include "checkkit.h"
 #include "configfile.h"
 #include "fakes.h"
@@ -273,9 +274,8 @@ void TestPageCheck::rejectedAtOnceShowsTheError_data()
     const QString scheme = QStringLiteral("Only http:// and https:// addresses can be watched");
     QTest::newRow("http:// alone") << "http://" << int(QtHttpSocket::InvalidHost) << "";
     QTest::newRow("capitalised scheme")
-        << "HTTP://127.0.0.1/" << int(PageCheck::kUnsupportedScheme) << scheme;
-    QTest::newRow("ftp scheme") << "ftp://127.0.0.1/" << int(PageCheck::kUnsupportedScheme)
-                                << scheme;
+        << "HTTP://127.0.0.1/" << int(Address::kUnsupportedScheme) << scheme;
+    QTest::newRow("ftp scheme") << "ftp://127.0.0.1/" << int(Address::kUnsupportedScheme) << scheme;
     QTest::newRow("https:// alone") << "https://" << int(QtHttpSocket::InvalidHost) << "";
     QTest::newRow("port 0") << "127.0.0.1:0/" << int(QtHttpSocket::InvalidPort)
                             << "The port 0 is not between 1 and 65535";
