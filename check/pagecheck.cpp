@@ -75,110 +75,6 @@ QString PageCheck::snapshotPath() const
     return m_services.programDir + QStringLiteral("/data.orvl");
 }
 
-qint64 PageCheck::announcedLength(const QByteArray& header)
-{
-    qint64 length = -1;
-    for (const QByteArray& line : header.split('\n')) {
-        const qsizetype colon = line.indexOf(':');
-        if (colon <= 0)
-            continue;
-        const QByteArray name = line.left(colon).trimmed().toLower();
-        const QByteArray value = line.mid(colon + 1).trimmed();
-        if (name == "transfer-encoding")
-            return -1; // a chunked body's length is not the field's
-        if (name != "content-length")
-            continue;
-        bool ok = !value.isEmpty();
-        for (const char c : value)
-            ok = ok && c >= '0' && c <= '9';
-        const qint64 n = ok && value.size() <= 18 ? value.toLongLong() : -1;
-        if (n < 0 || (length >= 0 && n != length))
-            return -1;
-        length = n;
-    }
-    return length;
-}
-
-PageCheck::Status PageCheck::status(const QByteArray& header)
-{
-    // "HTTP/1.1 503 Service Unavailable": a version, a space, three digits, then after a
-    // space the reason phrase.
-    const qsizetype lineEnd = header.indexOf('\n');
-    QByteArray line = lineEnd < 0 ? header : header.left(lineEnd);
-    if (line.endsWith('\r'))
-        line.chop(1);
-    const qsizetype space = line.indexOf(' ');
-    if (!line.startsWith("HTTP/") || space < 0 || line.size() < space + 4)
-        return {};
-    const QByteArray code = line.mid(space + 1, 3);
-    if (!std::all_of(code.begin(), code.end(), [](char c) { return c >= '0' && c <= '9'; }) ||
-        (line.size() > space + 4 && line.at(space + 4) != ' '))
-        return {};
-    // The phrase as it can be shown: printable ASCII, a tab as a space, at most 60.
-    QString phrase;
-    for (const char c : line.mid(space + 5)) {
-        if (c == '\t' || (c >= 0x20 && c <= 0x7e))
-            phrase += QLatin1Char(c == '\t' ? ' ' : c);
-    }
-    return {code.toInt(), phrase.trimmed().left(CheckOutcome::kMaxReasonPhrase).trimmed()};
-}
-
-QString PageCheck::location(const QByteArray& header)
-{
-    static const char kHex[] = "0123456789ABCDEF";
-    for (const QByteArray& line : header.split('\n')) {
-        const qsizetype colon = line.indexOf(':');
-        if (colon <= 0 || line.left(colon).trimmed().toLower() != "location")
-            continue;
-        QString target;
-        for (const char c : line.mid(colon + 1).trimmed()) {
-            const auto byte = static_cast<unsigned char>(c);
-            const bool printable = byte >= 0x21 && byte <= 0x7e;
-            if (target.size() + (printable ? 1 : 3) > CheckOutcome::kMaxLocation)
-                break;
-            if (printable) {
-                target += QLatin1Char(c);
-            } else {
-                target += QLatin1Char('%');
-                target += QLatin1Char(kHex[byte >> 4]);
-                target += QLatin1Char(kHex[byte & 0xf]);
-            }
-        }
-        return target;
-    }
-    return {};
-}
-
-QByteArray PageCheck::request(const QString& requestPath, const QString& hostName)
-{
-    // The path goes as UTF-8, as addresses with letters beyond ASCII are sent (bytes of
-    // config.ini that were not text come as %XX already). A space, a control character or a byte of
-    // a UTF-8 letter would make the request line malformed, so each byte outside printable ASCII
-    // goes percent-encoded;
-    // "%" and every other printable byte go as they are, so a path written already encoded
-    // goes unchanged.
-    static const char kHex[] = "0123456789ABCDEF";
-    const QByteArray path = requestPath.toUtf8();
-    const QByteArray host = hostName.toUtf8();
-    QByteArray r;
-    r.reserve(57 + 3 * path.size() + host.size());
-    r += "GET ";
-    for (const char c : path) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte >= 0x21 && byte <= 0x7e) {
-            r += c;
-        } else {
-            r += '%';
-            r += kHex[byte >> 4];
-            r += kHex[byte & 0xf];
-        }
-    }
-    r += " HTTP/1.1\r\nHost: ";
-    r += host;
-    r += "\r\nAccept: */*\r\nConnection: close\r\n\r\n";
-    return r;
-}
-
 void PageCheck::FetchURL()
 {
     // A URL is needed.
@@ -201,7 +97,7 @@ void PageCheck::FetchURL()
     HeaderStripped = False;
     m_bodySize = 0;
     m_announcedLength = -1;
-    m_status = Status();
+    m_status = HttpMessage::Status();
     m_location.clear();
 
     // Connect; an address that cannot be asked for is reported here.
@@ -259,7 +155,7 @@ void PageCheck::wscHTTP_Connect()
 {
     if (!m_active)
         return;
-    m_socket->SendData(request(RequestPath, HostName));
+    m_socket->SendData(HttpMessage::request(RequestPath, HostName));
     m_host.setCaption(QStringLiteral("Connection Estabilished"));
     // data.tmp is made ready while the server answers; it stays empty until the body.
     openTmp();
@@ -312,9 +208,9 @@ void PageCheck::takeHeader(qsizetype blankLine)
     const QByteArray reply = std::exchange(ResponseText, QByteArray());
     const QByteArray header = reply.left(blankLine);
     HeaderStripped = True;
-    m_status = status(header);
-    m_location = location(header);
-    m_announcedLength = announcedLength(header);
+    m_status = HttpMessage::status(header);
+    m_location = HttpMessage::location(header);
+    m_announcedLength = HttpMessage::announcedLength(header);
 
     // A server's error is not the page: it passes, and the page comes back unchanged.
     if (m_status.code >= 500 && m_status.code <= 599) {

@@ -2,6 +2,7 @@
 
 #include "address.h"
 #include "boolean.h"
+#include "httpmessage.h"
 #include "httpsocket.h"
 
 #include <QByteArray>
@@ -54,12 +55,12 @@ struct CheckOutcome
     // kMaxReasonPhrase characters.
     int statusCode = 0;
     QString reasonPhrase = {};
-    static constexpr int kMaxReasonPhrase = 60;
+    static constexpr int kMaxReasonPhrase = HttpMessage::kMaxReasonPhrase;
     // Where the reply's Location field points (the target of a redirect such as a 301),
     // once its header was complete; empty when it has none. Printable ASCII: its other
     // bytes go percent-encoded; at most kMaxLocation characters.
     QString location = {};
-    static constexpr int kMaxLocation = 2048;
+    static constexpr int kMaxLocation = HttpMessage::kMaxLocation;
 };
 Q_DECLARE_METATYPE(CheckOutcome)
 
@@ -136,23 +137,6 @@ public:
     // show again). Nothing is said about an empty URL: a check asks for one.
     void reviewAddress();
 
-    // The body length a header announces (Content-Length); -1 when it announces none,
-    // or none that can be trusted (several that differ, or a chunked body).
-    static qint64 announcedLength(const QByteArray& header);
-    // The status code and reason phrase of a header's first line ("HTTP/1.1 503 Service
-    // Unavailable"); code 0 when that line is no status line.
-    struct Status
-    {
-        int code = 0;
-        QString reasonPhrase;
-    };
-    static Status status(const QByteArray& header);
-    // The value of a header's first Location field, as CheckOutcome::location holds it.
-    static QString location(const QByteArray& header);
-    // The five-line GET request. Every byte of the path outside printable ASCII (0x21 to
-    // 0x7E) goes percent-encoded; the host is sent as it is.
-    static QByteArray request(const QString& requestPath, const QString& hostName);
-
     QString tmpPath() const;
     QString snapshotPath() const;
     HttpSocket& wscHTTP() { return *m_plain; }
@@ -199,7 +183,7 @@ private:
     QFile m_tmp;                    // data.tmp, open from the connection to the close
     qint64 m_bodySize = 0;
     qint64 m_announcedLength = -1;
-    Status m_status; // of the current reply, once its header is complete
+    HttpMessage::Status m_status; // of the current reply, once its header is complete
     QString m_location;
     Limits m_limits;
     QString m_refusedUrl;  // the URL whose refusal has been shown

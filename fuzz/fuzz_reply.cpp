@@ -14,6 +14,7 @@
 //   flags bit 3: the connection ends without the server's word that the reply is
 //                complete (TLS without its close alert): whole only at its announced length
 #include "checkkit.h"
+#include "httpmessage.h"
 #include "pagecheck.h"
 #include "runtimeerror.h"
 #include "systemservices.h"
@@ -64,7 +65,7 @@ QTemporaryDir& programDir()
 
 // The status line of a header: "HTTP/<version> <3 digits>", then " <reason phrase>" or
 // nothing; the phrase in printable ASCII (a tab as a space), trimmed, at most 60.
-PageCheck::Status statusOf(const QByteArray& header)
+HttpMessage::Status statusOf(const QByteArray& header)
 {
     QByteArray line = header.split('\n').first();
     if (line.endsWith('\r'))
@@ -150,8 +151,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QByteArray body = blank >= 0 ? joined.mid(blank + 4) : QByteArray();
     const bool headerWhole = !overLimit && blank >= 0;
     const QByteArray header = headerWhole ? joined.left(blank) : QByteArray();
-    const PageCheck::Status status = headerWhole ? statusOf(header) : PageCheck::Status();
-    const qint64 announced = headerWhole ? PageCheck::announcedLength(header) : -1;
+    const HttpMessage::Status status = headerWhole ? statusOf(header) : HttpMessage::Status();
+    const qint64 announced = headerWhole ? HttpMessage::announcedLength(header) : -1;
     using Failure = CheckOutcome::Failure;
     const Failure expected = overLimit                                  ? Failure::HeaderTooLong
                              : blank < 0 && endsInError                 ? Failure::ConnectionError
