@@ -1,13 +1,11 @@
 #include "pagecheck.h"
 
 #include "runtimeerror.h"
-#include "systemfiles.h"
 #include "systemservices.h"
 #include "tlssocket.h"
 
 #include <QAbstractSocket>
 #include <QCoreApplication>
-#include <QFileInfo>
 
 namespace {
 
@@ -62,17 +60,7 @@ PageCheck::~PageCheck()
         socket->setListener(nullptr);
         socket->Close();
     }
-    discardTmp();
-}
-
-QString PageCheck::tmpPath() const
-{
-    return m_services.programDir + QStringLiteral("/data.tmp");
-}
-
-QString PageCheck::snapshotPath() const
-{
-    return m_services.programDir + QStringLiteral("/data.orvl");
+    m_files.discardTmp();
 }
 
 void PageCheck::FetchURL()
@@ -91,7 +79,8 @@ void PageCheck::FetchURL()
 
     // A running fetch is abandoned with its partial reply.
     m_active = false;
-    discardTmp();
+    m_files.discardTmp();
+    m_files.setFolder(m_services.programDir);
     m_host.setWorkingText(QByteArray());
     ResponseText.clear();
     HeaderStripped = False;
@@ -163,14 +152,10 @@ void PageCheck::wscHTTP_Connect()
 
 bool PageCheck::openTmp()
 {
-    if (m_tmp.isOpen())
-        return true;
-    m_tmp.setFileName(tmpPath());
-    if (m_tmp.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
-        return true;
-    fail(Failure::WriteFailure,
-         QStringLiteral("Check failed: cannot create data.tmp: %1").arg(m_tmp.errorString()));
-    return false;
+    const QString why = m_files.openTmp();
+    if (!why.isEmpty())
+        failWriting(why);
+    return why.isEmpty();
 }
 
 void PageCheck::wscHTTP_DataArrival(std::int64_t)
@@ -253,22 +238,15 @@ void PageCheck::takeBody(const char* data, qint64 size)
 
 bool PageCheck::writeTmp(const char* data, qint64 size)
 {
-    // A short write is tried again for the rest: a disk that fills up takes part of a
-    // piece without a word, and only the next write says why it stops.
-    for (qint64 done = 0; done < size;) {
-        const qint64 n = m_tmp.write(data + done, size - done);
-        if (n <= 0) {
-            QString why = m_tmp.error() != QFileDevice::NoError ? m_tmp.errorString()
-                                                                : SystemFiles::lastErrorText();
-            if (why.isEmpty())
-                why = QStringLiteral("unknown error");
-            fail(Failure::WriteFailure,
-                 QStringLiteral("Check failed: cannot write data.tmp: %1").arg(why));
-            return false;
-        }
-        done += n;
-    }
-    return true;
+    const QString why = m_files.appendTmp(data, size);
+    if (!why.isEmpty())
+        failWriting(why);
+    return why.isEmpty();
+}
+
+void PageCheck::failWriting(const QString& why)
+{
+    fail(Failure::WriteFailure, QStringLiteral("Check failed: %1").arg(why));
 }
 
 void PageCheck::wscHTTP_Close()
@@ -293,35 +271,22 @@ void PageCheck::wscHTTP_Close()
     if (!writeTmp("\r\n", 2))
         return;
     m_active = false;
-    m_tmp.close();
-    if (m_tmp.error() != QFileDevice::NoError) {
-        fail(Failure::WriteFailure,
-             QStringLiteral("Check failed: cannot write data.tmp: %1").arg(m_tmp.errorString()));
+    const qint64 newSize = m_bodySize + 2;
+    if (const QString why = m_files.closeTmp(newSize); !why.isEmpty()) {
+        failWriting(why);
         return;
     }
-    const qint64 newSize = QFileInfo(tmpPath()).size();
-    if (newSize != m_bodySize + 2) {
-        fail(Failure::WriteFailure, QStringLiteral("Check failed: data.tmp holds %1 bytes "
-                                                   "instead of %2")
-                                        .arg(newSize)
-                                        .arg(m_bodySize + 2));
-        return;
-    }
-    const QFileInfo snapshot(snapshotPath());
-    const bool hadSnapshot = snapshot.exists();
-    const qint64 oldSize = hadSnapshot ? snapshot.size() : 0;
+    const qint64 oldSize = m_files.snapshotSize();
+    const bool hadSnapshot = oldSize >= 0;
     m_host.setSizes(QString::number(newSize), hadSnapshot ? QString::number(oldSize) : QString());
 
     // The first check has nothing to compare with: its body only becomes the snapshot.
     const bool changed = hadSnapshot && newSize != oldSize;
 
-    // One rename replaces the snapshot, so it is never missing or half-written.
-    if (const QString error = SystemFiles::replace(tmpPath(), snapshotPath()); !error.isEmpty()) {
-        fail(Failure::WriteFailure,
-             QStringLiteral("Check failed: cannot rename data.tmp to data.orvl: %1").arg(error));
+    if (const QString why = m_files.replaceSnapshot(); !why.isEmpty()) {
+        failWriting(why);
         return;
     }
-    m_tmp.setFileName(QString());
     if (changed) {
         m_host.logUpdate();
         m_host.announceUpdate();
@@ -369,7 +334,7 @@ void PageCheck::fail(Failure failure, const QString& why)
 {
     m_active = false;
     m_socket->Close();
-    discardTmp();
+    m_files.discardTmp();
     m_host.setCaption(why);
     m_host.checkEnded(outcome(CheckOutcome::Result::Failed, why, failure));
 }
@@ -385,14 +350,4 @@ CheckOutcome PageCheck::outcome(CheckOutcome::Result result, const QString& reas
     o.reasonPhrase = m_status.reasonPhrase;
     o.location = m_location;
     return o;
-}
-
-void PageCheck::discardTmp()
-{
-    // The data.tmp of this fetch, open or left by a failed write or rename.
-    if (m_tmp.isOpen())
-        m_tmp.close();
-    if (!m_tmp.fileName().isEmpty())
-        QFile::remove(m_tmp.fileName());
-    m_tmp.setFileName(QString());
 }

@@ -4,9 +4,9 @@
 #include "boolean.h"
 #include "httpmessage.h"
 #include "httpsocket.h"
+#include "snapshotfiles.h"
 
 #include <QByteArray>
-#include <QFile>
 #include <QMetaType>
 #include <QString>
 #include <cstdint>
@@ -137,8 +137,6 @@ public:
     // show again). Nothing is said about an empty URL: a check asks for one.
     void reviewAddress();
 
-    QString tmpPath() const;
-    QString snapshotPath() const;
     HttpSocket& wscHTTP() { return *m_plain; }
     HttpSocket& wscHTTPS() { return *m_secure; }
     // Whether the current (or last) check goes over TLS.
@@ -162,12 +160,13 @@ private:
     using Failure = CheckOutcome::Failure;
     void takeHeader(qsizetype blankLine);
     void takeBody(const char* data, qint64 size);
-    bool writeTmp(const char* data, qint64 size);
+    // data.tmp's calls; a failure fails the check.
     bool openTmp();
+    bool writeTmp(const char* data, qint64 size);
+    void failWriting(const QString& why);
     // Ends the fetch without touching the snapshot: removes data.tmp, says why.
     void fail(Failure failure, const QString& why);
     void failCutShort();
-    void discardTmp();
     CheckOutcome outcome(CheckOutcome::Result result, const QString& reason = QString(),
                          Failure failure = Failure::None) const;
     void showError(int number, const QString& description);
@@ -180,7 +179,7 @@ private:
     std::unique_ptr<HttpSocket> m_secure;
     HttpSocket* m_socket = nullptr; // the one of the current check
     QByteArray m_chunk;             // reused for every GetData
-    QFile m_tmp;                    // data.tmp, open from the connection to the close
+    SnapshotFiles m_files;
     qint64 m_bodySize = 0;
     qint64 m_announcedLength = -1;
     HttpMessage::Status m_status; // of the current reply, once its header is complete
