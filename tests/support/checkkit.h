@@ -62,8 +62,8 @@ public:
 };
 
 // The main window as a check sees it: keeps what the check shows and the message boxes it
-// asks for, and writes down the notifications in order, each with the snapshot as it stood at that
-// moment (when `programDir` is set).
+// asks for, and writes down the notifications in order, each with the snapshot as it
+// stood at that moment (when `programDir` is set).
 class RecordingCheckHost : public CheckHost
 {
 public:
