@@ -87,6 +87,14 @@ public:
         m_form.showCheckSummary(outcome);
         Q_EMIT m_form.checkEnded(outcome);
     }
+    void showMessage(const QString& text, MessageIcon icon, const QString& title) override
+    {
+        m_form.m_services.messageBox->show(text,
+                                           icon == MessageIcon::Exclamation
+                                               ? MessageBoxService::Icon::Exclamation
+                                               : MessageBoxService::Icon::Information,
+                                           title);
+    }
 
 private:
     Form1& m_form;

@@ -1,15 +1,11 @@
 #include "pagecheck.h"
 
 #include "runtimeerror.h"
-#include "services.h"
-#include "systemfiles.h"
+#include "systemservices.h"
 #include "tlssocket.h"
 
 #include <QAbstractSocket>
 #include <QCoreApplication>
-#include <QFileInfo>
-#include <QRegularExpression>
-#include <QUrl>
 
 namespace {
 
@@ -18,34 +14,6 @@ const QByteArray kBlankLine("\r\n\r\n");
 QString applicationTitle()
 {
     return QCoreApplication::applicationName();
-}
-
-bool isDigits(QStringView text)
-{
-    if (text.isEmpty())
-        return false;
-    for (const QChar c : text) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return false;
-    }
-    return true;
-}
-
-// The value of a text of digits, held at 65536 when it is larger.
-int portValue(QStringView digits)
-{
-    int value = 0;
-    for (const QChar c : digits)
-        value = std::min(value * 10 + (c.unicode() - '0'), 65536);
-    return value;
-}
-
-// Where a port follows the host text ("host:8080", "[::1]:8080"): the position of its
-// colon, else -1.
-qsizetype portColon(const QString& hostName)
-{
-    const qsizetype colon = hostName.lastIndexOf(QLatin1Char(':'));
-    return colon > 0 && isDigits(QStringView(hostName).mid(colon + 1)) ? colon : -1;
 }
 
 // "1 GiB", "256 KiB", "200 bytes".
@@ -77,7 +45,7 @@ CheckOutcome::Failure connectionFailure(int number)
 
 } // namespace
 
-PageCheck::PageCheck(Services& services, CheckHost& host, std::unique_ptr<HttpSocket> socket,
+PageCheck::PageCheck(SystemServices& services, CheckHost& host, std::unique_ptr<HttpSocket> socket,
                      std::unique_ptr<HttpSocket> secureSocket)
     : m_services(services), m_host(host), m_plain(std::move(socket)),
       m_secure(std::move(secureSocket)), m_socket(m_plain.get())
@@ -92,179 +60,7 @@ PageCheck::~PageCheck()
         socket->setListener(nullptr);
         socket->Close();
     }
-    discardTmp();
-}
-
-QString PageCheck::tmpPath() const
-{
-    return m_services.programDir + QStringLiteral("/data.tmp");
-}
-
-QString PageCheck::snapshotPath() const
-{
-    return m_services.programDir + QStringLiteral("/data.orvl");
-}
-
-PageCheck::Address PageCheck::address(const QString& url)
-{
-    Address a;
-    a.secure = url.startsWith(QLatin1String("https://"));
-    QString working = a.secure                                   ? url.mid(8)
-                      : url.startsWith(QLatin1String("http://")) ? url.mid(7)
-                                                                 : url;
-    if (!working.contains(QLatin1Char('/')))
-        working += QLatin1Char('/');
-    const qsizetype p = working.indexOf(QLatin1Char('/'));
-    a.hostName = asciiHostName(working.left(p));
-    a.requestPath = working.mid(p);
-    return a;
-}
-
-void PageCheck::checkAddress(const QString& url, const QString& hostName)
-{
-    // "ftp://..." or "HTTP://...": without this the scheme would be taken for a host name.
-    static const QRegularExpression scheme(QStringLiteral("^([A-Za-z][A-Za-z0-9+.-]*)://"));
-    const QRegularExpressionMatch m = scheme.match(url);
-    if (m.hasMatch() && m.captured(1) != QLatin1String("http") &&
-        m.captured(1) != QLatin1String("https"))
-        throw RuntimeError(kUnsupportedScheme,
-                           QStringLiteral("Only http:// and https:// addresses can be watched"));
-    if (const qsizetype colon = portColon(hostName); colon >= 0) {
-        const QStringView digits = QStringView(hostName).mid(colon + 1);
-        const int port = portValue(digits);
-        if (port < 1 || port > 65535)
-            throw RuntimeError(
-                QtHttpSocket::InvalidPort,
-                QStringLiteral("The port %1 is not between 1 and 65535").arg(digits.toString()));
-    }
-}
-
-QString PageCheck::asciiHostName(const QString& hostName)
-{
-    const bool ascii =
-        std::all_of(hostName.begin(), hostName.end(), [](QChar c) { return c.unicode() < 0x80; });
-    if (ascii)
-        return hostName;
-    const qsizetype colon = portColon(hostName);
-    const QString name = colon >= 0 ? hostName.left(colon) : hostName;
-    const QByteArray ace = QUrl::toAce(name);
-    if (ace.isEmpty())
-        return hostName;
-    return QString::fromLatin1(ace) + (colon >= 0 ? hostName.mid(colon) : QString());
-}
-
-PageCheck::Target PageCheck::connectTarget(const QString& hostName, std::uint16_t defaultPort)
-{
-    if (const qsizetype colon = portColon(hostName); colon >= 0) {
-        const int port = portValue(QStringView(hostName).mid(colon + 1));
-        if (port >= 1 && port <= 65535)
-            return {hostName.left(colon), std::uint16_t(port)};
-    }
-    return {hostName, defaultPort};
-}
-
-qint64 PageCheck::announcedLength(const QByteArray& header)
-{
-    qint64 length = -1;
-    for (const QByteArray& line : header.split('\n')) {
-        const qsizetype colon = line.indexOf(':');
-        if (colon <= 0)
-            continue;
-        const QByteArray name = line.left(colon).trimmed().toLower();
-        const QByteArray value = line.mid(colon + 1).trimmed();
-        if (name == "transfer-encoding")
-            return -1; // a chunked body's length is not the field's
-        if (name != "content-length")
-            continue;
-        bool ok = !value.isEmpty();
-        for (const char c : value)
-            ok = ok && c >= '0' && c <= '9';
-        const qint64 n = ok && value.size() <= 18 ? value.toLongLong() : -1;
-        if (n < 0 || (length >= 0 && n != length))
-            return -1;
-        length = n;
-    }
-    return length;
-}
-
-PageCheck::Status PageCheck::status(const QByteArray& header)
-{
-    // "HTTP/1.1 503 Service Unavailable": a version, a space, three digits, then after a
-    // space the reason phrase.
-    const qsizetype lineEnd = header.indexOf('\n');
-    QByteArray line = lineEnd < 0 ? header : header.left(lineEnd);
-    if (line.endsWith('\r'))
-        line.chop(1);
-    const qsizetype space = line.indexOf(' ');
-    if (!line.startsWith("HTTP/") || space < 0 || line.size() < space + 4)
-        return {};
-    const QByteArray code = line.mid(space + 1, 3);
-    if (!std::all_of(code.begin(), code.end(), [](char c) { return c >= '0' && c <= '9'; }) ||
-        (line.size() > space + 4 && line.at(space + 4) != ' '))
-        return {};
-    // The phrase as it can be shown: printable ASCII, a tab as a space, at most 60.
-    QString phrase;
-    for (const char c : line.mid(space + 5)) {
-        if (c == '\t' || (c >= 0x20 && c <= 0x7e))
-            phrase += QLatin1Char(c == '\t' ? ' ' : c);
-    }
-    return {code.toInt(), phrase.trimmed().left(CheckOutcome::kMaxReasonPhrase).trimmed()};
-}
-
-QString PageCheck::location(const QByteArray& header)
-{
-    static const char kHex[] = "0123456789ABCDEF";
-    for (const QByteArray& line : header.split('\n')) {
-        const qsizetype colon = line.indexOf(':');
-        if (colon <= 0 || line.left(colon).trimmed().toLower() != "location")
-            continue;
-        QString target;
-        for (const char c : line.mid(colon + 1).trimmed()) {
-            const auto byte = static_cast<unsigned char>(c);
-            const bool printable = byte >= 0x21 && byte <= 0x7e;
-            if (target.size() + (printable ? 1 : 3) > CheckOutcome::kMaxLocation)
-                break;
-            if (printable) {
-                target += QLatin1Char(c);
-            } else {
-                target += QLatin1Char('%');
-                target += QLatin1Char(kHex[byte >> 4]);
-                target += QLatin1Char(kHex[byte & 0xf]);
-            }
-        }
-        return target;
-    }
-    return {};
-}
-
-QByteArray PageCheck::request(const QString& requestPath, const QString& hostName)
-{
-    // The path goes as UTF-8, as addresses with letters beyond ASCII are sent (bytes of
-    // config.ini that were not text come as %XX already). A space, a control character or a byte of
-    // a UTF-8 letter would make the request line malformed, so each byte outside printable ASCII
-    // goes percent-encoded;
-    // "%" and every other printable byte go as they are, so a path written already encoded
-    // goes unchanged.
-    static const char kHex[] = "0123456789ABCDEF";
-    const QByteArray path = requestPath.toUtf8();
-    const QByteArray host = hostName.toUtf8();
-    QByteArray r;
-    r.reserve(57 + 3 * path.size() + host.size());
-    r += "GET ";
-    for (const char c : path) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte >= 0x21 && byte <= 0x7e) {
-            r += c;
-        } else {
-            r += '%';
-            r += kHex[byte >> 4];
-            r += kHex[byte & 0xf];
-        }
-    }
-    r += " HTTP/1.1\r\nHost: ";
-    r += host;
-    r += "\r\nAccept: */*\r\nConnection: close\r\n\r\n";
-    return r;
+    m_files.discardTmp();
 }
 
 void PageCheck::FetchURL()
@@ -272,24 +68,25 @@ void PageCheck::FetchURL()
     // A URL is needed.
     const QString url = m_host.urlText();
     if (url.isEmpty()) {
-        m_services.messageBox->show(QStringLiteral("Please, enter the URL to retrieve."),
-                                    MessageBoxService::Icon::Information, applicationTitle());
+        m_host.showMessage(QStringLiteral("Please, enter the URL to retrieve."),
+                           CheckHost::MessageIcon::Information, applicationTitle());
         return;
     }
 
-    const Address a = address(url);
+    const Address a = Address::parse(url);
     HostName = a.hostName;
     RequestPath = a.requestPath;
 
     // A running fetch is abandoned with its partial reply.
     m_active = false;
-    discardTmp();
+    m_files.discardTmp();
+    m_files.setFolder(m_services.programDir);
     m_host.setWorkingText(QByteArray());
     ResponseText.clear();
     HeaderStripped = False;
     m_bodySize = 0;
     m_announcedLength = -1;
-    m_status = Status();
+    m_status = HttpMessage::Status();
     m_location.clear();
 
     // Connect; an address that cannot be asked for is reported here.
@@ -298,8 +95,8 @@ void PageCheck::FetchURL()
         m_secure->Close();
         m_socket = a.secure ? m_secure.get() : m_plain.get();
         m_socket->setLocalPort(0);
-        checkAddress(url, HostName);
-        const Target target = connectTarget(HostName, a.secure ? 443 : 80);
+        Address::checkForm(url, HostName);
+        const Address::Target target = Address::connectTarget(HostName, a.secure ? 443 : 80);
         m_active = true;
         m_socket->Connect(target.host, target.port);
     } catch (const RuntimeError& e) {
@@ -315,10 +112,10 @@ void PageCheck::reviewAddress()
     const QString url = m_host.urlText();
     if (url.isEmpty())
         return;
-    const Address a = address(url);
+    const Address a = Address::parse(url);
     try {
-        checkAddress(url, a.hostName);
-        const Target target = connectTarget(a.hostName, a.secure ? 443 : 80);
+        Address::checkForm(url, a.hostName);
+        const Address::Target target = Address::connectTarget(a.hostName, a.secure ? 443 : 80);
         QtHttpSocket::checkTarget(target.host, target.port);
     } catch (const RuntimeError& e) {
         reportRefusal(url, e.number(), e.description());
@@ -336,18 +133,18 @@ void PageCheck::reportRefusal(const QString& url, int number, const QString& des
 
 void PageCheck::showError(int number, const QString& description)
 {
-    m_services.messageBox->show(QStringLiteral("Error was occurred.\r\nError #: %1\r\n"
-                                               "Description: %2")
-                                    .arg(number)
-                                    .arg(description),
-                                MessageBoxService::Icon::Exclamation, applicationTitle());
+    m_host.showMessage(QStringLiteral("Error was occurred.\r\nError #: %1\r\n"
+                                      "Description: %2")
+                           .arg(number)
+                           .arg(description),
+                       CheckHost::MessageIcon::Exclamation, applicationTitle());
 }
 
 void PageCheck::wscHTTP_Connect()
 {
     if (!m_active)
         return;
-    m_socket->SendData(request(RequestPath, HostName));
+    m_socket->SendData(HttpMessage::request(RequestPath, HostName));
     m_host.setCaption(QStringLiteral("Connection Estabilished"));
     // data.tmp is made ready while the server answers; it stays empty until the body.
     openTmp();
@@ -355,14 +152,10 @@ void PageCheck::wscHTTP_Connect()
 
 bool PageCheck::openTmp()
 {
-    if (m_tmp.isOpen())
-        return true;
-    m_tmp.setFileName(tmpPath());
-    if (m_tmp.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
-        return true;
-    fail(Failure::WriteFailure,
-         QStringLiteral("Check failed: cannot create data.tmp: %1").arg(m_tmp.errorString()));
-    return false;
+    const QString why = m_files.openTmp();
+    if (!why.isEmpty())
+        failWriting(why);
+    return why.isEmpty();
 }
 
 void PageCheck::wscHTTP_DataArrival(std::int64_t)
@@ -400,9 +193,9 @@ void PageCheck::takeHeader(qsizetype blankLine)
     const QByteArray reply = std::exchange(ResponseText, QByteArray());
     const QByteArray header = reply.left(blankLine);
     HeaderStripped = True;
-    m_status = status(header);
-    m_location = location(header);
-    m_announcedLength = announcedLength(header);
+    m_status = HttpMessage::status(header);
+    m_location = HttpMessage::location(header);
+    m_announcedLength = HttpMessage::announcedLength(header);
 
     // A server's error is not the page: it passes, and the page comes back unchanged.
     if (m_status.code >= 500 && m_status.code <= 599) {
@@ -445,22 +238,15 @@ void PageCheck::takeBody(const char* data, qint64 size)
 
 bool PageCheck::writeTmp(const char* data, qint64 size)
 {
-    // A short write is tried again for the rest: a disk that fills up takes part of a
-    // piece without a word, and only the next write says why it stops.
-    for (qint64 done = 0; done < size;) {
-        const qint64 n = m_tmp.write(data + done, size - done);
-        if (n <= 0) {
-            QString why = m_tmp.error() != QFileDevice::NoError ? m_tmp.errorString()
-                                                                : SystemFiles::lastErrorText();
-            if (why.isEmpty())
-                why = QStringLiteral("unknown error");
-            fail(Failure::WriteFailure,
-                 QStringLiteral("Check failed: cannot write data.tmp: %1").arg(why));
-            return false;
-        }
-        done += n;
-    }
-    return true;
+    const QString why = m_files.appendTmp(data, size);
+    if (!why.isEmpty())
+        failWriting(why);
+    return why.isEmpty();
+}
+
+void PageCheck::failWriting(const QString& why)
+{
+    fail(Failure::WriteFailure, QStringLiteral("Check failed: %1").arg(why));
 }
 
 void PageCheck::wscHTTP_Close()
@@ -485,35 +271,22 @@ void PageCheck::wscHTTP_Close()
     if (!writeTmp("\r\n", 2))
         return;
     m_active = false;
-    m_tmp.close();
-    if (m_tmp.error() != QFileDevice::NoError) {
-        fail(Failure::WriteFailure,
-             QStringLiteral("Check failed: cannot write data.tmp: %1").arg(m_tmp.errorString()));
+    const qint64 newSize = m_bodySize + 2;
+    if (const QString why = m_files.closeTmp(newSize); !why.isEmpty()) {
+        failWriting(why);
         return;
     }
-    const qint64 newSize = QFileInfo(tmpPath()).size();
-    if (newSize != m_bodySize + 2) {
-        fail(Failure::WriteFailure, QStringLiteral("Check failed: data.tmp holds %1 bytes "
-                                                   "instead of %2")
-                                        .arg(newSize)
-                                        .arg(m_bodySize + 2));
-        return;
-    }
-    const QFileInfo snapshot(snapshotPath());
-    const bool hadSnapshot = snapshot.exists();
-    const qint64 oldSize = hadSnapshot ? snapshot.size() : 0;
+    const qint64 oldSize = m_files.snapshotSize();
+    const bool hadSnapshot = oldSize >= 0;
     m_host.setSizes(QString::number(newSize), hadSnapshot ? QString::number(oldSize) : QString());
 
     // The first check has nothing to compare with: its body only becomes the snapshot.
     const bool changed = hadSnapshot && newSize != oldSize;
 
-    // One rename replaces the snapshot, so it is never missing or half-written.
-    if (const QString error = SystemFiles::replace(tmpPath(), snapshotPath()); !error.isEmpty()) {
-        fail(Failure::WriteFailure,
-             QStringLiteral("Check failed: cannot rename data.tmp to data.orvl: %1").arg(error));
+    if (const QString why = m_files.replaceSnapshot(); !why.isEmpty()) {
+        failWriting(why);
         return;
     }
-    m_tmp.setFileName(QString());
     if (changed) {
         m_host.logUpdate();
         m_host.announceUpdate();
@@ -561,7 +334,7 @@ void PageCheck::fail(Failure failure, const QString& why)
 {
     m_active = false;
     m_socket->Close();
-    discardTmp();
+    m_files.discardTmp();
     m_host.setCaption(why);
     m_host.checkEnded(outcome(CheckOutcome::Result::Failed, why, failure));
 }
@@ -577,14 +350,4 @@ CheckOutcome PageCheck::outcome(CheckOutcome::Result result, const QString& reas
     o.reasonPhrase = m_status.reasonPhrase;
     o.location = m_location;
     return o;
-}
-
-void PageCheck::discardTmp()
-{
-    // The data.tmp of this fetch, open or left by a failed write or rename.
-    if (m_tmp.isOpen())
-        m_tmp.close();
-    if (!m_tmp.fileName().isEmpty())
-        QFile::remove(m_tmp.fileName());
-    m_tmp.setFileName(QString());
 }

@@ -1,17 +1,19 @@
 #pragma once
 
+#include "address.h"
 #include "boolean.h"
+#include "httpmessage.h"
 #include "httpsocket.h"
+#include "snapshotfiles.h"
 
 #include <QByteArray>
-#include <QFile>
 #include <QMetaType>
 #include <QString>
 #include <cstdint>
 #include <memory>
 #include <optional>
 
-struct Services;
+struct SystemServices;
 
 // How one check ended. A check that a newer one abandoned does not end: it is gone.
 struct CheckOutcome
@@ -53,12 +55,12 @@ struct CheckOutcome
     // kMaxReasonPhrase characters.
     int statusCode = 0;
     QString reasonPhrase = {};
-    static constexpr int kMaxReasonPhrase = 60;
+    static constexpr int kMaxReasonPhrase = HttpMessage::kMaxReasonPhrase;
     // Where the reply's Location field points (the target of a redirect such as a 301),
     // once its header was complete; empty when it has none. Printable ASCII: its other
     // bytes go percent-encoded; at most kMaxLocation characters.
     QString location = {};
-    static constexpr int kMaxLocation = 2048;
+    static constexpr int kMaxLocation = HttpMessage::kMaxLocation;
 };
 Q_DECLARE_METATYPE(CheckOutcome)
 
@@ -81,6 +83,13 @@ public:
     virtual void announceUpdate() = 0;
     // The check has ended; comes last, after everything above.
     virtual void checkEnded(const CheckOutcome& outcome) = 0;
+    // A modal message box with a single OK button: the check shows no window itself.
+    enum class MessageIcon
+    {
+        Information,
+        Exclamation
+    };
+    virtual void showMessage(const QString& text, MessageIcon icon, const QString& title) = 0;
 };
 
 // One check of the watched page: the URL split into host and path, the GET request over
@@ -101,8 +110,6 @@ public:
     // A body larger than this (1 GiB) fails the check: a server that streams without end
     // would fill the disk.
     static constexpr qint64 kMaxPageBytes = qint64(1) << 30;
-    // The error number of an address whose scheme is neither http nor https.
-    static constexpr int kUnsupportedScheme = 10043;
 
     struct Limits
     {
@@ -112,7 +119,7 @@ public:
     };
 
     // `socket` carries http checks, `secureSocket` https checks.
-    PageCheck(Services& services, CheckHost& host, std::unique_ptr<HttpSocket> socket,
+    PageCheck(SystemServices& services, CheckHost& host, std::unique_ptr<HttpSocket> socket,
               std::unique_ptr<HttpSocket> secureSocket);
     ~PageCheck() override;
 
@@ -130,50 +137,6 @@ public:
     // show again). Nothing is said about an empty URL: a check asks for one.
     void reviewAddress();
 
-    // The URL as a check takes it: without its "http://" or "https://" prefix, split at
-    // the first "/" (no "/": path "/"), the host's internationalised name in its ASCII
-    // ("xn--") form, a port after it kept.
-    struct Address
-    {
-        bool secure = false;
-        QString hostName;
-        QString requestPath;
-    };
-    static Address address(const QString& url);
-    // Raises the RuntimeError of an address a check refuses at once, before any socket
-    // sees it: the form "scheme://..." with a scheme other than exactly http or https, or
-    // a port outside 1..65535.
-    static void checkAddress(const QString& url, const QString& hostName);
-    // The host text with its name in ASCII; text that is no name stays as it is, for the
-    // socket to refuse.
-    static QString asciiHostName(const QString& hostName);
-    // Where the connection goes for a host text: "host:8080" is port 8080 of "host",
-    // anything else the scheme's port (80, or 443 for https) of the whole text.
-    struct Target
-    {
-        QString host;
-        std::uint16_t port = 80;
-    };
-    static Target connectTarget(const QString& hostName, std::uint16_t defaultPort = 80);
-    // The body length a header announces (Content-Length); -1 when it announces none,
-    // or none that can be trusted (several that differ, or a chunked body).
-    static qint64 announcedLength(const QByteArray& header);
-    // The status code and reason phrase of a header's first line ("HTTP/1.1 503 Service
-    // Unavailable"); code 0 when that line is no status line.
-    struct Status
-    {
-        int code = 0;
-        QString reasonPhrase;
-    };
-    static Status status(const QByteArray& header);
-    // The value of a header's first Location field, as CheckOutcome::location holds it.
-    static QString location(const QByteArray& header);
-    // The five-line GET request. Every byte of the path outside printable ASCII (0x21 to
-    // 0x7E) goes percent-encoded; the host is sent as it is.
-    static QByteArray request(const QString& requestPath, const QString& hostName);
-
-    QString tmpPath() const;
-    QString snapshotPath() const;
     HttpSocket& wscHTTP() { return *m_plain; }
     HttpSocket& wscHTTPS() { return *m_secure; }
     // Whether the current (or last) check goes over TLS.
@@ -197,28 +160,29 @@ private:
     using Failure = CheckOutcome::Failure;
     void takeHeader(qsizetype blankLine);
     void takeBody(const char* data, qint64 size);
-    bool writeTmp(const char* data, qint64 size);
+    // data.tmp's calls; a failure fails the check.
     bool openTmp();
+    bool writeTmp(const char* data, qint64 size);
+    void failWriting(const QString& why);
     // Ends the fetch without touching the snapshot: removes data.tmp, says why.
     void fail(Failure failure, const QString& why);
     void failCutShort();
-    void discardTmp();
     CheckOutcome outcome(CheckOutcome::Result result, const QString& reason = QString(),
                          Failure failure = Failure::None) const;
     void showError(int number, const QString& description);
     // The message box of an address refused at once, unless this URL's was shown already.
     void reportRefusal(const QString& url, int number, const QString& description);
 
-    Services& m_services;
+    SystemServices& m_services;
     CheckHost& m_host;
     std::unique_ptr<HttpSocket> m_plain;
     std::unique_ptr<HttpSocket> m_secure;
     HttpSocket* m_socket = nullptr; // the one of the current check
     QByteArray m_chunk;             // reused for every GetData
-    QFile m_tmp;                    // data.tmp, open from the connection to the close
+    SnapshotFiles m_files;
     qint64 m_bodySize = 0;
     qint64 m_announcedLength = -1;
-    Status m_status; // of the current reply, once its header is complete
+    HttpMessage::Status m_status; // of the current reply, once its header is complete
     QString m_location;
     Limits m_limits;
     QString m_refusedUrl;  // the URL whose refusal has been shown

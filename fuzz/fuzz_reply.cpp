@@ -15,9 +15,10 @@
 //                complete (TLS without its close alert): whole only at its announced length
 #include "checkkit.h"
 #include "fakes.h"
+#include "httpmessage.h"
 #include "pagecheck.h"
 #include "runtimeerror.h"
-#include "services.h"
+#include "systemservices.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -59,7 +60,7 @@ QTemporaryDir& programDir()
 
 // The status line of a header: "HTTP/<version> <3 digits>", then " <reason phrase>" or
 // nothing; the phrase in printable ASCII (a tab as a space), trimmed, at most 60.
-PageCheck::Status statusOf(const QByteArray& header)
+HttpMessage::Status statusOf(const QByteArray& header)
 {
     QByteArray line = header.split('\n').first();
     if (line.endsWith('\r'))
@@ -110,9 +111,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (hadSnapshot)
         writeFile(snapshotPath, oldSnapshot);
 
-    ScriptedMessageBox messageBox;
-    Services services;
-    services.messageBox = &messageBox;
+    SystemServices services;
     services.programDir = dir.path();
     RecordingCheckHost host;
     host.url = QStringLiteral("http://127.0.0.1:8080/page");
@@ -144,8 +143,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QByteArray body = blank >= 0 ? joined.mid(blank + 4) : QByteArray();
     const bool headerWhole = !overLimit && blank >= 0;
     const QByteArray header = headerWhole ? joined.left(blank) : QByteArray();
-    const PageCheck::Status status = headerWhole ? statusOf(header) : PageCheck::Status();
-    const qint64 announced = headerWhole ? PageCheck::announcedLength(header) : -1;
+    const HttpMessage::Status status = headerWhole ? statusOf(header) : HttpMessage::Status();
+    const qint64 announced = headerWhole ? HttpMessage::announcedLength(header) : -1;
     using Failure = CheckOutcome::Failure;
     const Failure expected = overLimit                                  ? Failure::HeaderTooLong
                              : blank < 0 && endsInError                 ? Failure::ConnectionError
@@ -178,7 +177,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         socket.closeNow();
 
     check(host.outcomes.size() == 1, "the check did not end exactly once");
-    check(messageBox.shown.isEmpty(), "a message box came up");
+    check(host.messages.isEmpty(), "a message box came up");
     const CheckOutcome& outcome = host.outcomes.last();
     check(outcome.failure == expected, "the failure is not of its kind");
     check(outcome.statusCode == status.code && outcome.reasonPhrase == status.reasonPhrase,

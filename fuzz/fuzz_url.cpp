@@ -6,13 +6,13 @@
 // and the path with every byte outside printable ASCII percent-encoded, over TCP or (for
 // "https://") TLS. Nothing is ever sent anywhere: the sockets are stand-ins that check
 // the host the way the real ones do.
+#include "address.h"
 #include "checkkit.h"
 #include "configfile.h"
-#include "fakes.h"
 #include "httpsocket.h"
 #include "pagecheck.h"
 #include "runtimeerror.h"
-#include "services.h"
+#include "systemservices.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -58,9 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const RuntimeError&) {
         return 0;
     }
-    ScriptedMessageBox messageBox;
-    Services services;
-    services.messageBox = &messageBox;
+    SystemServices services;
     // data.tmp is made when the connection comes up (and removed with the check).
     static QTemporaryDir dir;
     services.programDir = dir.path();
@@ -73,13 +71,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // At start-up: what a check would refuse is said at once, and only then.
     pageCheck.reviewAddress();
-    const qsizetype shownAtStart = messageBox.shown.size();
+    const qsizetype shownAtStart = host.messages.size();
     pageCheck.FetchURL();
 
     if (host.url.isEmpty()) {
-        check(messageBox.shown.size() == 1 &&
-                  messageBox.shown.last().text ==
-                      QLatin1String("Please, enter the URL to retrieve."),
+        check(host.messages.size() == 1 &&
+                  host.messages.last().text == QLatin1String("Please, enter the URL to retrieve."),
               "an empty URL is not asked for");
         check(sockets[0]->connects + sockets[1]->connects == 0, "an empty URL connects");
         return 0;
@@ -119,19 +116,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         port.hasMatch() && (digits.isEmpty() || digits.size() > 5 || digits.toInt() > 65535);
     const bool refused =
         badScheme || badPort ||
-        !QtHttpSocket::isValidHost(PageCheck::connectTarget(pageCheck.HostName, defaultPort).host);
+        !QtHttpSocket::isValidHost(Address::connectTarget(pageCheck.HostName, defaultPort).host);
     check(shownAtStart == (refused ? 1 : 0), "start-up said something else than the check does");
-    check(messageBox.shown.size() == shownAtStart, "a refusal was said twice");
+    check(host.messages.size() == shownAtStart, "a refusal was said twice");
 
     if (socket.connects == 0) {
         // Refused at once: the error message, nothing sent.
         check(refused, "a valid address was refused");
-        check(messageBox.shown.last().icon == MessageBoxService::Icon::Exclamation &&
-                  messageBox.shown.last().text.startsWith(
-                      QLatin1String("Error was occurred.\r\nError #: ")),
+        const RecordingCheckHost::Message& said = host.messages.last();
+        check(said.icon == CheckHost::MessageIcon::Exclamation &&
+                  said.text.startsWith(QLatin1String("Error was occurred.\r\nError #: ")),
               "a refused connection is not reported");
         if (badScheme)
-            check(messageBox.shown.last().text.endsWith(
+            check(said.text.endsWith(
                       QLatin1String("Only http:// and https:// addresses can be watched")),
                   "another scheme in other words");
         check(host.lastResult() == CheckOutcome::Result::Failed &&

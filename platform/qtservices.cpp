@@ -139,12 +139,7 @@ void QtMessageBox::show(const QString& text, Icon icon, const QString& title)
     box.exec();
 }
 
-// --- clock, browser ------------------------------------------------------------
-
-QDateTime SystemClock::now() const
-{
-    return QDateTime::currentDateTime();
-}
+// --- browser -------------------------------------------------------------------
 
 void DesktopUrlOpener::open(const QString& address)
 {

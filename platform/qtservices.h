@@ -60,12 +60,6 @@ public:
     void show(const QString& text, Icon icon, const QString& title) override;
 };
 
-class SystemClock : public Clock
-{
-public:
-    QDateTime now() const override;
-};
-
 // Opens addresses with QDesktopServices (xdg-open on Linux).
 class DesktopUrlOpener : public UrlOpener
 {

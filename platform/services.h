@@ -1,8 +1,9 @@
 #pragma once
 
-#include <QDateTime>
+#include "clock.h"
+#include "systemservices.h"
+
 #include <QList>
-#include <QLocale>
 #include <QRect>
 #include <QString>
 #include <cstdint>
@@ -10,7 +11,6 @@
 
 class NotifyArea;
 class QImage;
-class QSslConfiguration;
 class QWidget;
 
 // Modal message boxes with the application's title and a single OK button.
@@ -25,30 +25,6 @@ public:
     };
     virtual ~MessageBoxService() = default;
     virtual void show(const QString& text, Icon icon, const QString& title) = 0;
-};
-
-// The time of day and the date, and their texts as the program shows them.
-class Clock
-{
-public:
-    virtual ~Clock() = default;
-    virtual QDateTime now() const = 0;
-
-    // "1:09:59 PM": hour without a leading zero, two-digit minutes and seconds, a
-    // space and AM or PM, always in this U.S. English form whatever the locale.
-    static QString timeText(const QTime& time);
-    // "12/7/2026": month/day/year without leading zeros.
-    static QString dateText(const QDate& date);
-
-    // The regional settings dates and times are shown in: the system's (LC_ALL,
-    // LC_TIME, LANG), unless a clock says otherwise.
-    virtual QLocale locale() const { return QLocale::system(); }
-    // The locale's short date with a four-digit year: "12/28/2026" (en_US),
-    // "28/12/2026" (en_GB), "28.12.2026" (de_DE). The C locale gives dateText's form.
-    static QString shortDateText(const QDate& date, const QLocale& locale);
-    // The locale's long time without a time zone name: "1:09:55 PM" (en_US),
-    // "13:09:55" (en_GB, de_DE). The C locale gives timeText's form.
-    static QString longTimeText(const QTime& time, const QLocale& locale);
 };
 
 // Opens a web address in the user's browser. The result is not examined.
@@ -84,21 +60,15 @@ public:
     virtual void SetWindowRgn(QWidget& window, const QList<QRect>& rects) = 0;
 };
 
-// Everything the program reaches outside itself, handed to the windows that need it.
+// Everything the program reaches outside itself, handed to the windows that need it: the
+// system's services (the clock, the program's folder, the TLS settings) and the desktop's.
 // Tests put fakes in; the program puts in the Qt-backed services (QtServices).
-struct Services
+struct Services : SystemServices
 {
     MessageBoxService* messageBox = nullptr;
-    Clock* clock = nullptr;
     UrlOpener* urlOpener = nullptr;
     SoundPlayer* sound = nullptr;
     WindowShape* windowShape = nullptr;
     // The notification area of the main window's tray icon.
     NotifyArea* notifyArea = nullptr;
-    // The program's directory, without a trailing separator.
-    QString programDir;
-    // The TLS settings of https checks: which certificates are trusted. Null: the
-    // system's trust store. Only code can set it (tests trust their own CA this way);
-    // nothing a user or the environment sets can weaken the verification.
-    const QSslConfiguration* tlsConfiguration = nullptr;
 };

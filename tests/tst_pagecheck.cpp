@@ -1,6 +1,7 @@
 // One check of the page against a real loopback server: the URL split, the request
 // bytes, the reply cut at its blank line and streamed into data.tmp, the comparison
 // with the snapshot, and every way a check can fail without touching the snapshot.
+#include "address.h"
 #include "checkkit.h"
 #include "configfile.h"
 #include "fakes.h"
@@ -253,10 +254,10 @@ void TestPageCheck::emptyUrlOnlyAsks()
     r.check->HostName = QStringLiteral("previous");
     r.check->ResponseText = "previous body";
     r.check->FetchURL();
-    const auto& shown = r.t.messageBox.shown;
+    const auto& shown = r.host.messages;
     QCOMPARE(shown.size(), 1);
     QCOMPARE(shown[0].text, QStringLiteral("Please, enter the URL to retrieve."));
-    QCOMPARE(shown[0].icon, MessageBoxService::Icon::Information);
+    QCOMPARE(shown[0].icon, CheckHost::MessageIcon::Information);
     QCOMPARE(shown[0].title, QStringLiteral("ORVELL"));
     QVERIFY(r.socket->calls.isEmpty());
     QCOMPARE(r.check->HostName, QStringLiteral("previous"));
@@ -273,9 +274,8 @@ void TestPageCheck::rejectedAtOnceShowsTheError_data()
     const QString scheme = QStringLiteral("Only http:// and https:// addresses can be watched");
     QTest::newRow("http:// alone") << "http://" << int(QtHttpSocket::InvalidHost) << "";
     QTest::newRow("capitalised scheme")
-        << "HTTP://127.0.0.1/" << int(PageCheck::kUnsupportedScheme) << scheme;
-    QTest::newRow("ftp scheme") << "ftp://127.0.0.1/" << int(PageCheck::kUnsupportedScheme)
-                                << scheme;
+        << "HTTP://127.0.0.1/" << int(Address::kUnsupportedScheme) << scheme;
+    QTest::newRow("ftp scheme") << "ftp://127.0.0.1/" << int(Address::kUnsupportedScheme) << scheme;
     QTest::newRow("https:// alone") << "https://" << int(QtHttpSocket::InvalidHost) << "";
     QTest::newRow("port 0") << "127.0.0.1:0/" << int(QtHttpSocket::InvalidPort)
                             << "The port 0 is not between 1 and 65535";
@@ -292,8 +292,8 @@ void TestPageCheck::rejectedAtOnceShowsTheError()
     r.setSnapshot("snapshot\r\n");
     r.host.url = url;
     r.check->FetchURL();
-    QCOMPARE(r.t.messageBox.shown.size(), 1);
-    const auto& box = r.t.messageBox.shown[0];
+    QCOMPARE(r.host.messages.size(), 1);
+    const auto& box = r.host.messages[0];
     const QStringList lines = box.text.split(QStringLiteral("\r\n"));
     QCOMPARE(lines.size(), 3);
     QCOMPARE(lines[0], QStringLiteral("Error was occurred."));
@@ -301,14 +301,14 @@ void TestPageCheck::rejectedAtOnceShowsTheError()
     QVERIFY(lines[2].startsWith(QLatin1String("Description: ")) && lines[2].size() > 13);
     if (!description.isEmpty())
         QCOMPARE(lines[2], "Description: " + description);
-    QCOMPARE(box.icon, MessageBoxService::Icon::Exclamation);
+    QCOMPARE(box.icon, CheckHost::MessageIcon::Exclamation);
     QCOMPARE(box.title, QStringLiteral("ORVELL"));
     QCOMPARE(r.host.caption, QStringLiteral("ORVELL 1"));
     QCOMPARE(r.host.lastResult(), Result::Failed);
     QCOMPARE(r.host.outcomes.last().failure, Failure::AddressRefused);
     // The same URL again (the next mark): the same outcome, without another message.
     r.check->FetchURL();
-    QCOMPARE(r.t.messageBox.shown.size(), 1);
+    QCOMPARE(r.host.messages.size(), 1);
     QCOMPARE(r.host.outcomes.size(), 2);
     QCOMPARE(r.host.outcomes.last().reason, r.host.outcomes.first().reason);
     QCOMPARE(readFile(r.orvl()), QByteArray("snapshot\r\n"));
@@ -400,7 +400,7 @@ void TestPageCheck::configBytesOnTheWire()
     QCOMPARE(used->connects, 1);
     used->connectNow();
     QCOMPARE(used->sent.left(request.size() + 2), request + "\r\n");
-    QVERIFY(r.t.messageBox.shown.isEmpty());
+    QVERIFY(r.host.messages.isEmpty());
 }
 
 void TestPageCheck::blankLineSplitAcrossPieces_data()
@@ -690,7 +690,7 @@ void TestPageCheck::laterSocketErrorsChangeOnlyTheCaption()
     QVERIFY(!QFileInfo::exists(r.tmp()));
     QVERIFY(r.host.calls.isEmpty());
     QCOMPARE(r.host.label2, QStringLiteral("Label2"));
-    QVERIFY(r.t.messageBox.shown.isEmpty());
+    QVERIFY(r.host.messages.isEmpty());
 }
 
 void TestPageCheck::unwritableTmpLeavesTheSnapshot_data()
@@ -948,7 +948,7 @@ void TestPageCheck::replies()
                             script.fillUnit.repeated(int(std::max<qint64>(script.fillBytes, 0)));
     QCOMPARE(readFile(r.orvl()), stored ? body + "\r\n" : QByteArray("snapshot\r\n"));
     QVERIFY(!QFileInfo::exists(r.tmp()));
-    QVERIFY(r.t.messageBox.shown.isEmpty());
+    QVERIFY(r.host.messages.isEmpty());
     // Whatever the end, no connection is left open (an endless page's included). Under
     // Wine the server does not hear of a connection reset while it only waits to send.
     if (!TestSystem::underWine())

@@ -61,9 +61,9 @@ public:
     QByteArray waiting;
 };
 
-// The main window as a check sees it: keeps what the check shows, and writes down the
-// notifications in order, each with the snapshot as it stood at that moment (when
-// `programDir` is set).
+// The main window as a check sees it: keeps what the check shows and the message boxes it
+// asks for, and writes down the notifications in order, each with the snapshot as it
+// stood at that moment (when `programDir` is set).
 class RecordingCheckHost : public CheckHost
 {
 public:
@@ -78,6 +78,10 @@ public:
     void logUpdate() override { calls << QStringLiteral("log:") + snapshotNow(); }
     void announceUpdate() override { calls << QStringLiteral("announce:") + snapshotNow(); }
     void checkEnded(const CheckOutcome& outcome) override { outcomes.append(outcome); }
+    void showMessage(const QString& text, MessageIcon icon, const QString& title) override
+    {
+        messages.append({text, icon, title});
+    }
 
     QString snapshotNow() const
     {
@@ -97,4 +101,11 @@ public:
     QString label3 = QStringLiteral("Label3");
     QStringList calls;
     QList<CheckOutcome> outcomes;
+    struct Message
+    {
+        QString text;
+        MessageIcon icon;
+        QString title;
+    };
+    QList<Message> messages;
 };

@@ -1,4 +1,4 @@
-#include "services.h"
+#include "clock.h"
 
 QString Clock::timeText(const QTime& time)
 {
@@ -78,4 +78,9 @@ QString Clock::longTimeText(const QTime& time, const QLocale& locale)
     if (hasCForms(locale))
         return timeText(time);
     return locale.toString(time, withoutTimeZone(locale.timeFormat(QLocale::LongFormat)));
+}
+
+QDateTime SystemClock::now() const
+{
+    return QDateTime::currentDateTime();
 }
