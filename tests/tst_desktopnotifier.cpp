@@ -44,8 +44,8 @@ private Q_SLOTS:
     void closedSeen(uint id, uint reason);
 
 private:
-    // Posts and waits for the server to have it: the number it answered with.
-    uint postAndWait(const DesktopNotice& posted = notice());
+    // Posts and waits for the server to have it and for its answer to be in.
+    void postAndWait(const DesktopNotice& posted = notice());
     // Until the notifier has seen the server's NotificationClosed for id.
     void closeByUserAndWait(uint id);
 
@@ -93,13 +93,12 @@ void TestDesktopNotifier::closedSeen(uint id, uint reason)
     m_closedSeen.append(id);
 }
 
-uint TestDesktopNotifier::postAndWait(const DesktopNotice& posted)
+void TestDesktopNotifier::postAndWait(const DesktopNotice& posted)
 {
     const qsizetype before = m_server->notified.size();
     m_notifier->post(posted);
-    [&] { QTRY_COMPARE(m_server->notified.size(), before + 1); }();
-    [&] { QTRY_VERIFY(m_notifier->idle()); }(); // its answer is in
-    return m_server->notified.last().id;
+    QTRY_COMPARE(m_server->notified.size(), before + 1);
+    QTRY_VERIFY(m_notifier->idle()); // its answer is in
 }
 
 void TestDesktopNotifier::closeByUserAndWait(uint id)
@@ -139,6 +138,8 @@ void TestDesktopNotifier::notify()
     DesktopNotice posted = notice(QStringLiteral("a <b> & \"c\""));
     posted.offersPageActions = pageActions;
     postAndWait(posted);
+    if (QTest::currentTestFailed())
+        return;
     const FakeNotificationServer::Notification& n = m_server->notified.first();
     QCOMPARE(n.appName, QStringLiteral("ORVELL"));
     QCOMPARE(n.replacesId, 0u);
@@ -195,7 +196,9 @@ void TestDesktopNotifier::sequence()
         else if (step == QLatin1String("close"))
             m_notifier->close();
         else if (step == QLatin1String("user closes"))
-            closeByUserAndWait(m_server->notified.last().id);
+            closeByUserAndWait(m_server->notified.value(m_server->notified.size() - 1).id);
+        if (QTest::currentTestFailed())
+            return;
     }
     // A close is sent before any later Notify, so the last notice's arrival shows all.
     QTRY_COMPARE(m_server->notified.size(), bodies.size());
@@ -241,7 +244,10 @@ void TestDesktopNotifier::actions()
     QFETCH(QString, key);
     QFETCH(bool, ours);
     QFETCH(QList<Action>, reported);
-    const uint id = postAndWait();
+    postAndWait();
+    if (QTest::currentTestFailed())
+        return;
+    const uint id = m_server->notified.last().id;
     m_server->invokeAction(ours ? id : id + 1, key);
     // The server's signals arrive in order: one more of ours marks the end.
     m_server->invokeAction(id, QStringLiteral("open-page"));
