@@ -77,10 +77,25 @@ public:
     // screen to place it against.
     virtual bool canPopUpMenu() const { return true; }
 
+    // A message from the icon (the shell's balloon: a toast kept in the Action Center on
+    // Windows 10 and 11), in place of the one shown before. An empty title and text take
+    // the shown message away.
+    virtual void showMessage(const QString& title, const QString& text)
+    {
+        (void)title;
+        (void)text;
+    }
+
     // Mouse reports for the icon: the mouse message number, as the shell would send
     // it in the callback message's lParam.
     using MouseHandler = std::function<void(int message)>;
     void setMouseHandler(MouseHandler handler) { m_mouseHandler = std::move(handler); }
+    // A click on the icon's message.
+    using MessageClickHandler = std::function<void()>;
+    void setMessageClickHandler(MessageClickHandler handler)
+    {
+        m_messageClickHandler = std::move(handler);
+    }
 
 protected:
     void reportMouse(int message)
@@ -88,7 +103,13 @@ protected:
         if (m_mouseHandler)
             m_mouseHandler(message);
     }
+    void reportMessageClick()
+    {
+        if (m_messageClickHandler)
+            m_messageClickHandler();
+    }
 
 private:
     MouseHandler m_mouseHandler;
+    MessageClickHandler m_messageClickHandler;
 };

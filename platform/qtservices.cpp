@@ -48,6 +48,7 @@ QtNotifyArea::QtNotifyArea(QObject* parent) : QObject(parent), m_tray(new QSyste
                     break;
                 }
             });
+    connect(m_tray, &QSystemTrayIcon::messageClicked, this, [this] { reportMessageClick(); });
 }
 
 QtNotifyArea::~QtNotifyArea() = default;
@@ -70,6 +71,15 @@ void QtNotifyArea::offerMenu(QMenu* menu)
 bool QtNotifyArea::canPopUpMenu() const
 {
     return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
+void QtNotifyArea::showMessage(const QString& title, const QString& text)
+{
+    // Qt shows a message only from a shown icon. No icon of its own in the message: the
+    // toast shows the program's, and the tray's may be its flash picture at this moment.
+    // An empty title and text reach the shell as an empty balloon text, which takes the
+    // balloon away.
+    m_tray->showMessage(title, text, QSystemTrayIcon::NoIcon);
 }
 
 QRect QtNotifyArea::geometry() const

@@ -39,6 +39,7 @@ public:
     // Not on Wayland: there a menu without a parent window cannot be placed, and Qt
     // would show it as a window of its own that compositors may stretch.
     bool canPopUpMenu() const override;
+    void showMessage(const QString& title, const QString& text) override;
 
     TrayKind trayKind() const { return m_kind; }
 

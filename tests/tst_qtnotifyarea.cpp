@@ -16,6 +16,7 @@ private Q_SLOTS:
     void activations_data();
     void activations();
     void offeredMenuStaysWithItsOwnerWithoutAHost();
+    void messageClickReachesTheOwner();
     void everySizeOfTheIconsReachesQt_data();
     void everySizeOfTheIconsReachesQt();
 };
@@ -60,6 +61,16 @@ void TestQtNotifyArea::offeredMenuStaysWithItsOwnerWithoutAHost()
     QMenu menu;
     area.offerMenu(&menu);
     QVERIFY(!area.findChild<QSystemTrayIcon*>()->contextMenu());
+}
+
+void TestQtNotifyArea::messageClickReachesTheOwner()
+{
+    // On Windows the balloon's click is how the user answers the desktop notification.
+    QtNotifyArea area;
+    int clicks = 0;
+    area.setMessageClickHandler([&] { ++clicks; });
+    Q_EMIT area.findChild<QSystemTrayIcon*>()->messageClicked();
+    QCOMPARE(clicks, 1);
 }
 
 void TestQtNotifyArea::everySizeOfTheIconsReachesQt_data()

@@ -24,6 +24,8 @@ packages=(
   # Wayland natively, and StatusNotifierItem trays: a compositor with a tray in its bar,
   # screenshots of it, a tray host of our own for tests (Python D-Bus), gdbus
   qt6-wayland sway grim python3-dbus python3-gi libglib2.0-bin
+  # the desktop's notifications: a real notification server on X and a client to post to it
+  dunst libnotify-bin
 )
 if [ "${1:-}" = "--windows" ]; then
   packages+=(

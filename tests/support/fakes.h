@@ -32,9 +32,15 @@ public:
     bool isAvailable() const override { return available; }
     void offerMenu(QMenu* menu) override { offeredMenu = menu; }
     bool canPopUpMenu() const override { return popUpMenu; }
+    void showMessage(const QString& title, const QString& text) override
+    {
+        shownMessages.append({title, text});
+    }
 
     // Sends a mouse report as the notification area would.
     void sendMouse(int message) { reportMouse(message); }
+    // A click on the icon's message.
+    void sendMessageClick() { reportMessageClick(); }
 
     QList<NotifyMessage> messages() const;
     int count(NotifyMessage message) const;
@@ -42,6 +48,7 @@ public:
     QList<Call> calls;
     bool available = true;
     QMenu* offeredMenu = nullptr;
+    QList<std::pair<QString, QString>> shownMessages; // title, text
     // False: a desktop where a menu cannot pop up by itself (Wayland).
     bool popUpMenu = true;
 };
