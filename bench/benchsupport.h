@@ -3,6 +3,7 @@
 // Small pieces shared by the benchmarks: a main window loaded with the program's own Qt
 // services in a program directory of its own, and the process's memory figures.
 
+#include "benchmemory.h"
 #include "form1.h"
 #include "notifyarea.h"
 #include "pagecheck.h"
@@ -95,18 +96,5 @@ public:
     // Made after and gone before the services it uses.
     std::unique_ptr<Form1> form;
 };
-
-// A field of /proc/self/status in KiB ("VmRSS:", "VmHWM:"); -1 when it cannot be read.
-inline qint64 statusKiB(const char* field)
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : f.readAll().split('\n')) {
-        if (line.startsWith(field))
-            return line.mid(qstrlen(field)).trimmed().split(' ').value(0).toLongLong();
-    }
-    return -1;
-}
 
 } // namespace BenchSupport

@@ -23,6 +23,7 @@
 #include <vector>
 
 using BenchSupport::BenchWindow;
+using BenchSupport::resetPeak;
 using BenchSupport::statusKiB;
 
 namespace {
@@ -73,14 +74,6 @@ double median(std::vector<double> v)
 {
     std::sort(v.begin(), v.end());
     return v.empty() ? 0 : v[v.size() / 2];
-}
-
-// The peak resident memory from here on starts again from the current one.
-void resetPeak()
-{
-    QFile f(QStringLiteral("/proc/self/clear_refs"));
-    if (f.open(QIODevice::WriteOnly))
-        f.write("5");
 }
 
 // One check through the main window, in milliseconds; -1 when it did not store the page.
@@ -153,7 +146,10 @@ int main(int argc, char* argv[])
         for (const qint64 size : sizes) {
             server->setBodySize(size);
             // Small pages: many runs, their time is short and noisy.
-            const int runs = size < (1 << 20) ? 101 : size <= (1 << 20) ? 31 : size <= (32 << 20) ? 7 : 3;
+            const int runs = size < (1 << 20)     ? 101
+                             : size <= (1 << 20)  ? 31
+                             : size <= (32 << 20) ? 7
+                                                  : 3;
             std::vector<double> check;
             std::vector<double> curl;
             timeCheck(window, size); // warm: the first connection of a kind loads its libraries
