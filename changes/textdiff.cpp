@@ -190,11 +190,12 @@ CharClass classOf(QChar c)
     return c.isSpace() ? CharClass::Space : CharClass::Other;
 }
 
-std::vector<Item> words(QStringView text)
+// At most `limit` + 1 of them: a line beyond the limit is not compared word by word.
+std::vector<Item> words(QStringView text, qsizetype limit)
 {
     std::vector<Item> out;
     qsizetype i = 0;
-    while (i < text.size()) {
+    while (i < text.size() && qsizetype(out.size()) <= limit) {
         const CharClass c = classOf(text[i]);
         qsizetype j = i + 1;
         if (c != CharClass::Other) {
@@ -256,8 +257,11 @@ bool diffWords(QStringView a, QStringView b, const TextDiffLimits& limits, qint6
     while (tail > 0 && !(wordBoundary(a, a.size() - tail) && wordBoundary(b, b.size() - tail)))
         --tail;
 
-    const std::vector<Item> wa = words(a.mid(head, a.size() - head - tail));
-    const std::vector<Item> wb = words(b.mid(head, b.size() - head - tail));
+    const std::vector<Item> wa = words(a.mid(head, a.size() - head - tail), limits.maxWordsInLine);
+    if (qsizetype(wa.size()) > limits.maxWordsInLine)
+        return false;
+    const std::vector<Item> wb =
+        words(b.mid(head, b.size() - head - tail), limits.maxWordsInLine - qsizetype(wa.size()));
     if (qsizetype(wa.size() + wb.size()) > limits.maxWordsInLine)
         return false;
     std::vector<Step> steps;

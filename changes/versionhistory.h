@@ -54,14 +54,17 @@ public:
 
     struct RecordResult
     {
-        bool recorded = false;
-        QString why; // when not recorded: what went wrong, in the system's words
+        bool recorded = false; // the update is listed (its pages may still be unavailable)
+        QString why;           // what could not be kept, and why; empty when all was
     };
     // Keeps one update. `replacedSnapshot` is the snapshot the check replaced, under a
     // name in the program's folder that the caller would otherwise remove: it is moved
     // in (no copy), and gone after the call whatever happens. `newBody` is the body that
     // replaced it (data.orvl): it gets a second name here (a hard link; a copy where the
-    // system has none) and stays where it is. The oldest updates go first beyond
+    // system has none) and stays where it is. Being one file with data.orvl until the
+    // next replacement, a kept "after" must be read on Windows with FILE_SHARE_DELETE
+    // (or briefly): an open without it makes the next check's replacement of data.orvl
+    // fail. The oldest updates go first beyond
     // kMaxUpdates or kMaxTotalBytes. A `history` that cannot be written changes nothing
     // else: the result says why.
     [[nodiscard]] RecordResult record(const QDateTime& time, const QString& replacedSnapshot,

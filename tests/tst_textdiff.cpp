@@ -47,6 +47,8 @@ QStringList split(const char* text)
 
 } // namespace
 
+Q_DECLARE_METATYPE(TextDiffLimits)
+
 class TestTextDiff : public QObject
 {
     Q_OBJECT
@@ -58,6 +60,8 @@ private Q_SLOTS:
     void bound_data();
     void bound();
     void oneLongLineComparesItsChangedPart();
+    void wordBound_data();
+    void wordBound();
 };
 
 void TestTextDiff::differences_data()
@@ -222,6 +226,28 @@ void TestTextDiff::oneLongLineComparesItsChangedPart()
     QCOMPARE(diff.lines[0].marks.size(), 1);
     QCOMPARE(diff.lines[0].marks[0].start, start);
     QCOMPARE(diff.lines[1].marks[0].start, start);
+}
+
+void TestTextDiff::wordBound_data()
+{
+    QTest::addColumn<TextDiffLimits>("limits");
+    QTest::addColumn<QStringList>("shown");
+    QTest::newRow("within") << TextDiffLimits{}
+                            << split("-a b [c] d e|-f g [h] i|+a b [C] d e|+f g [H] i");
+    // Beyond the bounds, the changed lines show whole.
+    QTest::newRow("too many words in a line")
+        << TextDiffLimits{.maxWordsInLine = 1} << split("-a b c d e|-f g h i|+a b C d e|+f g H i");
+    QTest::newRow("word work spent on the first pair")
+        << TextDiffLimits{.maxWordWork = 4} << split("-a b [c] d e|-f g h i|+a b [C] d e|+f g H i");
+}
+
+void TestTextDiff::wordBound()
+{
+    QFETCH(TextDiffLimits, limits);
+    QFETCH(QStringList, shown);
+    const TextDiff diff = diffTexts(split("a b c d e|f g h i"), split("a b C d e|f g H i"), limits);
+    QCOMPARE(render(diff), shown);
+    QCOMPARE(diff.added, 2);
 }
 
 QTEST_GUILESS_MAIN(TestTextDiff)
