@@ -40,7 +40,8 @@ struct TextDiff
 {
     // False when the texts differ too much to compare line by line within the bound (a
     // comparison cannot be stopped halfway, so it is bounded before it starts): `lines`
-    // is then empty and the counts say how many lines differ.
+    // is then empty, and the counts are those of a cheap comparison in linear time (lines
+    // that turn one text into the other, not always the fewest).
     bool complete = true;
     int added = 0;   // lines only in the text after (a changed line counts in both)
     int removed = 0; // lines only in the text before
