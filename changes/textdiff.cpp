@@ -343,23 +343,18 @@ public:
                 marks.unchanged * 5 >= std::max(a.size(), b.size()) * 2)
                 pairs[i] = std::move(marks);
         }
-        for (qsizetype i = 0; i < removed; ++i) {
-            DiffLine d;
-            d.kind = DiffLine::Kind::Removed;
-            d.text = m_before[oldStart + i];
-            d.oldNumber = int(oldStart + i + 1);
-            if (i < qsizetype(pairs.size()))
-                d.marks = std::move(pairs[i].before);
-            m_out.lines.append(std::move(d));
-        }
-        for (qsizetype i = 0; i < added; ++i) {
-            DiffLine d;
-            d.kind = DiffLine::Kind::Added;
-            d.text = m_after[newStart + i];
-            d.newNumber = int(newStart + i + 1);
-            if (i < qsizetype(pairs.size()))
-                d.marks = std::move(pairs[i].after);
-            m_out.lines.append(std::move(d));
+        // The removed lines, then the added ones, as a reader of a diff expects.
+        for (const bool isBefore : {true, false}) {
+            const qsizetype start = isBefore ? oldStart : newStart;
+            for (qsizetype i = 0; i < (isBefore ? removed : added); ++i) {
+                DiffLine d;
+                d.kind = isBefore ? DiffLine::Kind::Removed : DiffLine::Kind::Added;
+                d.text = (isBefore ? m_before : m_after)[start + i];
+                (isBefore ? d.oldNumber : d.newNumber) = int(start + i + 1);
+                if (i < qsizetype(pairs.size()))
+                    d.marks = std::move(isBefore ? pairs[i].before : pairs[i].after);
+                m_out.lines.append(std::move(d));
+            }
         }
     }
 
