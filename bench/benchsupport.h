@@ -5,6 +5,7 @@
 // clock and the absent tray are the test kit's fakes.
 
 #include "fakes.h"
+#include "benchmemory.h"
 #include "form1.h"
 #include "pagecheck.h"
 #include "qtservices.h"
@@ -79,18 +80,5 @@ public:
     // Made after and gone before the services it uses.
     std::unique_ptr<Form1> form;
 };
-
-// A field of /proc/self/status in KiB ("VmRSS:", "VmHWM:"); -1 when it cannot be read.
-inline qint64 statusKiB(const char* field)
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : f.readAll().split('\n')) {
-        if (line.startsWith(field))
-            return line.mid(qstrlen(field)).trimmed().split(' ').value(0).toLongLong();
-    }
-    return -1;
-}
 
 } // namespace BenchSupport

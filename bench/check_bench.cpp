@@ -23,6 +23,7 @@
 #include <vector>
 
 using BenchSupport::BenchWindow;
+using BenchSupport::resetPeak;
 using BenchSupport::statusKiB;
 
 namespace {
@@ -73,14 +74,6 @@ double median(std::vector<double> v)
 {
     std::sort(v.begin(), v.end());
     return v.empty() ? 0 : v[v.size() / 2];
-}
-
-// The peak resident memory from here on starts again from the current one.
-void resetPeak()
-{
-    QFile f(QStringLiteral("/proc/self/clear_refs"));
-    if (f.open(QIODevice::WriteOnly))
-        f.write("5");
 }
 
 // One check through the main window, in milliseconds; -1 when it did not store the page.

@@ -26,6 +26,9 @@ packages=(
   qt6-wayland sway grim python3-dbus python3-gi libglib2.0-bin
   # the desktop's notifications: a real notification server on X and a client to post to it
   dunst libnotify-bin
+  # what changed on the page: the diff library (header-only), and the Python page
+  # watchers' pipeline that the benchmark runs beside ours
+  libdtl-dev python3-html2text
 )
 if [ "${1:-}" = "--windows" ]; then
   packages+=(
