@@ -9,6 +9,9 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
   qt6-base-dev qt6-multimedia-dev libqt6opengl6-dev libgl-dev
+  # the page's text: the HTML5 parser gumbo; its source package for the fuzz build
+  # (tools/gumbo-source.sh unpacks it with patch)
+  libgumbo-dev patch
   qt6-qpa-plugins
   # https: Qt's TLS backend loads OpenSSL 3; the system's trust store
   libssl3 ca-certificates
