@@ -267,14 +267,21 @@ private:
         m_tagStart = lt;
         const char c = at(lt + 1);
         if (c == '!') {
-            if (m_in.sliced(lt).startsWith("<!--")) {
-                const qsizetype a = m_in.indexOf("-->", lt + 2);
-                const qsizetype b = m_in.indexOf("--!>", lt + 2);
-                if (a < 0 && b < 0)
-                    return m_size;
-                return (b < 0 || (a >= 0 && a < b)) ? a + 3 : b + 4;
+            const QByteArrayView rest = QByteArrayView(m_in).sliced(lt);
+            if (rest.startsWith("<!--")) {
+                // A comment ends at "-->" or "--!>" ("<!-->" is a whole one).
+                for (qsizetype from = lt + 2;;) {
+                    const qsizetype dashes = m_in.indexOf("--", from);
+                    if (dashes < 0)
+                        return m_size;
+                    if (at(dashes + 2) == '>')
+                        return dashes + 3;
+                    if (at(dashes + 2) == '!' && at(dashes + 3) == '>')
+                        return dashes + 4;
+                    from = dashes + 1;
+                }
             }
-            if (inForeign() && m_in.sliced(lt).startsWith("<![CDATA["))
+            if (inForeign() && rest.startsWith("<![CDATA["))
                 return skipPast(lt + 9, "]]>");
             return skipPast(lt + 2, ">");
         }

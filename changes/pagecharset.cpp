@@ -276,32 +276,55 @@ PageEncoding metaCharset(const QByteArray& body)
     return PageEncoding::Unknown;
 }
 
-QString decodePage(const QByteArray& body, const QByteArray& headerCharset, bool html)
-{
-    const QByteArrayView bytes(body);
-    if (bytes.startsWith("\xEF\xBB\xBF"))
-        return decodeWith(QStringConverter::Utf8, bytes.sliced(3));
-    if (bytes.startsWith("\xFE\xFF"))
-        return decodeWith(QStringConverter::Utf16BE, bytes.sliced(2));
-    if (bytes.startsWith("\xFF\xFE"))
-        return decodeWith(QStringConverter::Utf16LE, bytes.sliced(2));
+namespace {
 
+struct Choice
+{
+    PageEncoding encoding;
+    qsizetype bomSize;
+};
+
+// What the body is read as, and how long its byte-order mark is.
+Choice chooseEncoding(const QByteArray& body, const QByteArray& headerCharset, bool html)
+{
+    if (body.startsWith("\xEF\xBB\xBF"))
+        return {PageEncoding::Utf8, 3};
+    if (body.startsWith("\xFE\xFF"))
+        return {PageEncoding::Utf16BE, 2};
+    if (body.startsWith("\xFF\xFE"))
+        return {PageEncoding::Utf16LE, 2};
     PageEncoding encoding = encodingForLabel(headerCharset);
     if (encoding == PageEncoding::Unknown && html)
         encoding = metaCharset(body);
-    switch (encoding) {
-    case PageEncoding::Utf8:
-        return decodeWith(QStringConverter::Utf8, bytes);
+    if (encoding == PageEncoding::Unknown)
+        encoding = body.isValidUtf8() ? PageEncoding::Utf8 : PageEncoding::Windows1252;
+    return {encoding, 0};
+}
+
+} // namespace
+
+QString decodePage(const QByteArray& body, const QByteArray& headerCharset, bool html)
+{
+    const Choice choice = chooseEncoding(body, headerCharset, html);
+    const QByteArrayView bytes = QByteArrayView(body).sliced(choice.bomSize);
+    switch (choice.encoding) {
     case PageEncoding::Utf16LE:
         return decodeWith(QStringConverter::Utf16LE, bytes);
     case PageEncoding::Utf16BE:
         return decodeWith(QStringConverter::Utf16BE, bytes);
     case PageEncoding::Windows1252:
         return decodeWindows1252(bytes);
+    case PageEncoding::Utf8:
     case PageEncoding::Unknown:
         break;
     }
-    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-    QString text = utf8.decode(bytes);
-    return utf8.hasError() ? decodeWindows1252(bytes) : text;
+    return decodeWith(QStringConverter::Utf8, bytes);
+}
+
+QByteArray decodePageToUtf8(const QByteArray& body, const QByteArray& headerCharset, bool html)
+{
+    const Choice choice = chooseEncoding(body, headerCharset, html);
+    if (choice.encoding == PageEncoding::Utf8 && choice.bomSize == 0 && body.isValidUtf8())
+        return body;
+    return decodePage(body, headerCharset, html).toUtf8();
 }

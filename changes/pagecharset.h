@@ -28,3 +28,9 @@ enum class PageEncoding
 // the page's meta charset, then UTF-8 where the bytes are valid UTF-8, else Windows-1252.
 [[nodiscard]] QString decodePage(const QByteArray& body, const QByteArray& headerCharset,
                                  bool html);
+
+// The same as UTF-8 bytes; a page that is valid UTF-8 and read as such comes back as it
+// is, without a copy (most pages are: decoding and encoding them again would double the
+// time and the memory this takes).
+[[nodiscard]] QByteArray decodePageToUtf8(const QByteArray& body, const QByteArray& headerCharset,
+                                          bool html);

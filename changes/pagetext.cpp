@@ -267,7 +267,7 @@ QStringList treeText(const GumboNode* document)
 
 QStringList htmlLines(const QByteArray& body, const PageType& type)
 {
-    QByteArray utf8 = decodePage(body, type.charset, true).toUtf8();
+    QByteArray utf8 = decodePageToUtf8(body, type.charset, true);
     const BoundedHtml bounded = boundHtml(utf8);
     if (bounded.removedTags > 0)
         utf8.clear(); // the parser reads the bounded copy
