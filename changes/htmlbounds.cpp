@@ -206,7 +206,7 @@ public:
         : m_in(html), m_size(html.size()), m_bounds(bounds)
     {
         if (m_bounds.maxElements <= 0)
-            m_bounds.maxElements = 100'000 + m_size / 8;
+            m_bounds.maxElements = 20'000 + m_size / 24;
     }
 
     BoundedHtml run()
@@ -222,7 +222,7 @@ public:
                 text(pos);
             pos = markup(lt);
         }
-        if (m_removed == 0)
+        if (!m_changed)
             return {m_in, 0};
         m_out.append(QByteArrayView(m_in).sliced(m_copied));
         return {m_out, m_removed};
@@ -238,11 +238,12 @@ private:
     }
 
     // The page's bytes [from, to) do not reach the parser.
-    void cut(qsizetype from, qsizetype to)
+    void cut(qsizetype from, qsizetype to, bool bound = true)
     {
         m_out.append(QByteArrayView(m_in).sliced(m_copied, from - m_copied));
         m_copied = to;
-        ++m_removed;
+        m_changed = true;
+        m_removed += bound ? 1 : 0;
     }
 
     void insert(qsizetype at, const std::string& what)
@@ -250,8 +251,8 @@ private:
         m_out.append(QByteArrayView(m_in).sliced(m_copied, at - m_copied));
         m_out.append(what.data(), qsizetype(what.size()));
         m_copied = at;
-        if (m_removed == 0)
-            m_removed = 1; // the output differs from the page
+        m_changed = true;
+        ++m_removed;
     }
 
     bool inForeign() const
@@ -394,7 +395,7 @@ private:
         if (name == "script" || name == "style") {
             // Never read as text: left out before parsing.
             const qsizetype after = rawTextEnd(end, name);
-            cut(m_tagStart, after);
+            cut(m_tagStart, after, false);
             return after;
         }
         if (name == "html" || name == "body" || name == "head")
@@ -458,6 +459,15 @@ private:
         return end;
     }
 
+    // An end tag the parser reads as an element of its own.
+    void builtByEndTag()
+    {
+        if (m_elements >= m_bounds.maxElements)
+            cut(m_tagStart, m_tagEnd);
+        else
+            ++m_elements;
+    }
+
     bool overBounds() const
     {
         return depth() >= m_bounds.maxDepth || m_elements >= m_bounds.maxElements;
@@ -480,6 +490,7 @@ private:
         const qsizetype end = readTag(pos, name, selfClosing);
         if (end < 0)
             return m_size;
+        m_tagEnd = end;
         endTag(name);
         return end;
     }
@@ -495,12 +506,12 @@ private:
         }
         if (name == "p") {
             if (!popInScope("p", {"button"}))
-                ++m_elements; // an empty paragraph
+                builtByEndTag(); // an empty paragraph
             return;
         }
         if (name == "br") {
             reopenFormatting(m_tagStart);
-            ++m_elements;
+            builtByEndTag(); // a line break
             return;
         }
         if (name == "li") {
@@ -760,7 +771,9 @@ private:
     QByteArray m_out;
     qsizetype m_copied = 0;
     qsizetype m_removed = 0;
+    bool m_changed = false;
     qsizetype m_tagStart = 0;
+    qsizetype m_tagEnd = 0; // of an end tag
     qsizetype m_attributesStart = 0;
     qsizetype m_attributesEnd = 0;
 

@@ -13,13 +13,13 @@ struct HtmlBounds
 {
     int maxDepth = 512;           // open elements, as browsers bound their trees
     int maxActiveFormatting = 16; // unclosed formatting elements (b, i, font...) at once
-    qsizetype maxElements = 0;    // elements built in all; 0: from the page's size
+    qsizetype maxElements = 0;    // elements built in all; 0: 20,000 + one per 24 bytes
 };
 
 struct BoundedHtml
 {
     QByteArray html;           // what the parser gets (shares the page when nothing is cut)
-    qsizetype removedTags = 0; // start tags left out to keep the bounds
+    qsizetype removedTags = 0; // tags left out or closed early to keep the bounds
 };
 
 // `html` is UTF-8 (or any ASCII-compatible encoding).
