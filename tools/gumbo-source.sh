@@ -9,8 +9,8 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 cache=${1:-${XDG_CACHE_HOME:-$HOME/.cache}/orvell}
 
-done_dir=$(find "$cache" -maxdepth 2 -path "$cache/gumbo-parser-*/.complete" -printf '%h\n' 2>/dev/null |
-           sort | tail -n1)
+done_dir=$({ find "$cache" -maxdepth 2 -path "$cache/gumbo-parser-*/.complete" -printf '%h\n' \
+              2>/dev/null || true; } | sort | tail -n1)
 if [ -n "$done_dir" ]; then
   echo "$done_dir"
   exit 0
