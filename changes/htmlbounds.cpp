@@ -445,9 +445,7 @@ private:
         }
         if (overBounds() || (formatting && activeFormatting() >= m_bounds.maxActiveFormatting)) {
             cut(m_tagStart, end);
-            if (kRawText.count(name))
-                return rawTextEnd(end, name); // left out with its start tag, text stays
-            return end;
+            return end; // even a textarea's text: without its start tag it is markup
         }
         push(name, false);
         if (name == "plaintext")
