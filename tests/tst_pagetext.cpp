@@ -195,6 +195,10 @@ void TestPageText::hostilePages_data()
         formatting += "<b id=" + QByteArray::number(i) + ">";
     QTest::newRow("formatting reopened in every paragraph")
         << formatting + "</p>" + QByteArray("<p>x</p>").repeated(100'000) << 100'000 << -1;
+    QTest::newRow("a textarea past the depth bound, full of div")
+        << QByteArray("<div>").repeated(600) + "<textarea>" +
+               QByteArray("<div>").repeated(100'000) + "x"
+        << 1 << 1;
     QTest::newRow("100,000 nested svg groups")
         << "<svg>" + QByteArray("<g>").repeated(100'000) + "x" << 1 << 1;
     QTest::newRow("one 10 MiB line")
