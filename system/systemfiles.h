@@ -1,5 +1,7 @@
 #pragma once
 
+#include "result.h"
+
 #include <QString>
 
 // The few file-system calls whose form differs between systems, and the system's words
@@ -7,9 +9,8 @@
 namespace SystemFiles {
 
 // Replaces `target` with `source` in one step: `target` is never missing or half
-// written, and `source` is gone afterwards. Returns an empty text on success, else the
-// system's own words for the failure.
-QString replace(const QString& source, const QString& target);
+// written, and `source` is gone afterwards.
+Result<void> replace(const QString& source, const QString& target);
 
 // The system's own words for error number `error` (errno on POSIX systems, a Windows or
 // Winsock error code on Windows), without a closing full stop.

@@ -13,7 +13,7 @@ QString SystemFiles::errorText(int error)
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-QString SystemFiles::replace(const QString& source, const QString& target)
+Result<void> SystemFiles::replace(const QString& source, const QString& target)
 {
     const QByteArray from = QFile::encodeName(source);
     const QByteArray to = QFile::encodeName(target);
@@ -28,13 +28,13 @@ QString SystemFiles::replace(const QString& source, const QString& target)
     if (::lstat(to.constData(), &old) == 0 && S_ISREG(old.st_mode) &&
         ::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_EXCHANGE) == 0) {
         ::unlink(from.constData());
-        return QString();
+        return Result<void>::success();
     }
     // No target yet, or a file system without the exchange: a plain rename.
 #endif
     if (std::rename(from.constData(), to.constData()) == 0)
-        return QString();
-    return errorText(errno);
+        return Result<void>::success();
+    return SystemError::of(errno);
 }
 
 QString SystemFiles::lastErrorText()

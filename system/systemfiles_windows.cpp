@@ -26,14 +26,14 @@ const wchar_t* native(const QString& path)
 
 } // namespace
 
-QString SystemFiles::replace(const QString& source, const QString& target)
+Result<void> SystemFiles::replace(const QString& source, const QString& target)
 {
     // A plain rename refuses an existing target; this one replaces it in one step.
     const QString from = QString(source).replace(QLatin1Char('/'), QLatin1Char('\\'));
     const QString to = QString(target).replace(QLatin1Char('/'), QLatin1Char('\\'));
     if (MoveFileExW(native(from), native(to), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return QString();
-    return errorText(int(GetLastError()));
+        return Result<void>::success();
+    return SystemError::of(int(GetLastError()));
 }
 
 QString SystemFiles::lastErrorText()
