@@ -108,6 +108,8 @@ void Form1Controls::setupControls(QWidget& form, NotifyArea& area)
     List1 = new QListWidget(&form);
     List1->setObjectName(QStringLiteral("List1"));
     place(List1, 1680, 960, 5055, 825);
+    // A screen reader names the log by its heading.
+    List1->setAccessibleName(Label13->text());
     Command1 = button("Command1", QStringLiteral("Clear"), 240, 1200, 1335, 255);
     cmdChanges = button("cmdChanges", QStringLiteral("What changed"), 240, 1530, 1335, 255);
     cmdChanges->setToolTip(QStringLiteral("See what changed in the latest update"));

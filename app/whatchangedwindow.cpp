@@ -201,7 +201,6 @@ void WhatChangedWindow::writeDifference(const TextDiff& diff)
     signFont.setBold(true);
     const qreal hang = QFontMetricsF(signFont).horizontalAdvance(QStringLiteral("+ "));
 
-    const qsizetype shown = std::min<qsizetype>(diff.lines.size(), kMaxShownLines);
     auto startLine = [&](qsizetype i, const LineLook& look) {
         QTextBlockFormat block;
         block.setLeftMargin(hang + 4);
@@ -219,7 +218,11 @@ void WhatChangedWindow::writeDifference(const TextDiff& diff)
         cursor.insertText(look.sign + QLatin1Char(' '), sign);
     };
 
-    for (qsizetype i = 0; i < shown; ++i) {
+    qsizetype shown = 0;
+    qsizetype characters = 0;
+    for (; shown < diff.lines.size() && shown < kMaxShownLines && characters < kMaxShownCharacters;
+         ++shown) {
+        const qsizetype i = shown;
         const DiffLine& line = diff.lines.at(i);
         const LineLook look = lookOf(line.kind);
         startLine(i, look);
@@ -234,16 +237,25 @@ void WhatChangedWindow::writeDifference(const TextDiff& diff)
         QTextCharFormat marked = plain;
         marked.setBackground(look.markGround);
         marked.setFontWeight(QFont::Bold);
+        const qsizetype length = std::min(line.text.size(), kMaxLineLength);
+        characters += length;
         qsizetype at = 0;
         for (const DiffLine::Mark& mark : line.marks) {
-            const qsizetype start = std::clamp<qsizetype>(mark.start, at, line.text.size());
-            const qsizetype end =
-                std::clamp<qsizetype>(start + mark.length, start, line.text.size());
+            const qsizetype start = std::clamp<qsizetype>(mark.start, at, length);
+            const qsizetype end = std::clamp<qsizetype>(start + mark.length, start, length);
             cursor.insertText(line.text.mid(at, start - at), plain);
             cursor.insertText(line.text.mid(start, end - start), marked);
             at = end;
         }
-        cursor.insertText(line.text.mid(at), plain);
+        cursor.insertText(line.text.mid(at, length - at), plain);
+        if (length < line.text.size()) {
+            QTextCharFormat cut = plain;
+            cut.setForeground(kQuiet);
+            cut.setFontItalic(true);
+            cursor.insertText(QStringLiteral("… (%1 more characters)")
+                                  .arg(QLocale().toString(line.text.size() - length)),
+                              cut);
+        }
     }
     if (shown < diff.lines.size()) {
         const LineLook look = lookOf(DiffLine::Kind::Folded);

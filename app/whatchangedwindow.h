@@ -35,9 +35,12 @@ public:
     // "Working…" while the comparison runs (buttons off), then showView replaces it.
     void showWaiting(const QString& title);
 
-    // The most lines of a difference shown at once: a document of more would take the
-    // desktop's thread for too long to build; the rest is counted.
-    static constexpr int kMaxShownLines = 5000;
+    // How much of a difference is shown at once: a larger document would take the
+    // desktop's thread too long to build and lay out. The lines beyond are counted, a
+    // line's characters beyond are cut.
+    static constexpr int kMaxShownLines = 2000;
+    static constexpr qsizetype kMaxShownCharacters = 200'000;
+    static constexpr qsizetype kMaxLineLength = 3000;
 
 Q_SIGNALS:
     void olderRequested();

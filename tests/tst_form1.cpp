@@ -465,6 +465,9 @@ void TestForm1::aScreenReaderFindsOnlyThePanel()
                                form.Label11,  form.Label12,   form.Label13, form.List1,
                                form.Command1, form.cmdChanges};
     QCOMPARE(found, shown);
+    // The log is named by its heading.
+    QCOMPARE(QAccessible::queryAccessibleInterface(form.List1)->text(QAccessible::Name),
+             QStringLiteral("Update log"));
     // The working fields are still the window's, holding the program's state.
     for (QWidget* field : form.workingFields()) {
         QCOMPARE(field->parentWidget(), &form);

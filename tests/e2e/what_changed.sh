@@ -121,7 +121,7 @@ about_has_update() { atspi tree "with:What changed" | grep -qF "$log_line"; }
 wait_for 20 about_has_update || fatal "the About window's log has no update: $(atspi tree)"
 about=$(atspi tree "with:What changed")
 missing=""
-for needed in "push button 'Clear'" "push button 'What changed'" "$log_line" "label 'Update log'"; do
+for needed in "push button 'Clear'" "push button 'What changed'" "$log_line" "list 'Update log'"; do
     grep -qF "$needed" <<<"$about" || missing+="[$needed] "
 done
 working=$(grep -E "'URL:'|'GO'|127\.0\.0\.1|^ +text " <<<"$about")
