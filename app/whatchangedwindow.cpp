@@ -56,8 +56,13 @@ QString lines(int count)
     return count == 1 ? QStringLiteral("%1 line").arg(n) : QStringLiteral("%1 lines").arg(n);
 }
 
+// "3 lines added, 1 removed", "1 line removed"...: the tray icon's tooltip counts alike.
 QString counts(const TextDiff& diff)
 {
+    if (diff.removed == 0)
+        return QStringLiteral("%1 added").arg(lines(diff.added));
+    if (diff.added == 0)
+        return QStringLiteral("%1 removed").arg(lines(diff.removed));
     return QStringLiteral("%1 added, %2 removed")
         .arg(lines(diff.added), QLocale().toString(diff.removed));
 }
