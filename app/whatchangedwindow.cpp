@@ -93,6 +93,8 @@ WhatChangedWindow::WhatChangedWindow(QWidget* parent) : QWidget(parent, Qt::Wind
     m_text->setObjectName(QStringLiteral("txtChanges"));
     m_text->setAccessibleName(QStringLiteral("Changes"));
     m_text->setOpenLinks(false);
+    // Nobody edits it: a large difference keeps no second copy for undoing.
+    m_text->document()->setUndoRedoEnabled(false);
     // The keyboard moves through the text as through a document (a screen reader follows
     // the caret line by line).
     m_text->setTextInteractionFlags(Qt::TextBrowserInteraction | Qt::TextSelectableByKeyboard);
