@@ -47,6 +47,11 @@ public:
     void Label9_MouseDown(std::int16_t Button, std::int16_t Shift, float X, float Y);
     void Label12_MouseDown(std::int16_t Button, std::int16_t Shift, float X, float Y);
     void Command1_Click();
+    // The changes of an update: "What changed" asks for the latest kept update, a double
+    // click or Enter on an "Update found at …" line of the log for that update; other
+    // lines open nothing.
+    void cmdChanges_Click();
+    void List1_ItemActivated(int row);
 
     // For a desktop without a notification area: the window becomes the program's
     // face, a normal window with the menu as its menu bar, shown at once. Closing it
@@ -89,6 +94,10 @@ Q_SIGNALS:
     // A check has ended: stored unchanged, changed (after the update was announced), or
     // failed and why. The tray icon's tooltip and the caption show the same to the user.
     void checkEnded(const CheckOutcome& outcome);
+    // The user asked to see what changed: `logRow` is the row of an "Update found at …" line
+    // of the update log (double click or Enter), or -1 for the "What changed" button (the
+    // latest kept update).
+    void whatChangedRequested(int logRow);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
