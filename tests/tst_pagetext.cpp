@@ -192,6 +192,10 @@ void TestPageText::hostilePages_data()
     QTest::addColumn<int>("characters"); // of text, in all lines
     QTest::addColumn<int>("lines");      // -1: as the bounds leave them
     QTest::newRow("100,000 unclosed div") << QByteArray("<div>").repeated(100'000) + "x" << 1 << 1;
+    // Every end tag makes libxml2 look through all open elements.
+    QTest::newRow("100,000 unclosed div, then stray end tags")
+        << QByteArray("<div>").repeated(100'000) + "x" + QByteArray("</span>").repeated(100'000)
+        << 1 << 1;
     QByteArray formatting = "<p>";
     for (int i = 0; i < 100; ++i)
         formatting += "<b id=" + QByteArray::number(i) + ">";
