@@ -3,7 +3,10 @@
 #include "htmlbounds.h"
 #include "pagecharset.h"
 
-#include <gumbo.h>
+#include <libxml/HTMLparser.h>
+#include <libxml/parser.h>
+#include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace {
@@ -84,9 +87,9 @@ BodyKind bodyKind(const QByteArray& mediaType, const QByteArray& body)
 class Lines
 {
 public:
-    void text(const char* utf8, bool pre)
+    void text(QUtf8StringView utf8, bool pre)
     {
-        const QString s = QString::fromUtf8(utf8);
+        const QString s = utf8.toString();
         for (const QChar c : s) {
             if (pre && c == u'\n') {
                 end();
@@ -128,156 +131,135 @@ private:
     bool m_space = false;
 };
 
-bool isLeftOut(GumboTag tag)
-{
-    switch (tag) {
-    case GUMBO_TAG_HEAD:
-    case GUMBO_TAG_SCRIPT:
-    case GUMBO_TAG_STYLE:
-    case GUMBO_TAG_TEMPLATE:
-    case GUMBO_TAG_NOSCRIPT:
-    case GUMBO_TAG_IFRAME:
-    case GUMBO_TAG_NOEMBED:
-    case GUMBO_TAG_NOFRAMES:
-        return true;
-    default:
-        return false;
-    }
-}
+using Names = std::unordered_set<std::string_view>;
 
-bool endsLines(GumboTag tag)
-{
-    switch (tag) {
-    case GUMBO_TAG_HTML:
-    case GUMBO_TAG_BODY:
-    case GUMBO_TAG_ADDRESS:
-    case GUMBO_TAG_ARTICLE:
-    case GUMBO_TAG_ASIDE:
-    case GUMBO_TAG_BLOCKQUOTE:
-    case GUMBO_TAG_CAPTION:
-    case GUMBO_TAG_CENTER:
-    case GUMBO_TAG_DD:
-    case GUMBO_TAG_DETAILS:
-    case GUMBO_TAG_DIR:
-    case GUMBO_TAG_DIV:
-    case GUMBO_TAG_DL:
-    case GUMBO_TAG_DT:
-    case GUMBO_TAG_FIELDSET:
-    case GUMBO_TAG_FIGCAPTION:
-    case GUMBO_TAG_FIGURE:
-    case GUMBO_TAG_FOOTER:
-    case GUMBO_TAG_FORM:
-    case GUMBO_TAG_FRAMESET:
-    case GUMBO_TAG_H1:
-    case GUMBO_TAG_H2:
-    case GUMBO_TAG_H3:
-    case GUMBO_TAG_H4:
-    case GUMBO_TAG_H5:
-    case GUMBO_TAG_H6:
-    case GUMBO_TAG_HEADER:
-    case GUMBO_TAG_HGROUP:
-    case GUMBO_TAG_HR:
-    case GUMBO_TAG_LEGEND:
-    case GUMBO_TAG_LI:
-    case GUMBO_TAG_LISTING:
-    case GUMBO_TAG_MAIN:
-    case GUMBO_TAG_MENU:
-    case GUMBO_TAG_NAV:
-    case GUMBO_TAG_OL:
-    case GUMBO_TAG_OPTION:
-    case GUMBO_TAG_P:
-    case GUMBO_TAG_PLAINTEXT:
-    case GUMBO_TAG_PRE:
-    case GUMBO_TAG_SECTION:
-    case GUMBO_TAG_SUMMARY:
-    case GUMBO_TAG_TABLE:
-    case GUMBO_TAG_TBODY:
-    case GUMBO_TAG_TEXTAREA:
-    case GUMBO_TAG_TFOOT:
-    case GUMBO_TAG_THEAD:
-    case GUMBO_TAG_TR:
-    case GUMBO_TAG_UL:
-    case GUMBO_TAG_XMP:
-        return true;
-    default:
-        return false;
-    }
-}
+// Elements whose content a reader does not see. libxml2 gives the text of scripts and
+// styles through cdataBlock(), which is not listened to; the others hold markup.
+const Names kLeftOut{"head",     "title",  "script",  "style",   "template",
+                     "noscript", "iframe", "noembed", "noframes"};
 
-bool keepsLineBreaks(GumboTag tag)
-{
-    return tag == GUMBO_TAG_PRE || tag == GUMBO_TAG_LISTING || tag == GUMBO_TAG_TEXTAREA ||
-           tag == GUMBO_TAG_PLAINTEXT || tag == GUMBO_TAG_XMP;
-}
+// Elements that stand on lines of their own.
+const Names kBlocks{"html",    "body",     "address",   "article",    "aside",   "blockquote",
+                    "caption", "center",   "dd",        "details",    "dir",     "div",
+                    "dl",      "dt",       "fieldset",  "figcaption", "figure",  "footer",
+                    "form",    "frameset", "h1",        "h2",         "h3",      "h4",
+                    "h5",      "h6",       "header",    "hgroup",     "hr",      "legend",
+                    "li",      "listing",  "main",      "menu",       "nav",     "ol",
+                    "option",  "p",        "plaintext", "pre",        "section", "summary",
+                    "table",   "tbody",    "textarea",  "tfoot",      "thead",   "tr",
+                    "ul",      "xmp",      "br"};
 
-// The text of the parsed tree, walked with a stack of its own: a page's depth is bounded
-// before parsing, and this must not depend on it.
-QStringList treeText(const GumboNode* document)
+// Elements whose line breaks are kept.
+const Names kPre{"pre", "listing", "textarea", "plaintext", "xmp"};
+
+// What the parser's events build: lines, and what the open elements say about the text.
+// libxml2 closes every element it opens (also those closed implicitly), so a stack of the
+// open elements' roles follows the page's structure.
+struct Reader
 {
-    struct Frame
-    {
-        const GumboNode* node;
-        unsigned next;
-    };
     Lines lines;
+    std::vector<unsigned char> open; // per open element: kHidden | kPreformatted
+    int hidden = 0;
     int pre = 0;
-    std::vector<Frame> stack{{document, 0}};
-    while (!stack.empty()) {
-        Frame& frame = stack.back();
-        const GumboVector& children = frame.node->type == GUMBO_NODE_DOCUMENT
-                                          ? frame.node->v.document.children
-                                          : frame.node->v.element.children;
-        if (frame.next >= children.length) {
-            if (frame.node->type == GUMBO_NODE_ELEMENT) {
-                const GumboTag tag = frame.node->v.element.tag;
-                if (endsLines(tag))
-                    lines.end();
-                if (keepsLineBreaks(tag))
-                    --pre;
-            }
-            stack.pop_back();
-            continue;
-        }
-        const auto* child = static_cast<const GumboNode*>(children.data[frame.next++]);
-        switch (child->type) {
-        case GUMBO_NODE_TEXT:
-        case GUMBO_NODE_CDATA:
-        case GUMBO_NODE_WHITESPACE:
-            lines.text(child->v.text.text, pre > 0);
-            break;
-        case GUMBO_NODE_ELEMENT: {
-            const GumboTag tag = child->v.element.tag;
-            if (isLeftOut(tag))
-                break;
-            if (tag == GUMBO_TAG_BR || endsLines(tag))
-                lines.end();
-            else if (tag == GUMBO_TAG_TD || tag == GUMBO_TAG_TH)
-                lines.cell();
-            if (keepsLineBreaks(tag))
-                ++pre;
-            stack.push_back({child, 0}); // `frame` is not used after this
-            break;
-        }
-        default: // comments, templates
-            break;
-        }
+    static constexpr unsigned char kHidden = 1;
+    static constexpr unsigned char kPreformatted = 2;
+
+    void start(std::string_view name)
+    {
+        unsigned char role = 0;
+        if (kLeftOut.contains(name))
+            role |= kHidden;
+        if (kPre.contains(name))
+            role |= kPreformatted;
+        open.push_back(role);
+        hidden += (role & kHidden) ? 1 : 0;
+        pre += (role & kPreformatted) ? 1 : 0;
+        if (hidden > 0)
+            return;
+        if (kBlocks.contains(name))
+            lines.end();
+        else if (name == "td" || name == "th")
+            lines.cell();
     }
-    return lines.take();
+    void end(std::string_view name)
+    {
+        if (open.empty())
+            return;
+        const unsigned char role = open.back();
+        open.pop_back();
+        if (hidden == 0 && kBlocks.contains(name))
+            lines.end();
+        hidden -= (role & kHidden) ? 1 : 0;
+        pre -= (role & kPreformatted) ? 1 : 0;
+    }
+    void text(const xmlChar* utf8, int length)
+    {
+        if (hidden == 0)
+            lines.text(QUtf8StringView(reinterpret_cast<const char*>(utf8), length), pre > 0);
+    }
+};
+
+Reader& readerOf(void* context)
+{
+    return *static_cast<Reader*>(context);
 }
+
+std::string_view nameOf(const xmlChar* name)
+{
+    return name ? std::string_view(reinterpret_cast<const char*>(name)) : std::string_view();
+}
+
+// The parser's events that make the text; everything else (comments, the content of
+// scripts and styles, processing instructions, errors) is not listened to.
+xmlSAXHandler readerEvents()
+{
+    xmlSAXHandler events{};
+    events.initialized = 1;
+    events.startElement = [](void* context, const xmlChar* name, const xmlChar**) {
+        readerOf(context).start(nameOf(name));
+    };
+    events.endElement = [](void* context, const xmlChar* name) {
+        readerOf(context).end(nameOf(name));
+    };
+    events.characters = [](void* context, const xmlChar* text, int length) {
+        readerOf(context).text(text, length);
+    };
+    events.ignorableWhitespace = events.characters;
+    return events;
+}
+
+// libxml2 sets up its globals once, before threads use it: at the program's start, on the
+// main thread.
+const bool kParserReady = [] {
+    xmlInitParser();
+    return true;
+}();
 
 QStringList htmlLines(const QByteArray& body, const PageType& type)
 {
+    Q_ASSERT(kParserReady);
     QByteArray utf8 = decodePageToUtf8(body, type.charset, true);
+    // Browsers drop NUL bytes from a page's text; libxml2 would read them as spaces.
+    if (utf8.contains('\0'))
+        utf8.replace('\0', QByteArrayView());
     const BoundedHtml bounded = boundHtml(utf8);
     if (bounded.removedTags > 0)
         utf8.clear(); // the parser reads the bounded copy
-    GumboOptions options = kGumboDefaultOptions;
-    options.max_errors = 0; // errors are not read: do not keep them
-    GumboOutput* output =
-        gumbo_parse_with_options(&options, bounded.html.constData(), size_t(bounded.html.size()));
-    QStringList lines = treeText(output->document);
-    gumbo_destroy_output(&options, output);
-    return lines;
+
+    Reader reader;
+    htmlParserCtxtPtr context = htmlNewParserCtxt();
+    if (context == nullptr)
+        return {};
+    *context->sax = readerEvents();
+    context->userData = &reader;
+    // The page is already UTF-8: a charset it declares must not make libxml2 decode it
+    // again (nor need iconv to do so).
+    htmlCtxtReadMemory(context, bounded.html.constData(), int(bounded.html.size()), nullptr,
+                       "UTF-8",
+                       HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING |
+                           HTML_PARSE_NONET | HTML_PARSE_IGNORE_ENC);
+    htmlFreeParserCtxt(context);
+    return reader.lines.take();
 }
 
 QStringList textLines(const QByteArray& body, const PageType& type)
