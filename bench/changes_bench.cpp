@@ -26,7 +26,7 @@ using BenchSupport::statusKiB;
 
 namespace {
 
-// A page of about `bytes` like a news or shop page: a style and a script, then sections
+// A page of at most `bytes` like a news or shop page: a style and a script, then sections
 // of headings, paragraphs, lists and tables, words drawn from a fixed vocabulary.
 std::vector<QByteArray> pageBlocks(qint64 bytes)
 {
@@ -51,7 +51,8 @@ std::vector<QByteArray> pageBlocks(qint64 bytes)
         "<script>var tracking = { id: 42, pages: [1, 2, 3] }; function go() { return 1; }</script>",
         "</head><body>"};
     qint64 size = 0;
-    for (int n = 0; size < bytes; ++n) {
+    // Room is left for the changes and the closing tags: the page stays within `bytes`.
+    for (int n = 0; size < bytes - 4096; ++n) {
         QByteArray b;
         switch (n % 4) {
         case 0:

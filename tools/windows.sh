@@ -34,8 +34,10 @@ if [ $test = 1 ]; then
   fi
 fi
 version=$(sed -n 's/^project(ORVELL VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
-# The windows preset (build-windows/build) takes Qt from $ORVELL_WINDOWS_QT.
+# The windows preset (build-windows/build) takes Qt from $ORVELL_WINDOWS_QT. The HTML parser
+# (libxml2) is compiled for Windows from Debian's source package.
 cmake --preset windows -DORVELL_BUILD_TESTS=$([ $test = 1 ] && echo ON || echo OFF) \
+      -DORVELL_LIBXML2_SOURCE="$(bash tools/libxml2-source.sh)" \
       -DORVELL_LINUX_SERVE="$serve" >/dev/null
 cmake --build --preset windows
 
