@@ -52,6 +52,11 @@ QString SnapshotFiles::closeTmp(qint64 size)
     return {};
 }
 
+QString SnapshotFiles::replacedPath() const
+{
+    return m_folder + QStringLiteral("/data.old");
+}
+
 qint64 SnapshotFiles::snapshotSize() const
 {
     const QFileInfo snapshot(snapshotPath());
@@ -64,6 +69,16 @@ QString SnapshotFiles::replaceSnapshot()
     if (const QString error = SystemFiles::replace(tmpPath(), snapshotPath()); !error.isEmpty())
         return QStringLiteral("cannot rename data.tmp to data.orvl: %1").arg(error);
     m_tmp.setFileName(QString()); // it is data.orvl now
+    return {};
+}
+
+QString SnapshotFiles::replaceSnapshotKeeping()
+{
+    if (const QString error =
+            SystemFiles::replaceKeeping(tmpPath(), snapshotPath(), replacedPath());
+        !error.isEmpty())
+        return QStringLiteral("cannot rename data.tmp to data.orvl: %1").arg(error);
+    m_tmp.setFileName(QString());
     return {};
 }
 
