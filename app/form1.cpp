@@ -10,6 +10,7 @@
 #include "tlssocket.h"
 #include "twips.h"
 #include "updatenotification.h"
+#include "whatchanged.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -53,6 +54,9 @@ std::int16_t shiftCode(Qt::KeyboardModifiers modifiers)
     return code;
 }
 
+// Where a line of the update log keeps the time of its update.
+constexpr int kUpdateTimeRole = Qt::UserRole + 1;
+
 } // namespace
 
 // The main window as a check sees it.
@@ -74,8 +78,11 @@ public:
     }
     void logUpdate() override
     {
-        if (m_form.m_notification)
-            m_form.m_notification->logUpdate();
+        m_form.m_updateTime = m_form.m_notification ? m_form.m_notification->logUpdate()
+                                                    : m_form.m_services.clock->now();
+        // The line carries its update's time: it opens that update's changes.
+        if (QListWidgetItem* line = m_form.List1->item(m_form.List1->count() - 1))
+            line->setData(kUpdateTimeRole, m_form.m_updateTime);
     }
     void announceUpdate() override
     {
@@ -84,6 +91,8 @@ public:
     }
     void checkEnded(const CheckOutcome& outcome) override
     {
+        m_form.m_whatChanged->checkStored(outcome, m_form.m_updateTime);
+        m_form.m_lastCounts.reset();
         m_form.showCheckSummary(outcome);
         Q_EMIT m_form.checkEnded(outcome);
     }
@@ -124,6 +133,10 @@ Form1::Form1(Services& services, QWidget* parent)
     connect(&Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
     Timer1.start();
 
+    m_whatChanged = std::make_unique<WhatChanged>(m_services, [this] { return txtURL->text(); });
+    connect(this, &Form1::whatChangedRequested, this, &Form1::showWhatChanged);
+    connect(m_whatChanged.get(), &WhatChanged::latestCounted, this, &Form1::showLineCounts);
+
     m_checkHost = std::make_unique<CheckHostAdapter>(*this);
     m_check = std::make_unique<PageCheck>(
         m_services, *m_checkHost, std::make_unique<QtHttpSocket>(),
@@ -134,6 +147,7 @@ Form1::Form1(Services& services, QWidget* parent)
 Form1::~Form1()
 {
     m_check.reset();
+    m_whatChanged.reset();
 }
 
 void Form1::connectCommands()
@@ -195,6 +209,7 @@ void Form1::Form_Load()
 void Form1::showCheckSummary(const std::optional<CheckOutcome>& last)
 {
     const QString url = txtURL->text();
+    m_lastOutcome = last;
     if (last) {
         if (const QString caption = CheckSummary::caption(url, *last); !caption.isEmpty())
             setWindowTitle(caption);
@@ -202,7 +217,19 @@ void Form1::showCheckSummary(const std::optional<CheckOutcome>& last)
     // After "Exit" the icon is gone.
     if (TaskBarIcon1)
         TaskBarIcon1->letTip(CheckSummary::trayTip(url, last, m_services.clock->now().time(),
-                                                   m_services.clock->locale()));
+                                                   m_services.clock->locale(), m_lastCounts));
+}
+
+void Form1::showLineCounts(int added, int removed)
+{
+    // Only while the tip still speaks of that change.
+    if (!m_lastOutcome || m_lastOutcome->result != CheckOutcome::Result::Changed)
+        return;
+    m_lastCounts = CheckSummary::LineCounts{added, removed};
+    const QString url = txtURL->text();
+    if (TaskBarIcon1)
+        TaskBarIcon1->letTip(CheckSummary::trayTip(url, m_lastOutcome, m_updateTime.time(),
+                                                   m_services.clock->locale(), m_lastCounts));
 }
 
 void Form1::FetchURL()
@@ -251,6 +278,8 @@ void Form1::Form_Unload()
 void Form1::mnuexit_Click()
 {
     Timer1.stop();
+    // Nobody is left to answer the notification's actions.
+    m_whatChanged->closeNotice();
     Form_Unload();
     hide();
     // From the event loop, even when this runs before the loop has started (a window
@@ -278,6 +307,8 @@ void Form1::closeEvent(QCloseEvent* event)
 void Form1::TaskBarIcon1_LeftClick(std::int16_t&, std::int16_t&, float&, float&)
 {
     TaskBarIcon1->letFlash(False);
+    // The user has seen the update: its notification has done its work.
+    m_whatChanged->closeNotice();
 }
 
 void Form1::TaskBarIcon1_LeftDbClick(std::int16_t& Button, std::int16_t&, float&, float&)
@@ -339,6 +370,16 @@ void Form1::Label12_MouseDown(std::int16_t Button, std::int16_t, float, float)
 void Form1::Command1_Click()
 {
     List1->clear();
+}
+
+void Form1::showWhatChanged(int logRow)
+{
+    const QListWidgetItem* line = logRow >= 0 ? List1->item(logRow) : nullptr;
+    const QDateTime time = line ? line->data(kUpdateTimeRole).toDateTime() : QDateTime();
+    if (time.isValid())
+        m_whatChanged->showUpdateAt(time);
+    else
+        m_whatChanged->showLatest();
 }
 
 void Form1::mousePressEvent(QMouseEvent* event)
