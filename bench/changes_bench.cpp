@@ -9,6 +9,7 @@
 //
 //   orvell_changes_bench [KiB ...]    (default: 100, 1024 and 32768)
 #include "benchmemory.h"
+#include "pagetext.h"
 #include "textdiff.h"
 
 #include <QCoreApplication>
@@ -19,91 +20,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <vector>
-
-#if __has_include("pagetext.h")
-#include "pagetext.h"
-#else
-// TEMPORARY STAND-IN, until the page's text (changes/pagetext.*) is merged: the agreed
-// API with a rough reading of UTF-8 HTML (tags, scripts, styles and comments left out,
-// block elements end lines, a few references decoded), so that the difference can be
-// measured. Its times are not those of the real reading; this block goes with the merge.
-struct PageType
-{
-    QByteArray mediaType;
-    QByteArray charset;
-};
-struct PageText
-{
-    enum class Kind
-    {
-        Html,
-        Text,
-        NotText,
-        TooLarge
-    };
-    Kind kind = Kind::Text;
-    QStringList lines;
-};
-PageText readPageText(const QByteArray& body, const PageType&)
-{
-    static const QStringList blocks{"p",  "div", "li", "tr",    "br",      "h1",     "h2",    "h3",
-                                    "h4", "ul",  "ol", "table", "section", "header", "footer"};
-    const QString html = QString::fromUtf8(body);
-    PageText out;
-    out.kind = PageText::Kind::Html;
-    QString line;
-    auto endLine = [&] {
-        const QString text = line.simplified();
-        if (!text.isEmpty())
-            out.lines << text;
-        line.clear();
-    };
-    qsizetype i = 0;
-    while (i < html.size()) {
-        const QChar c = html[i];
-        if (c == u'<') {
-            if (html.mid(i, 4) == QLatin1String("<!--")) {
-                const qsizetype end = html.indexOf(QLatin1String("-->"), i);
-                i = end < 0 ? html.size() : end + 3;
-                continue;
-            }
-            const qsizetype end = html.indexOf(u'>', i);
-            if (end < 0)
-                break;
-            const QString tag = html.mid(i + 1, end - i - 1).section(u' ', 0, 0).toLower();
-            const QString name = tag.startsWith(u'/') ? tag.mid(1) : tag;
-            i = end + 1;
-            if (tag == QLatin1String("script") || tag == QLatin1String("style")) {
-                const qsizetype close = html.indexOf(QStringLiteral("</") + tag, i);
-                i = close < 0 ? html.size() : close;
-            } else if (blocks.contains(name)) {
-                endLine();
-            }
-        } else if (c == u'&') {
-            const qsizetype end = html.indexOf(u';', i);
-            const QString ref = end > i && end - i < 10 ? html.mid(i + 1, end - i - 1) : QString();
-            const QChar decoded = ref == QLatin1String("amp")    ? QChar(u'&')
-                                  : ref == QLatin1String("lt")   ? QChar(u'<')
-                                  : ref == QLatin1String("gt")   ? QChar(u'>')
-                                  : ref == QLatin1String("quot") ? QChar(u'"')
-                                  : ref.startsWith(u'#')         ? QChar(ref.mid(1).toUShort())
-                                                                 : QChar();
-            if (decoded.isNull()) {
-                line += c;
-                ++i;
-            } else {
-                line += decoded;
-                i = end + 1;
-            }
-        } else {
-            line += c;
-            ++i;
-        }
-    }
-    endLine();
-    return out;
-}
-#endif
 
 using BenchSupport::resetPeak;
 using BenchSupport::statusKiB;
@@ -238,9 +154,6 @@ int main(int argc, char** argv)
     if (sizesKiB.isEmpty())
         sizesKiB = {100, 1024, 32768};
     QTemporaryDir dir;
-#if !__has_include("pagetext.h")
-    std::printf("NOTE: the page's text is read by this benchmark's temporary stand-in\n");
-#endif
     std::printf("%9s %8s %8s %8s %10s %7s %11s %7s %11s\n", "page", "text ms", "diff ms",
                 "total ms", "python ms", "ratio", "peak growth", "lines", "+added -rem");
     for (const qint64 kib : sizesKiB) {

@@ -11,6 +11,9 @@ packages=(
   # the formatter of record (tools/check-format.sh)
   clang-format-14
   qt6-base-dev qt6-multimedia-dev libqt6opengl6-dev libgl-dev
+  # the page's text: the HTML5 parser gumbo; its source package for the fuzz build
+  # (tools/gumbo-source.sh unpacks it with patch)
+  libgumbo-dev patch
   qt6-qpa-plugins
   # https: Qt's TLS backend loads OpenSSL 3; the system's trust store
   libssl3 ca-certificates

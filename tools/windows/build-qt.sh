@@ -10,28 +10,10 @@ prefix=${1:?usage: build-qt.sh PREFIX}
 here=$(cd "$(dirname "$0")" && pwd)
 [ -f "$prefix/.complete" ] && [ -d "$prefix/licenses" ] && exit 0
 
-sudo=""
-[ "$(id -u)" -ne 0 ] && sudo="sudo"
-export DEBIAN_FRONTEND=noninteractive
-
-# Debian's source packages: a deb-src entry beside the system's own deb entry for bookworm.
-if ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ &&
-   ! grep -qs '^deb-src ' /etc/apt/sources.list; then
-  cat <<'SRC' | $sudo tee /etc/apt/sources.list.d/orvell-deb-src.sources >/dev/null
-Types: deb-src
-URIs: http://deb.debian.org/debian
-Suites: bookworm
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-SRC
-  $sudo apt-get update -q
-fi
-
 work=$(mktemp -d "${TMPDIR:-/tmp}/orvell-qt-build.XXXXXX")
 trap 'rm -rf "$work"' EXIT
-chmod 755 "$work" # apt fetches as its own user
+"$here/../debian-source.sh" qt6-base "$work"
 cd "$work"
-apt-get source --download-only qt6-base >/dev/null
 tar -xf qt6-base_6.4.2+dfsg.orig.tar.xz
 src=$(find . -maxdepth 1 -type d -name 'qtbase*' | head -n1)
 tar -xf qt6-base_6.4.2+dfsg-*.debian.tar.xz
