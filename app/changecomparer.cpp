@@ -31,10 +31,10 @@ QString unavailable(const KeptPage& page, bool before)
 // The page as the check stored it, without the line end the check adds to every body.
 std::optional<QByteArray> readKept(const KeptPage& page)
 {
-    QByteArray bytes;
-    if (!SystemFiles::readShared(page.path, VersionHistory::kMaxPageBytes + 1, bytes).isEmpty() ||
-        bytes.size() != page.size)
+    Result<QByteArray> read = SystemFiles::readShared(page.path, VersionHistory::kMaxPageBytes + 1);
+    if (!read || read.value().size() != page.size)
         return std::nullopt; // removed or changed since it was listed
+    QByteArray bytes = std::move(read).value();
     if (bytes.endsWith("\r\n"))
         bytes.chop(2);
     return bytes;

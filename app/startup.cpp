@@ -11,16 +11,23 @@
 #include <QFileInfo>
 #include <QListWidget>
 
+void Startup::reportError(const QString& line, const QString& boxText, MessageBoxService::Icon icon,
+                          MessageBoxService& messageBox, std::FILE* err)
+{
+    const QString title = QCoreApplication::applicationName();
+    std::fprintf(err, "%s: %s\n", qPrintable(title), qPrintable(line));
+    // Out before the box, which waits for its answer.
+    std::fflush(err);
+    messageBox.show(boxText, icon, title);
+}
+
 void Startup::reportRuntimeError(const RuntimeError& error, MessageBoxService& messageBox,
                                  const QString& fileName, std::FILE* err)
 {
-    const QString title = QCoreApplication::applicationName();
-    std::fprintf(err, "%s: %s (%s)\n", qPrintable(title), qPrintable(error.message()),
-                 qPrintable(fileName));
-    std::fflush(err);
-    messageBox.show(
+    reportError(
+        QStringLiteral("%1 (%2)").arg(error.message(), fileName),
         QStringLiteral("Run-time error '%1':\n\n%2").arg(error.number()).arg(error.description()),
-        MessageBoxService::Icon::Critical, title);
+        MessageBoxService::Icon::Critical, messageBox, err);
 }
 
 int Startup::loadMainWindow(Form1& form)
@@ -46,52 +53,48 @@ int Startup::loadMainWindow(Form1& form)
 void Startup::reportUnwritableDir(const QString& programDir, MessageBoxService& messageBox,
                                   std::FILE* err)
 {
-    const QString title = QCoreApplication::applicationName();
-    std::fprintf(err,
-                 "%s: cannot write in the program's folder %s: it keeps the watched page "
-                 "there (data.tmp, data.orvl)\n",
-                 qPrintable(title), qPrintable(programDir));
-    std::fflush(err);
-    messageBox.show(QStringLiteral("%1 cannot write in its folder:\n\n%2\n\nIt keeps the "
-                                   "watched page there (data.tmp, data.orvl). Copy the program "
-                                   "with its config.ini and Sounds folder to a folder you can "
-                                   "write in, or make this one writable for you.")
-                        .arg(title, programDir),
-                    MessageBoxService::Icon::Critical, title);
+    reportError(QStringLiteral("cannot write in the program's folder %1: it keeps the watched "
+                               "page there (data.tmp, data.orvl)")
+                    .arg(programDir),
+                QStringLiteral("%1 cannot write in its folder:\n\n%2\n\nIt keeps the "
+                               "watched page there (data.tmp, data.orvl). Copy the program "
+                               "with its config.ini and Sounds folder to a folder you can "
+                               "write in, or make this one writable for you.")
+                    .arg(QCoreApplication::applicationName(), programDir),
+                MessageBoxService::Icon::Critical, messageBox, err);
 }
 
 std::optional<int> Startup::claimProgramDir(FolderClaim& claim, const QString& programDir,
                                             MessageBoxService& messageBox, std::FILE* err)
 {
     const QString title = QCoreApplication::applicationName();
-    switch (claim.claim()) {
-    case FolderClaim::Result::Claimed:
+    const Result<FolderClaim::Outcome> claimed = claim.claim();
+    if (!claimed) {
+        reportError(QStringLiteral("cannot make sure that no other watcher runs from %1: %2")
+                        .arg(programDir, claimed.error().text),
+                    QStringLiteral("%1 cannot make sure that no other watcher runs from its "
+                                   "folder:\n\n%2\n\n%3\n\nIt starts all the same.")
+                        .arg(title, programDir, claimed.error().text),
+                    MessageBoxService::Icon::Exclamation, messageBox, err);
         return std::nullopt;
-    case FolderClaim::Result::OtherShown:
+    }
+    switch (claimed.value()) {
+    case FolderClaim::Outcome::Claimed:
+        return std::nullopt;
+    case FolderClaim::Outcome::OtherShown:
         std::fprintf(err, "%s: already running from %s: its window is shown\n", qPrintable(title),
                      qPrintable(programDir));
         return 0;
-    case FolderClaim::Result::OtherSilent:
+    case FolderClaim::Outcome::OtherSilent:
         // Said in a message box too: a program started from a menu has no terminal.
-        std::fprintf(err, "%s: already running from %s (it did not answer)\n", qPrintable(title),
-                     qPrintable(programDir));
-        std::fflush(err);
-        messageBox.show(QStringLiteral("%1 already runs from its folder:\n\n%2\n\nIt did not "
-                                       "answer the request to show its window.")
-                            .arg(title, programDir),
-                        MessageBoxService::Icon::Exclamation, title);
+        reportError(QStringLiteral("already running from %1 (it did not answer)").arg(programDir),
+                    QStringLiteral("%1 already runs from its folder:\n\n%2\n\nIt did not "
+                                   "answer the request to show its window.")
+                        .arg(title, programDir),
+                    MessageBoxService::Icon::Exclamation, messageBox, err);
         return 0;
-    case FolderClaim::Result::NotClaimed:
-        std::fprintf(err, "%s: cannot make sure that no other watcher runs from %s: %s\n",
-                     qPrintable(title), qPrintable(programDir), qPrintable(claim.errorText()));
-        std::fflush(err);
-        messageBox.show(QStringLiteral("%1 cannot make sure that no other watcher runs from its "
-                                       "folder:\n\n%2\n\n%3\n\nIt starts all the same.")
-                            .arg(title, programDir, claim.errorText()),
-                        MessageBoxService::Icon::Exclamation, title);
-        return std::nullopt;
-    case FolderClaim::Result::OtherEnding:
-    case FolderClaim::Result::NoneRunning:
+    case FolderClaim::Outcome::OtherEnding:
+    case FolderClaim::Outcome::NoneRunning:
         break; // answers to a request to end the watcher only
     }
     return std::nullopt;
@@ -101,21 +104,20 @@ int Startup::exitWatcher(FolderClaim& claim, const QString& programDir, std::FIL
 {
     const QString title = QCoreApplication::applicationName();
     switch (claim.askToExit()) {
-    case FolderClaim::Result::NoneRunning:
+    case FolderClaim::Outcome::NoneRunning:
         std::fprintf(err, "%s: no watcher runs from %s\n", qPrintable(title),
                      qPrintable(programDir));
         return 0;
-    case FolderClaim::Result::OtherEnding:
+    case FolderClaim::Outcome::OtherEnding:
         if (claim.waitForOtherToEnd(kExitWaitMs)) {
             std::fprintf(err, "%s: the watcher that ran from %s has ended\n", qPrintable(title),
                          qPrintable(programDir));
             return 0;
         }
         break;
-    case FolderClaim::Result::Claimed:
-    case FolderClaim::Result::OtherShown:
-    case FolderClaim::Result::OtherSilent:
-    case FolderClaim::Result::NotClaimed:
+    case FolderClaim::Outcome::Claimed:
+    case FolderClaim::Outcome::OtherShown:
+    case FolderClaim::Outcome::OtherSilent:
         break;
     }
     std::fprintf(err, "%s: the watcher that runs from %s did not end\n", qPrintable(title),
@@ -153,8 +155,8 @@ void Startup::followNotificationArea(Form1& form, NotifyAreaWatch& watch, std::F
         QStringList log;
         for (int i = 0; i < form.List1->count(); ++i)
             log.append(form.List1->item(i)->text());
-        const QString why = watch.restart(log);
+        const SystemError why = watch.restart(log);
         std::fprintf(err, "%s: cannot start again (%s): the window stays\n", qPrintable(title),
-                     qPrintable(why));
+                     qPrintable(why.text));
     });
 }

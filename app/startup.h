@@ -1,12 +1,13 @@
 #pragma once
 
+#include "services.h"
+
 #include <QString>
 #include <cstdio>
 #include <optional>
 
 class FolderClaim;
 class Form1;
-class MessageBoxService;
 class NotifyAreaWatch;
 class RuntimeError;
 
@@ -14,6 +15,14 @@ namespace Startup {
 
 // Exit status of a program that could not start.
 inline constexpr int kFailedStatus = 1;
+
+// Says what keeps the program from starting, or troubles its start, in both places a
+// user may look: `line` on standard error after the program's name, for a terminal or a
+// log, and `boxText` in a message box with the program's name as its title, for a
+// program started from a menu, which has no terminal. Every such error of the start goes
+// through here.
+void reportError(const QString& line, const QString& boxText, MessageBoxService::Icon icon,
+                 MessageBoxService& messageBox, std::FILE* err = stderr);
 
 // Reports a run-time error the way the runtime does when nothing handles it: a
 // message box with the application's title, the number and the description. The same
@@ -33,11 +42,6 @@ int loadMainWindow(Form1& form);
 void reportUnwritableDir(const QString& programDir, MessageBoxService& messageBox,
                          std::FILE* err = stderr);
 
-// Claims the program directory for this start, before anything shows. When another
-// watcher runs from the same directory it has been asked to show its window; this
-// start says so on standard error and the result is the exit status to end with (0).
-// Otherwise the start goes on (nothing is returned); a claim that could not be made is
-// only warned about.
 // After a successful load: the update log handed over by the program's previous start
 // in this process goes back into the log. Then the program follows the notification
 // area: when one appears and holds the icon, the stand-in window gives way to it; when
@@ -45,6 +49,11 @@ void reportUnwritableDir(const QString& programDir, MessageBoxService& messageBo
 // when it goes away, the stand-in window shows again, so the program stays in reach.
 void followNotificationArea(Form1& form, NotifyAreaWatch& watch, std::FILE* err = stderr);
 
+// Claims the program directory for this start, before anything shows. When another
+// watcher runs from the same directory it has been asked to show its window; this
+// start says so on standard error and the result is the exit status to end with (0).
+// Otherwise the start goes on (nothing is returned); a claim that could not be made is
+// only warned about.
 std::optional<int> claimProgramDir(FolderClaim& claim, const QString& programDir,
                                    MessageBoxService& messageBox, std::FILE* err = stderr);
 

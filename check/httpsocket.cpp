@@ -137,8 +137,8 @@ void QtHttpSocket::connectNext()
     while (!m_addresses.isEmpty()) {
         const QHostAddress address = m_addresses.takeFirst();
         auto* connection = new SystemConnection(this);
-        int error = 0;
-        if (connection->start(address, m_port, m_localPort, error)) {
+        const Result<void> started = connection->start(address, m_port, m_localPort);
+        if (started) {
             m_connection = connection;
             connect(connection, &SystemConnection::connected, this, &QtHttpSocket::onConnected);
             connect(connection, &SystemConnection::readable, this, &QtHttpSocket::onReadable);
@@ -146,8 +146,8 @@ void QtHttpSocket::connectNext()
             return;
         }
         delete connection;
-        m_lastNumber = SystemConnection::number(error);
-        m_lastText = SystemConnection::errorText(error);
+        m_lastNumber = SystemConnection::number(started.error());
+        m_lastText = started.error().text;
     }
     // No address is left: the last failure is the connection's, reported after Connect
     // has returned.
@@ -156,11 +156,11 @@ void QtHttpSocket::connectNext()
     });
 }
 
-void QtHttpSocket::onConnected(int error)
+void QtHttpSocket::onConnected(const Result<void>& outcome)
 {
-    if (error != 0) {
-        m_lastNumber = SystemConnection::number(error);
-        m_lastText = SystemConnection::errorText(error);
+    if (!outcome) {
+        m_lastNumber = SystemConnection::number(outcome.error());
+        m_lastText = outcome.error().text;
         if (!m_addresses.isEmpty()) {
             connectNext();
             return;
@@ -185,16 +185,15 @@ void QtHttpSocket::SendData(const QByteArray& data)
 void QtHttpSocket::onWritable()
 {
     while (m_up && !m_unsent.isEmpty()) {
-        int error = 0;
-        const qint64 n = m_connection->send(m_unsent.constData(), m_unsent.size(), error);
-        if (n >= 0) {
-            m_unsent.remove(0, n);
-        } else if (n == SystemConnection::kWouldBlock) {
-            return; // `writable` comes when there is room
-        } else {
-            failConnection(SystemConnection::number(error), SystemConnection::errorText(error));
+        const Result<SystemConnection::Count> sent =
+            m_connection->send(m_unsent.constData(), m_unsent.size());
+        if (!sent) {
+            failConnection(SystemConnection::number(sent.error()), sent.error().text);
             return;
         }
+        if (!sent.value())
+            return; // `writable` comes when there is room
+        m_unsent.remove(0, *sent.value());
     }
 }
 
@@ -212,8 +211,18 @@ void QtHttpSocket::onReadable()
     // the program.
     for (int round = 0; round < 16 && m_up && connection == m_connection; ++round) {
         m_received.resize(kChunkBytes);
-        int error = 0;
-        const qint64 n = connection->receive(m_received.data(), kChunkBytes, error);
+        const Result<SystemConnection::Count> got =
+            connection->receive(m_received.data(), kChunkBytes);
+        if (!got) {
+            m_received.resize(0);
+            failConnection(SystemConnection::number(got.error()), got.error().text);
+            return;
+        }
+        if (!got.value()) {
+            m_received.resize(0);
+            return; // `readable` comes when there is more
+        }
+        const qint64 n = *got.value();
         if (n > 0) {
             m_received.resize(n);
             if (listener())
@@ -221,16 +230,10 @@ void QtHttpSocket::onReadable()
             continue;
         }
         m_received.resize(0);
-        if (n == 0) {
-            // The server closed the connection: the end of the reply.
-            Close();
-            if (listener())
-                listener()->wscHTTP_Close();
-            return;
-        }
-        if (n == SystemConnection::kWouldBlock)
-            return;
-        failConnection(SystemConnection::number(error), SystemConnection::errorText(error));
+        // The server closed the connection: the end of the reply.
+        Close();
+        if (listener())
+            listener()->wscHTTP_Close();
         return;
     }
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "result.h"
+
 #include <QAbstractSocket>
 #include <QByteArray>
 #include <QHostAddress>
@@ -118,7 +120,7 @@ private:
     void onLookedUp(const QHostInfo& info);
     // Connects to the next address of the host; fails with the last error when none is left.
     void connectNext();
-    void onConnected(int error);
+    void onConnected(const Result<void>& outcome);
     void onReadable();
     void onWritable();
     // Ends the connection with the failure's number and the system's words for it.

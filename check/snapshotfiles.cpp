@@ -66,18 +66,18 @@ qint64 SnapshotFiles::snapshotSize() const
 QString SnapshotFiles::replaceSnapshot()
 {
     // One rename replaces the snapshot.
-    if (const QString error = SystemFiles::replace(tmpPath(), snapshotPath()); !error.isEmpty())
-        return QStringLiteral("cannot rename data.tmp to data.orvl: %1").arg(error);
+    if (const Result<void> replaced = SystemFiles::replace(tmpPath(), snapshotPath()); !replaced)
+        return QStringLiteral("cannot rename data.tmp to data.orvl: %1").arg(replaced.error().text);
     m_tmp.setFileName(QString()); // it is data.orvl now
     return {};
 }
 
 QString SnapshotFiles::replaceSnapshotKeeping()
 {
-    if (const QString error =
+    if (const Result<void> replaced =
             SystemFiles::replaceKeeping(tmpPath(), snapshotPath(), replacedPath());
-        !error.isEmpty())
-        return QStringLiteral("cannot rename data.tmp to data.orvl: %1").arg(error);
+        !replaced)
+        return QStringLiteral("cannot rename data.tmp to data.orvl: %1").arg(replaced.error().text);
     m_tmp.setFileName(QString());
     return {};
 }

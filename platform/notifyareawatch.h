@@ -1,5 +1,7 @@
 #pragma once
 
+#include "result.h"
+
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
@@ -27,8 +29,9 @@ public:
 
     // Starts the program afresh in this process, with the same arguments; `handover`
     // (the update log's lines) comes back from takeHandover() in the new start.
-    // Returns only when that failed, with the reason.
-    virtual QString restart(const QStringList& handover) = 0;
+    // Returns only when that failed, with the reason: a fresh start that succeeds is
+    // this process from then on.
+    [[nodiscard]] virtual SystemError restart(const QStringList& handover) = 0;
     // In a start made by restart(): what the previous one handed over.
     virtual std::optional<QStringList> takeHandover() = 0;
 };
@@ -48,7 +51,7 @@ public:
     explicit QtNotifyAreaWatch(QObject* parent = nullptr);
 
     void watch(ChangeHandler handler) override;
-    QString restart(const QStringList& handover) override;
+    SystemError restart(const QStringList& handover) override;
     std::optional<QStringList> takeHandover() override;
 
     static constexpr int kPollMs = 1000;

@@ -8,7 +8,6 @@
 #include <QSystemTrayIcon>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <unistd.h>
 #include <vector>
 
@@ -64,7 +63,7 @@ void QtNotifyAreaWatch::checkStatusNotifierHost()
     // Here still: the fresh start failed, and this one goes on with what it can reach.
 }
 
-QString QtNotifyAreaWatch::restart(const QStringList& handover)
+SystemError QtNotifyAreaWatch::restart(const QStringList& handover)
 {
     const QByteArray program = QFile::encodeName(QCoreApplication::applicationFilePath());
     QList<QByteArray> args = startArguments();
@@ -79,5 +78,5 @@ QString QtNotifyAreaWatch::restart(const QStringList& handover)
     ::execv(program.constData(), argv.data());
     const int error = errno;
     qunsetenv(kHandoverVariable);
-    return QString::fromLocal8Bit(std::strerror(error));
+    return SystemError::of(error);
 }

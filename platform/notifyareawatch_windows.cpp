@@ -1,5 +1,7 @@
 #include "notifyareawatch.h"
 
+#include <qt_windows.h>
+
 // Windows has one notification area, the shell's: Qt puts the icon back by itself when
 // the shell comes back (its "TaskbarCreated" message), so the poll alone follows it, and
 // no fresh start is ever needed.
@@ -8,7 +10,7 @@ void QtNotifyAreaWatch::watchForLateHost() {}
 
 void QtNotifyAreaWatch::checkStatusNotifierHost() {}
 
-QString QtNotifyAreaWatch::restart(const QStringList&)
+SystemError QtNotifyAreaWatch::restart(const QStringList&)
 {
-    return QStringLiteral("a fresh start is not needed on this system");
+    return {ERROR_NOT_SUPPORTED, QStringLiteral("a fresh start is not needed on this system")};
 }

@@ -36,14 +36,14 @@ QString QtFolderClaim::socketName(const QString& programDir)
     return QStringLiteral("orvell-") + QString::fromLatin1(hash.toHex().left(40));
 }
 
-FolderClaim::Result QtFolderClaim::claim()
+Result<FolderClaim::Outcome> QtFolderClaim::claim()
 {
     // A holder that is ending at this very moment lets go of the name between our
     // tries: a few rounds settle it.
     for (int round = 0; round < 3; ++round) {
         auto* server = new QLocalServer(this);
-        const Hold held = hold(*server);
-        if (held == Hold::Taken) {
+        const Result<Hold> held = hold(*server);
+        if (held && held.value() == Hold::Taken) {
             m_server = server;
             connect(m_server, &QLocalServer::newConnection, this, [this] {
                 while (QLocalSocket* socket = m_server->nextPendingConnection()) {
@@ -53,11 +53,11 @@ FolderClaim::Result QtFolderClaim::claim()
                     serve(socket);
                 }
             });
-            return Result::Claimed;
+            return Outcome::Claimed;
         }
         delete server;
-        if (held == Hold::Failed)
-            return Result::NotClaimed;
+        if (!held)
+            return held.error();
 
         QLocalSocket other;
         prepare(other);
@@ -69,16 +69,15 @@ FolderClaim::Result QtFolderClaim::claim()
         while (!other.canReadLine() && other.waitForReadyRead(kAnswerMs)) {
         }
         if (other.canReadLine() && other.readLine() == kShownAnswer)
-            return Result::OtherShown;
+            return Outcome::OtherShown;
         if (other.state() == QLocalSocket::ConnectedState)
-            return Result::OtherSilent;
+            return Outcome::OtherSilent;
         // The holder ended without answering: the name may be free now.
     }
-    m_error = QStringLiteral("the directory's name stayed taken");
-    return Result::NotClaimed;
+    return SystemError{0, QStringLiteral("the directory's name stayed taken")};
 }
 
-FolderClaim::Result QtFolderClaim::askToExit()
+FolderClaim::Outcome QtFolderClaim::askToExit()
 {
     m_otherPid = 0;
     const QDeadlineTimer deadline(kAnswerMs);
@@ -91,9 +90,9 @@ FolderClaim::Result QtFolderClaim::askToExit()
         // Nobody listens: no watcher runs there, unless one holds the name and is just
         // about to listen.
         if (!held())
-            return Result::NoneRunning;
+            return Outcome::NoneRunning;
         if (deadline.hasExpired())
-            return Result::OtherSilent;
+            return Outcome::OtherSilent;
         QThread::msleep(50);
     }
     other.write(kExitRequest);
@@ -103,13 +102,13 @@ FolderClaim::Result QtFolderClaim::askToExit()
     if (other.canReadLine()) {
         const QByteArray answer = other.readLine();
         if (!answer.startsWith(kEndingAnswer))
-            return Result::OtherSilent;
+            return Outcome::OtherSilent;
         m_otherPid = answer.mid(int(sizeof kEndingAnswer) - 1).trimmed().toLongLong();
-        return Result::OtherEnding;
+        return Outcome::OtherEnding;
     }
     // A holder that goes without an answer was ending already.
-    return other.state() == QLocalSocket::ConnectedState ? Result::OtherSilent
-                                                         : Result::OtherEnding;
+    return other.state() == QLocalSocket::ConnectedState ? Outcome::OtherSilent
+                                                         : Outcome::OtherEnding;
 }
 
 bool QtFolderClaim::waitForOtherToEnd(int ms)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "result.h"
+
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -15,14 +17,13 @@ class QLocalSocket;
 class FolderClaim
 {
 public:
-    enum class Result
+    enum class Outcome
     {
         Claimed,     // this start is the directory's watcher
         OtherShown,  // another watcher runs there and has shown its window
         OtherEnding, // another watcher ran there and is ending, as asked
         NoneRunning, // asked to end the directory's watcher: none runs there
-        OtherSilent, // another watcher runs there but did not answer in time
-        NotClaimed   // the directory could not be claimed (see errorText)
+        OtherSilent  // another watcher runs there but did not answer in time
     };
     // What a later start asks of the holder.
     enum class Request
@@ -31,8 +32,9 @@ public:
         Exit  // end as the menu's "Exit" does
     };
     virtual ~FolderClaim() = default;
-    virtual Result claim() = 0;
-    virtual QString errorText() const = 0;
+    // Claimed, OtherShown or OtherSilent; a failure when the directory could not be
+    // claimed.
+    virtual Result<Outcome> claim() = 0;
 
     // Runs for every later start's request. Requests that came before a handler was set
     // are served when it is set.
@@ -41,10 +43,10 @@ public:
 
     // Asks the directory's watcher, where one runs, to end: OtherEnding, NoneRunning or
     // OtherSilent. Nothing is claimed.
-    virtual Result askToExit() = 0;
+    [[nodiscard]] virtual Outcome askToExit() = 0;
     // After OtherEnding: waits until the watcher's process has ended, for `ms` at most;
     // false when it still runs then.
-    virtual bool waitForOtherToEnd(int ms) = 0;
+    [[nodiscard]] virtual bool waitForOtherToEnd(int ms) = 0;
 };
 
 // The claim as a local socket named after the directory, which serves the later starts'
@@ -62,10 +64,9 @@ public:
     explicit QtFolderClaim(const QString& programDir, QObject* parent = nullptr);
     ~QtFolderClaim() override;
 
-    Result claim() override;
-    QString errorText() const override { return m_error; }
+    Result<Outcome> claim() override;
     void setRequestHandler(RequestHandler handler) override;
-    Result askToExit() override;
+    Outcome askToExit() override;
     bool waitForOtherToEnd(int ms) override;
 
     // The socket name for a directory.
@@ -83,11 +84,11 @@ private:
     enum class Hold
     {
         Taken, // this process holds the name, and `server` listens on it
-        InUse, // another process holds it
-        Failed // neither: m_error says why
+        InUse  // another process holds it
     };
-    // Takes the exclusive hold on the name and listens on it.
-    Hold hold(QLocalServer& server);
+    // Takes the exclusive hold on the name and listens on it; a failure when it can
+    // do neither.
+    Result<Hold> hold(QLocalServer& server);
     void release();
     // Where a later start connects to ask the holder.
     void prepare(QLocalSocket& socket) const;
@@ -97,7 +98,6 @@ private:
     static bool processEnded(qint64 pid, int ms);
 
     QString m_name;
-    QString m_error;
     QLocalServer* m_server = nullptr;
     RequestHandler m_handler;
     QList<QLocalSocket*> m_waiting; // asked before there was a handler

@@ -18,14 +18,16 @@ QString QtFolderClaim::identity(const QString& programDir)
     return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
 }
 
-QtFolderClaim::Hold QtFolderClaim::hold(QLocalServer& server)
+Result<QtFolderClaim::Hold> QtFolderClaim::hold(QLocalServer& server)
 {
     // A name in the abstract namespace: binding it is atomic, and it goes with its holder.
     server.setSocketOptions(QLocalServer::AbstractNamespaceOption);
     if (server.listen(m_name))
         return Hold::Taken;
-    m_error = server.errorString();
-    return server.serverError() == QAbstractSocket::AddressInUseError ? Hold::InUse : Hold::Failed;
+    if (server.serverError() == QAbstractSocket::AddressInUseError)
+        return Hold::InUse;
+    // Qt keeps the system's words for the failure, not its number.
+    return SystemError{0, server.errorString()};
 }
 
 void QtFolderClaim::release() {}

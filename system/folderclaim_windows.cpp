@@ -51,16 +51,17 @@ QString QtFolderClaim::identity(const QString& programDir)
     return path.toCaseFolded();
 }
 
-QtFolderClaim::Hold QtFolderClaim::hold(QLocalServer& server)
+Result<QtFolderClaim::Hold> QtFolderClaim::hold(QLocalServer& server)
 {
     // The mutex decides: of two starts at once only one creates it. The system drops it
     // with the last handle, when its holder ends however it ends.
     const QString name = mutexName(m_name);
     HANDLE mutex = CreateMutexW(nullptr, FALSE, reinterpret_cast<const wchar_t*>(name.utf16()));
     if (!mutex) {
-        m_error =
-            QStringLiteral("cannot create the mutex %1 (error %2)").arg(name).arg(GetLastError());
-        return Hold::Failed;
+        const DWORD error = GetLastError();
+        return SystemError{
+            int(error),
+            QStringLiteral("cannot create the mutex %1 (error %2)").arg(name).arg(error)};
     }
     if (GetLastError() == ERROR_ALREADY_EXISTS) {
         CloseHandle(mutex);
@@ -70,9 +71,10 @@ QtFolderClaim::Hold QtFolderClaim::hold(QLocalServer& server)
     m_systemHold = mutex;
     if (server.listen(m_name))
         return Hold::Taken;
-    m_error = server.errorString();
+    // Qt keeps the system's words for the failure, not its number.
+    const SystemError error{0, server.errorString()};
     release();
-    return Hold::Failed;
+    return error;
 }
 
 void QtFolderClaim::release()

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "result.h"
+
 #include <QObject>
 #include <QString>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 class QHostAddress;
 
@@ -19,33 +22,29 @@ public:
     explicit SystemConnection(QObject* parent = nullptr);
     ~SystemConnection() override;
 
-    // Starts connecting to `address` (`localPort` 0: the system picks it). False, with
-    // `error` set, when the attempt cannot even start; else `connected` follows.
-    bool start(const QHostAddress& address, std::uint16_t port, std::uint16_t localPort,
-               int& error);
+    // Starts connecting to `address` (`localPort` 0: the system picks it); `connected`
+    // follows. A failure here means the attempt could not even start.
+    Result<void> start(const QHostAddress& address, std::uint16_t port, std::uint16_t localPort);
     // Ends the connection at once; nothing is reported after it.
     void close();
 
-    // What receive and send return besides a count of bytes.
-    static constexpr qint64 kWouldBlock = -1;
-    static constexpr qint64 kFailed = -2; // `error` says why
-
-    // Up to `size` bytes: their count, 0 at the peer's orderly close, kWouldBlock (then
-    // `readable` follows) or kFailed.
-    qint64 receive(char* data, qint64 size, int& error);
-    // What can be sent at once: the count, kWouldBlock (then `writable` follows) or kFailed.
-    qint64 send(const char* data, qint64 size, int& error);
+    // A count of bytes moved, or none when the call would have had to wait (then
+    // `readable` or `writable` follows): waiting is not a failure.
+    using Count = std::optional<qint64>;
+    // Up to `size` bytes: their count, 0 at the peer's orderly close.
+    Result<Count> receive(char* data, qint64 size);
+    // What can be sent at once: the count.
+    Result<Count> send(const char* data, qint64 size);
 
     // The number by which Winsock knows a well-known failure (10061 connection refused,
     // 10054 reset by the peer, 10060 timed out, 10051 network unreachable, 10065 host
-    // unreachable), or the system's own error number for any other.
-    static int number(int error);
-    // The system's words for an error.
-    static QString errorText(int error);
+    // unreachable), or the system's own error number for any other: the check tells
+    // failures apart by these on every system.
+    static int number(const SystemError& error);
 
 Q_SIGNALS:
-    // The attempt has ended: 0 when the connection is up, else the error.
-    void connected(int error);
+    // The attempt has ended: the connection is up, or the error.
+    void connected(const Result<void>& outcome);
     void readable();
     void writable();
 

@@ -1,5 +1,4 @@
 #include "systemconnection.h"
-#include "systemfiles.h"
 
 #include <QHostAddress>
 #include <QSocketNotifier>
@@ -31,8 +30,8 @@ SystemConnection::~SystemConnection()
     close();
 }
 
-bool SystemConnection::start(const QHostAddress& address, std::uint16_t port,
-                             std::uint16_t localPort, int& error)
+Result<void> SystemConnection::start(const QHostAddress& address, std::uint16_t port,
+                                     std::uint16_t localPort)
 {
     close();
     sockaddr_storage target{};
@@ -52,10 +51,8 @@ bool SystemConnection::start(const QHostAddress& address, std::uint16_t port,
         length = sizeof *in4;
     }
     const int fd = ::socket(target.ss_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd < 0) {
-        error = errno;
-        return false;
-    }
+    if (fd < 0)
+        return SystemError::of(errno);
 #ifdef SO_NOSIGPIPE
     const int one = 1;
     ::setsockopt(fd, SOL_SOCKET, SO_NOSIGPIPE, &one, sizeof one);
@@ -66,9 +63,9 @@ bool SystemConnection::start(const QHostAddress& address, std::uint16_t port,
     if ((localPort != 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&local), length) != 0) ||
         (::connect(fd, reinterpret_cast<sockaddr*>(&target), length) != 0 &&
          errno != EINPROGRESS)) {
-        error = errno;
+        const int error = errno;
         ::close(fd);
-        return false;
+        return SystemError::of(error);
     }
     d->fd = fd;
     d->connecting = true;
@@ -89,9 +86,9 @@ bool SystemConnection::start(const QHostAddress& address, std::uint16_t port,
             d->read = new QSocketNotifier(d->fd, QSocketNotifier::Read, this);
             connect(d->read, &QSocketNotifier::activated, this, &SystemConnection::readable);
         }
-        Q_EMIT connected(err);
+        Q_EMIT connected(err == 0 ? Result<void>::success() : SystemError::of(err));
     });
-    return true;
+    return Result<void>::success();
 }
 
 void SystemConnection::close()
@@ -111,42 +108,40 @@ void SystemConnection::close()
     d->connecting = false;
 }
 
-qint64 SystemConnection::receive(char* data, qint64 size, int& error)
+Result<SystemConnection::Count> SystemConnection::receive(char* data, qint64 size)
 {
     for (;;) {
         const ssize_t n = ::recv(d->fd, data, size_t(size), 0);
         if (n >= 0)
-            return n;
+            return Count(n);
         if (errno == EINTR)
             continue;
         if (errno == EAGAIN || errno == EWOULDBLOCK)
-            return kWouldBlock;
-        error = errno;
-        return kFailed;
+            return Count();
+        return SystemError::of(errno);
     }
 }
 
-qint64 SystemConnection::send(const char* data, qint64 size, int& error)
+Result<SystemConnection::Count> SystemConnection::send(const char* data, qint64 size)
 {
     for (;;) {
         const ssize_t n = ::send(d->fd, data, size_t(size), MSG_NOSIGNAL);
         if (n >= 0)
-            return n;
+            return Count(n);
         if (errno == EINTR)
             continue;
         if (errno == EAGAIN || errno == EWOULDBLOCK) {
             if (d->write)
                 d->write->setEnabled(true);
-            return kWouldBlock;
+            return Count();
         }
-        error = errno;
-        return kFailed;
+        return SystemError::of(errno);
     }
 }
 
-int SystemConnection::number(int error)
+int SystemConnection::number(const SystemError& error)
 {
-    switch (error) {
+    switch (error.number) {
     case ECONNREFUSED:
         return 10061;
     case ECONNRESET:
@@ -158,11 +153,6 @@ int SystemConnection::number(int error)
     case EHOSTUNREACH:
         return 10065;
     default:
-        return error;
+        return error.number;
     }
-}
-
-QString SystemConnection::errorText(int error)
-{
-    return SystemFiles::errorText(error);
 }

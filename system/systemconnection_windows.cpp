@@ -5,7 +5,6 @@
 // clang-format on
 
 #include "systemconnection.h"
-#include "systemfiles.h"
 
 #include <QHostAddress>
 #include <QPointer>
@@ -47,14 +46,12 @@ SystemConnection::~SystemConnection()
     close();
 }
 
-bool SystemConnection::start(const QHostAddress& address, std::uint16_t port,
-                             std::uint16_t localPort, int& error)
+Result<void> SystemConnection::start(const QHostAddress& address, std::uint16_t port,
+                                     std::uint16_t localPort)
 {
     close();
-    if (!winsockStarted()) {
-        error = WSASYSNOTREADY;
-        return false;
-    }
+    if (!winsockStarted())
+        return SystemError::of(WSASYSNOTREADY);
     sockaddr_storage target{};
     int length = 0;
     if (address.protocol() == QAbstractSocket::IPv6Protocol) {
@@ -74,19 +71,17 @@ bool SystemConnection::start(const QHostAddress& address, std::uint16_t port,
     // Not inherited by programs started later (the shell's "Open" of a link).
     const SOCKET s = WSASocketW(target.ss_family, SOCK_STREAM, IPPROTO_TCP, nullptr, 0,
                                 WSA_FLAG_OVERLAPPED | WSA_FLAG_NO_HANDLE_INHERIT);
-    if (s == INVALID_SOCKET) {
-        error = WSAGetLastError();
-        return false;
-    }
+    if (s == INVALID_SOCKET)
+        return SystemError::of(WSAGetLastError());
     d->socket = s;
     d->event = WSACreateEvent();
     // Watched before the connect starts, so that no outcome goes unheard; this also makes
     // the socket non-blocking.
     if (d->event == WSA_INVALID_EVENT ||
         WSAEventSelect(s, d->event, FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE) != 0) {
-        error = WSAGetLastError();
+        const int error = WSAGetLastError();
         close();
-        return false;
+        return SystemError::of(error);
     }
     sockaddr_storage local{};
     local.ss_family = target.ss_family;
@@ -94,9 +89,9 @@ bool SystemConnection::start(const QHostAddress& address, std::uint16_t port,
     if ((localPort != 0 && ::bind(s, reinterpret_cast<sockaddr*>(&local), length) != 0) ||
         (::connect(s, reinterpret_cast<sockaddr*>(&target), length) != 0 &&
          WSAGetLastError() != WSAEWOULDBLOCK)) {
-        error = WSAGetLastError();
+        const int error = WSAGetLastError();
         close();
-        return false;
+        return SystemError::of(error);
     }
     d->connecting = true;
     d->notifier = new QWinEventNotifier(d->event, this);
@@ -107,7 +102,8 @@ bool SystemConnection::start(const QHostAddress& address, std::uint16_t port,
         const QPointer<SystemConnection> alive(this);
         if ((happened.lNetworkEvents & FD_CONNECT) && d->connecting) {
             d->connecting = false;
-            Q_EMIT connected(happened.iErrorCode[FD_CONNECT_BIT]);
+            const int error = happened.iErrorCode[FD_CONNECT_BIT];
+            Q_EMIT connected(error == 0 ? Result<void>::success() : SystemError::of(error));
             if (!alive || d->socket == INVALID_SOCKET)
                 return;
         }
@@ -123,7 +119,7 @@ bool SystemConnection::start(const QHostAddress& address, std::uint16_t port,
         if (happened.lNetworkEvents & FD_WRITE)
             Q_EMIT writable();
     });
-    return true;
+    return Result<void>::success();
 }
 
 void SystemConnection::close()
@@ -146,49 +142,41 @@ void SystemConnection::close()
     d->endError = 0;
 }
 
-qint64 SystemConnection::receive(char* data, qint64 size, int& error)
+Result<SystemConnection::Count> SystemConnection::receive(char* data, qint64 size)
 {
     const int n = recv(d->socket, data, int(qMin<qint64>(size, 1 << 30)), 0);
     if (n > 0)
-        return n;
+        return Count(n);
     if (n == 0) {
         if (d->endError == 0)
-            return 0;
-        error = d->endError; // the end was a reset: what came is not all there is
-        return kFailed;
+            return Count(0);
+        // The end was a reset: what came is not all there is.
+        return SystemError::of(d->endError);
     }
     const int err = WSAGetLastError();
     if (err == WSAEWOULDBLOCK) {
         // Once the peer has ended the connection nothing more comes: its end is reported.
         if (!d->ended)
-            return kWouldBlock;
+            return Count();
         if (d->endError == 0)
-            return 0;
-        error = d->endError;
-        return kFailed;
+            return Count(0);
+        return SystemError::of(d->endError);
     }
-    error = err;
-    return kFailed;
+    return SystemError::of(err);
 }
 
-qint64 SystemConnection::send(const char* data, qint64 size, int& error)
+Result<SystemConnection::Count> SystemConnection::send(const char* data, qint64 size)
 {
     const int n = ::send(d->socket, data, int(qMin<qint64>(size, 1 << 30)), 0);
     if (n >= 0)
-        return n;
+        return Count(n);
     const int err = WSAGetLastError();
     if (err == WSAEWOULDBLOCK)
-        return kWouldBlock; // FD_WRITE follows
-    error = err;
-    return kFailed;
+        return Count(); // FD_WRITE follows
+    return SystemError::of(err);
 }
 
-int SystemConnection::number(int error)
+int SystemConnection::number(const SystemError& error)
 {
-    return error; // Winsock's own numbers
-}
-
-QString SystemConnection::errorText(int error)
-{
-    return SystemFiles::errorText(error);
+    return error.number; // Winsock's own numbers
 }

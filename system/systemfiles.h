@@ -1,5 +1,7 @@
 #pragma once
 
+#include "result.h"
+
 #include <QString>
 
 // The few file-system calls whose form differs between systems, and the system's words
@@ -7,22 +9,19 @@
 namespace SystemFiles {
 
 // Replaces `target` with `source` in one step: `target` is never missing or half
-// written, and `source` is gone afterwards. Returns an empty text on success, else the
-// system's own words for the failure.
-QString replace(const QString& source, const QString& target);
+// written, and `source` is gone afterwards.
+Result<void> replace(const QString& source, const QString& target);
 
 // The same, but the replaced `target` is left under the name `backup` (an earlier file
 // of that name goes) instead of being removed: a caller that keeps old versions moves
 // it on from there, without a copy. Where the system cannot keep it in the same step,
 // `target` is still replaced and no `backup` is left. No `target` yet: a plain rename.
-[[nodiscard]] QString replaceKeeping(const QString& source, const QString& target,
-                                     const QString& backup);
+Result<void> replaceKeeping(const QString& source, const QString& target, const QString& backup);
 
-// Up to `maxBytes` of the file at `path` into `bytes`, opened so that the file can be
-// renamed, replaced or removed while it is read (on Windows, Qt's own open would make
-// the next check's replacement of data.orvl fail). Returns an empty text on success,
-// else the system's own words for the failure; `bytes` then holds nothing.
-[[nodiscard]] QString readShared(const QString& path, qint64 maxBytes, QByteArray& bytes);
+// Up to `maxBytes` of the file at `path`, opened so that the file can be renamed,
+// replaced or removed while it is read (on Windows, Qt's own open would make the next
+// check's replacement of data.orvl fail).
+Result<QByteArray> readShared(const QString& path, qint64 maxBytes);
 
 // The system's own words for error number `error` (errno on POSIX systems, a Windows or
 // Winsock error code on Windows), without a closing full stop.

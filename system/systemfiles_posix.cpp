@@ -36,22 +36,22 @@ bool exchanged(const QByteArray& from, const QByteArray& to)
 
 } // namespace
 
-QString SystemFiles::replace(const QString& source, const QString& target)
+Result<void> SystemFiles::replace(const QString& source, const QString& target)
 {
     const QByteArray from = QFile::encodeName(source);
     const QByteArray to = QFile::encodeName(target);
     if (exchanged(from, to)) {
         ::unlink(from.constData());
-        return QString();
+        return Result<void>::success();
     }
     // No target yet, or a file system without the exchange: a plain rename.
     if (std::rename(from.constData(), to.constData()) == 0)
-        return QString();
-    return errorText(errno);
+        return Result<void>::success();
+    return SystemError::of(errno);
 }
 
-QString SystemFiles::replaceKeeping(const QString& source, const QString& target,
-                                    const QString& backup)
+Result<void> SystemFiles::replaceKeeping(const QString& source, const QString& target,
+                                         const QString& backup)
 {
     const QByteArray from = QFile::encodeName(source);
     const QByteArray to = QFile::encodeName(target);
@@ -61,31 +61,28 @@ QString SystemFiles::replaceKeeping(const QString& source, const QString& target
         // The old target is under the source's name: it moves on to the backup's.
         if (std::rename(from.constData(), kept.constData()) != 0)
             ::unlink(from.constData());
-        return QString();
+        return Result<void>::success();
     }
     // Without the exchange the old target gets the backup's name as a second one first,
     // so that the target is never missing.
     (void)::link(to.constData(), kept.constData());
     if (std::rename(from.constData(), to.constData()) == 0)
-        return QString();
+        return Result<void>::success();
     const int error = errno;
     ::unlink(kept.constData());
-    return errorText(error);
+    return SystemError::of(error);
 }
 
-QString SystemFiles::readShared(const QString& path, qint64 maxBytes, QByteArray& bytes)
+Result<QByteArray> SystemFiles::readShared(const QString& path, qint64 maxBytes)
 {
     // A POSIX open never keeps a file from being renamed or removed.
-    bytes.clear();
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
-        return f.errorString();
-    bytes = f.read(maxBytes);
-    if (f.error() != QFileDevice::NoError) {
-        bytes.clear();
-        return f.errorString();
-    }
-    return QString();
+        return SystemError{0, f.errorString()};
+    QByteArray bytes = f.read(maxBytes);
+    if (f.error() != QFileDevice::NoError)
+        return SystemError{0, f.errorString()};
+    return bytes;
 }
 
 QString SystemFiles::lastErrorText()

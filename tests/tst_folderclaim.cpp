@@ -16,24 +16,37 @@
 
 namespace {
 
+// What claimElsewhere gives when the later start could not claim at all, or got no answer.
+constexpr int kNotClaimed = -1;
+
 // A later start's claim (or its request to end the watcher, "exit") runs in a thread of
 // its own: it waits for the holder's answer, which the holder gives from this thread's
-// event loop.
-FolderClaim::Result claimElsewhere(const QString& dir,
-                                   FolderClaim::Request request = FolderClaim::Request::Show)
+// event loop. The outcome as a number, or kNotClaimed.
+int claimElsewhere(const QString& dir, FolderClaim::Request request = FolderClaim::Request::Show)
 {
     std::atomic<bool> done = false;
-    FolderClaim::Result result = FolderClaim::Result::NotClaimed;
+    int outcome = kNotClaimed;
     std::unique_ptr<QThread> later(QThread::create([&] {
         QtFolderClaim claim(dir);
-        result = request == FolderClaim::Request::Exit ? claim.askToExit() : claim.claim();
+        if (request == FolderClaim::Request::Exit) {
+            outcome = int(claim.askToExit());
+        } else if (const Result<FolderClaim::Outcome> claimed = claim.claim()) {
+            outcome = int(claimed.value());
+        }
         done = true;
     }));
     later->start();
     const bool answered =
         QTest::qWaitFor([&] { return done.load(); }, 3 * QtFolderClaim::kAnswerMs);
     later->wait();
-    return answered ? result : FolderClaim::Result::NotClaimed;
+    return answered ? outcome : kNotClaimed;
+}
+
+// This start's claim: the outcome as a number, or kNotClaimed.
+int claimed(FolderClaim& claim)
+{
+    const Result<FolderClaim::Outcome> result = claim.claim();
+    return result ? int(result.value()) : kNotClaimed;
 }
 
 } // namespace
@@ -54,7 +67,7 @@ void TestFolderClaim::laterStart_data()
     QTest::addColumn<int>("request");      // what the later start asks for
     QTest::addColumn<int>("expected");
     QTest::addColumn<QString>("served"); // what the watcher was asked, a word each time
-    using R = FolderClaim::Result;
+    using R = FolderClaim::Outcome;
     const int show = int(FolderClaim::Request::Show);
     const int exit = int(FolderClaim::Request::Exit);
     QTest::newRow("same folder") << "watched folder" << show << int(R::OtherShown) << "show";
@@ -98,13 +111,13 @@ void TestFolderClaim::laterStart()
         laterDir = root.path() + QLatin1Char('/') + laterDir;
 
     QtFolderClaim first(root.filePath("watched folder"));
-    QCOMPARE(first.claim(), FolderClaim::Result::Claimed);
+    QCOMPARE(claimed(first), int(FolderClaim::Outcome::Claimed));
     QStringList asked;
     first.setRequestHandler([&asked](FolderClaim::Request r) {
         asked << (r == FolderClaim::Request::Exit ? "exit" : "show");
     });
 
-    QCOMPARE(int(claimElsewhere(laterDir, FolderClaim::Request(request))), expected);
+    QCOMPARE(claimElsewhere(laterDir, FolderClaim::Request(request)), expected);
     QCOMPARE(asked.join(' '), served);
 }
 
@@ -114,10 +127,10 @@ void TestFolderClaim::askedBeforeTheHolderIsReady()
     // the window can be shown, then it is answered.
     QTemporaryDir dir;
     QtFolderClaim first(dir.path());
-    QCOMPARE(first.claim(), FolderClaim::Result::Claimed);
+    QCOMPARE(claimed(first), int(FolderClaim::Outcome::Claimed));
     int shown = 0;
     QTimer::singleShot(500, [&] { first.setRequestHandler([&shown](auto) { ++shown; }); });
-    QCOMPARE(claimElsewhere(dir.path()), FolderClaim::Result::OtherShown);
+    QCOMPARE(claimElsewhere(dir.path()), int(FolderClaim::Outcome::OtherShown));
     QCOMPARE(shown, 1);
 }
 
@@ -126,10 +139,10 @@ void TestFolderClaim::theNameGoesWithItsHolder()
     QTemporaryDir dir;
     {
         QtFolderClaim first(dir.path());
-        QCOMPARE(first.claim(), FolderClaim::Result::Claimed);
+        QCOMPARE(claimed(first), int(FolderClaim::Outcome::Claimed));
     }
     QtFolderClaim next(dir.path());
-    QCOMPARE(next.claim(), FolderClaim::Result::Claimed);
+    QCOMPARE(claimed(next), int(FolderClaim::Outcome::Claimed));
     QVERIFY(QDir(dir.path())
                 .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)
                 .isEmpty()); // nothing left in the folder

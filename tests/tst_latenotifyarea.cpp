@@ -23,10 +23,10 @@ public:
         ++watches;
         m_handler = std::move(handler);
     }
-    QString restart(const QStringList& log) override
+    SystemError restart(const QStringList& log) override
     {
         restarts.append(log);
-        return QStringLiteral("not in a test");
+        return {0, QStringLiteral("not in a test")};
     }
     std::optional<QStringList> takeHandover() override { return std::exchange(handover, {}); }
     void report(Change change) { m_handler(change); }

@@ -23,7 +23,8 @@ namespace {
 
 using Script = LoopbackServer::Script;
 using End = Script::End;
-using Result = CheckOutcome::Result;
+// The check's verdict; `Result` alone names the system calls' result type.
+using Verdict = CheckOutcome::Result;
 using Failure = CheckOutcome::Failure;
 
 // A check with the real sockets, a recording host and a fresh program directory.
@@ -306,7 +307,7 @@ void TestPageCheck::rejectedAtOnceShowsTheError()
     QCOMPARE(box.icon, CheckHost::MessageIcon::Exclamation);
     QCOMPARE(box.title, QStringLiteral("ORVELL"));
     QCOMPARE(r.host.caption, QStringLiteral("ORVELL 1"));
-    QCOMPARE(r.host.lastResult(), Result::Failed);
+    QCOMPARE(r.host.lastResult(), Verdict::Failed);
     QCOMPARE(r.host.outcomes.last().failure, Failure::AddressRefused);
     // The same URL again (the next mark): the same outcome, without another message.
     r.check->FetchURL();
@@ -495,7 +496,7 @@ void TestPageCheck::comparesSizes()
     const QStringList expected =
         reported ? QStringList{"log:" + now, "announce:" + now} : QStringList();
     QCOMPARE(r.host.calls, expected);
-    QCOMPARE(r.host.lastResult(), reported ? Result::Changed : Result::Unchanged);
+    QCOMPARE(r.host.lastResult(), reported ? Verdict::Changed : Verdict::Unchanged);
 }
 
 void TestPageCheck::changeKeepsTheReplacedSnapshot_data()
@@ -582,7 +583,7 @@ void TestPageCheck::incompleteHeaderIsAFailedFetch()
     QVERIFY(!QFileInfo::exists(r.tmp()));
     QVERIFY(r.host.calls.isEmpty());
     QCOMPARE(r.host.label2, QStringLiteral("Label2"));
-    QCOMPARE(r.host.lastResult(), Result::Failed);
+    QCOMPARE(r.host.lastResult(), Verdict::Failed);
     QCOMPARE(r.host.outcomes.last().reason, r.host.caption);
     QCOMPARE(r.host.outcomes.last().failure, failure);
     QCOMPARE(r.host.outcomes.last().statusCode, 0); // no complete header, no status
@@ -685,7 +686,7 @@ void TestPageCheck::redirectTargetIsCarried()
     r.socket->deliver(header + "\r\n\r\nbody");
     r.socket->closeNow();
     QCOMPARE(r.host.outcomes.size(), 1);
-    QCOMPARE(r.host.lastResult(), Result::Unchanged);
+    QCOMPARE(r.host.lastResult(), Verdict::Unchanged);
     QCOMPARE(r.host.outcomes[0].location, location);
     // The next reply carries its own, or none.
     r.check->FetchURL();
@@ -726,7 +727,7 @@ void TestPageCheck::laterSocketErrorsChangeOnlyTheCaption()
                        (refused ? QStringLiteral("127.0.0.1:%1/").arg(LoopbackServer::closedPort())
                                 : server.hostName() + QStringLiteral("/"))));
     QCOMPARE(r.host.caption, caption);
-    QCOMPARE(r.host.lastResult(), Result::Failed);
+    QCOMPARE(r.host.lastResult(), Verdict::Failed);
     QCOMPARE(r.host.outcomes.last().failure, failure);
     QCOMPARE(readFile(r.orvl()), QByteArray("snapshot\r\n"));
     QVERIFY(!QFileInfo::exists(r.tmp()));
@@ -975,7 +976,7 @@ void TestPageCheck::replies()
     QVERIFY2(r.host.caption.startsWith(caption), qPrintable(r.host.caption));
     const bool stored = failure == Failure::None;
     const CheckOutcome& outcome = r.host.outcomes.last();
-    QCOMPARE(outcome.result, stored ? Result::Changed : Result::Failed);
+    QCOMPARE(outcome.result, stored ? Verdict::Changed : Verdict::Failed);
     QCOMPARE(outcome.failure, failure);
     QCOMPARE(outcome.statusCode, status);
     QVERIFY(outcome.reasonPhrase.size() <= CheckOutcome::kMaxReasonPhrase);

@@ -193,34 +193,38 @@ void TestStartup::unusableAddressIsSaidAtOnce()
 
 void TestStartup::otherWatcherOfTheFolder_data()
 {
-    QTest::addColumn<int>("result");
+    QTest::addColumn<int>("outcome");  // -1: the claim fails
     QTest::addColumn<int>("status");   // -1: this start goes on
     QTest::addColumn<QString>("said"); // in a message box; empty: none
-    using R = FolderClaim::Result;
-    QTest::newRow("claimed") << int(R::Claimed) << -1 << "";
-    QTest::newRow("the other one shows its window") << int(R::OtherShown) << 0 << "";
+    using O = FolderClaim::Outcome;
+    QTest::newRow("claimed") << int(O::Claimed) << -1 << "";
+    QTest::newRow("the other one shows its window") << int(O::OtherShown) << 0 << "";
     QTest::newRow("the other one does not answer")
-        << int(R::OtherSilent) << 0 << "did not answer the request to show its window";
+        << int(O::OtherSilent) << 0 << "did not answer the request to show its window";
     QTest::newRow("the folder cannot be claimed")
-        << int(R::NotClaimed) << -1 << "cannot make sure that no other watcher runs";
+        << -1 << -1 << "cannot make sure that no other watcher runs";
 }
 
 void TestStartup::otherWatcherOfTheFolder()
 {
-    QFETCH(int, result);
+    QFETCH(int, outcome);
     QFETCH(int, status);
     QFETCH(QString, said);
     // A program started from a menu has no terminal: what goes wrong is said in a box too.
     struct Claim : FolderClaim
     {
-        Result result;
-        Result claim() override { return result; }
-        QString errorText() const override { return QStringLiteral("no such thing"); }
+        int outcome;
+        Result<Outcome> claim() override
+        {
+            if (outcome < 0)
+                return SystemError{0, QStringLiteral("no such thing")};
+            return Outcome(outcome);
+        }
         void setRequestHandler(RequestHandler) override {}
-        Result askToExit() override { return Result::NoneRunning; }
+        Outcome askToExit() override { return Outcome::NoneRunning; }
         bool waitForOtherToEnd(int) override { return true; }
     } claim;
-    claim.result = FolderClaim::Result(result);
+    claim.outcome = outcome;
     TestServices t;
     std::FILE* err = std::fopen(QFile::encodeName(t.path(QStringLiteral("err.txt"))), "w");
     QVERIFY(err);
