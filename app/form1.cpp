@@ -12,6 +12,8 @@
 #include "updatenotification.h"
 #include "whatchanged.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -56,6 +58,45 @@ std::int16_t shiftCode(Qt::KeyboardModifiers modifiers)
 
 // Where a line of the update log keeps the time of its update.
 constexpr int kUpdateTimeRole = Qt::UserRole + 1;
+
+// What a screen reader finds in the main window: the panel as it looks. The working
+// fields below the visible area stay the program's state, but are no part of it.
+class PanelAccessible : public QAccessibleWidget
+{
+public:
+    explicit PanelAccessible(Form1* form) : QAccessibleWidget(form), m_form(form) {}
+
+    int childCount() const override { return int(shownChildren().size()); }
+    QAccessibleInterface* child(int index) const override { return shownChildren().value(index); }
+    int indexOfChild(const QAccessibleInterface* child) const override
+    {
+        return int(shownChildren().indexOf(const_cast<QAccessibleInterface*>(child)));
+    }
+
+private:
+    QList<QAccessibleInterface*> shownChildren() const
+    {
+        const QList<QWidget*> working = m_form->workingFields();
+        QList<QAccessibleInterface*> shown;
+        for (int i = 0, n = QAccessibleWidget::childCount(); i < n; ++i) {
+            QAccessibleInterface* child = QAccessibleWidget::child(i);
+            if (child && !working.contains(qobject_cast<QWidget*>(child->object())))
+                shown.append(child);
+        }
+        return shown;
+    }
+
+    Form1* m_form;
+};
+
+QAccessibleInterface* panelAccessible(const QString& className, QObject* object)
+{
+    if (className == QLatin1String("Form1")) {
+        if (auto* form = qobject_cast<Form1*>(object))
+            return new PanelAccessible(form);
+    }
+    return nullptr;
+}
 
 } // namespace
 
@@ -119,6 +160,12 @@ constexpr Qt::WindowFlags kPanelFlags = Qt::Tool | Qt::CustomizeWindowHint | Qt:
 Form1::Form1(Services& services, QWidget* parent)
     : QWidget(parent, kPanelFlags), m_services(services)
 {
+    // Before the window's accessible interface is first asked for, once per program.
+    static const bool panelAccessibleInstalled = [] {
+        QAccessible::installFactory(panelAccessible);
+        return true;
+    }();
+    Q_UNUSED(panelAccessibleInstalled);
     const QIcon icon = Artwork::windowIcon(QStringLiteral("orvell"));
     setWindowIcon(icon);
     m_icon = Picture::fromIcon(icon);
@@ -167,6 +214,19 @@ void Form1::connectCommands()
     connect(mnuexit, &QAction::triggered, this, &Form1::mnuexit_Click);
     connect(cmdReadURL, &QPushButton::clicked, this, &Form1::cmdReadURL_Click);
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+    connect(cmdChanges, &QPushButton::clicked, this, &Form1::cmdChanges_Click);
+    // A double click or Enter, as the desktop's style has an item opened.
+    connect(List1, &QListWidget::itemActivated, this,
+            [this](QListWidgetItem* item) { List1_ItemActivated(List1->row(item)); });
+    // Whoever adds a line to the log, an update's line says what it opens.
+    connect(List1->model(), &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex&, int first, int last) {
+                for (int row = first; row <= last; ++row) {
+                    QListWidgetItem* item = List1->item(row);
+                    if (item && isUpdateLine(item->text()))
+                        item->setToolTip(updateLineTip());
+                }
+            });
     Label9->installEventFilter(this);
     Label12->installEventFilter(this);
 }
@@ -380,6 +440,18 @@ void Form1::showWhatChanged(int logRow)
         m_whatChanged->showUpdateAt(time);
     else
         m_whatChanged->showLatest();
+}
+
+void Form1::cmdChanges_Click()
+{
+    Q_EMIT whatChangedRequested(-1);
+}
+
+void Form1::List1_ItemActivated(int row)
+{
+    const QListWidgetItem* item = List1->item(row);
+    if (item && isUpdateLine(item->text()))
+        Q_EMIT whatChangedRequested(row);
 }
 
 void Form1::mousePressEvent(QMouseEvent* event)

@@ -49,6 +49,11 @@ public:
     void Label9_MouseDown(std::int16_t Button, std::int16_t Shift, float X, float Y);
     void Label12_MouseDown(std::int16_t Button, std::int16_t Shift, float X, float Y);
     void Command1_Click();
+    // The changes of an update: "What changed" asks for the latest kept update, a double
+    // click or Enter on an "Update found at …" line of the log for that update; other
+    // lines open nothing.
+    void cmdChanges_Click();
+    void List1_ItemActivated(int row);
 
     // For a desktop without a notification area: the window becomes the program's
     // face, a normal window with the menu as its menu bar, shown at once. Closing it

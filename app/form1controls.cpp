@@ -15,9 +15,10 @@
 
 namespace {
 
-// The designed client area, in twips.
+// The designed client area, in twips: one button row taller than first designed, for
+// "What changed" below "Clear".
 constexpr int kClientWidth = 6915;
-constexpr int kClientHeight = 1725;
+constexpr int kClientHeight = 1905;
 // The gap between the labels of one credits line, in twips.
 constexpr int kLabelGap = 30;
 
@@ -101,10 +102,17 @@ void Form1Controls::setupControls(QWidget& form, NotifyArea& area)
     placeLine({Label11, Label12}, form.width(), gap);
     Label13 = label("Label13", QStringLiteral("Update log"), 240, 960, 780, 195, true);
 
+    // The log's two buttons, one below the other under its heading, as wide as the
+    // longer caption needs in the fonts that stand in for the designed one; the log
+    // beside them, as tall as the column.
     List1 = new QListWidget(&form);
     List1->setObjectName(QStringLiteral("List1"));
-    place(List1, 1200, 960, 5535, 645);
-    Command1 = button("Command1", QStringLiteral("Clear"), 240, 1200, 855, 255);
+    place(List1, 1680, 960, 5055, 825);
+    // A screen reader names the log by its heading.
+    List1->setAccessibleName(Label13->text());
+    Command1 = button("Command1", QStringLiteral("Clear"), 240, 1200, 1335, 255);
+    cmdChanges = button("cmdChanges", QStringLiteral("What changed"), 240, 1530, 1335, 255);
+    cmdChanges->setToolTip(QStringLiteral("See what changed in the latest update"));
 
     // The tray icon starts from its default properties; start-up sets what it needs.
     TaskBarIcon1 = std::make_unique<TaskBarIcon>(area);
@@ -145,4 +153,19 @@ void Form1Controls::setupControls(QWidget& form, NotifyArea& area)
     mnuabout = item("mnuabout", QStringLiteral("About"));
     mnucheck = item("mnucheck", QStringLiteral("Check Now"));
     mnuexit = item("mnuexit", QStringLiteral("Exit"));
+}
+
+bool Form1Controls::isUpdateLine(const QString& text)
+{
+    return text.startsWith(QLatin1String("Update found at "));
+}
+
+QString Form1Controls::updateLineTip()
+{
+    return QStringLiteral("Double-click or press Enter to see what changed in this update");
+}
+
+QList<QWidget*> Form1Controls::workingFields() const
+{
+    return {Label1, txtURL, cmdReadURL, Label6, Label2, Label3, Label5, Label4};
 }

@@ -54,7 +54,13 @@ struct Form1Controls
     QLabel* Label13 = nullptr;
     QListWidget* List1 = nullptr;
     QPushButton* Command1 = nullptr;
+    QPushButton* cmdChanges = nullptr; // "What changed"
     std::unique_ptr<TaskBarIcon> TaskBarIcon1;
+
+    // Whether a line of the update log is an update's ("Update found at …"): it opens
+    // the changes of that update, as its tooltip says.
+    static bool isUpdateLine(const QString& text);
+    static QString updateLineTip();
 
     // The working fields below the visible client area.
     QLabel* Label1 = nullptr;
@@ -67,6 +73,9 @@ struct Form1Controls
     QLabel* Label5 = nullptr;
     QLabel* Label4 = nullptr;
     QTimer Timer1;
+    // Those of them that are widgets: the program's state, never seen, and left out of
+    // what a screen reader finds in the window.
+    QList<QWidget*> workingFields() const;
 
     // The menu, popped up from the tray icon.
     QMenu* mnuFile = nullptr;

@@ -11,6 +11,7 @@
 #include "startup.h"
 #include "whatchanged.h"
 
+#include <QAccessible>
 #include <QCursor>
 #include <QLabel>
 #include <QLineEdit>
@@ -96,6 +97,9 @@ private Q_SLOTS:
     void linksOpenWhenTheLeftButtonGoesDown();
     void clearEmptiesTheLog_data();
     void clearEmptiesTheLog();
+    void logLinesAndTheButtonAskForTheChanges_data();
+    void logLinesAndTheButtonAskForTheChanges();
+    void aScreenReaderFindsOnlyThePanel();
     void creditLinesDoNotOverlap();
     void creditLinesKeepTheirGaps_data();
     void creditLinesKeepTheirGaps();
@@ -287,6 +291,7 @@ void TestForm1::onlyTheBackgroundHidesThePanel_data()
     QTest::newRow("log heading") << "Label13" << left << false;
     QTest::newRow("log") << "List1" << left << false;
     QTest::newRow("Clear") << "Command1" << left << false;
+    QTest::newRow("What changed") << "cmdChanges" << left << false;
 }
 
 void TestForm1::onlyTheBackgroundHidesThePanel()
@@ -392,6 +397,89 @@ void TestForm1::clearEmptiesTheLog()
     QCOMPARE(f.waitForCheck().result, CheckOutcome::Result::Changed);
     QCOMPARE(form.List1->count(), 1);
     QCOMPARE(form.List1->item(0)->text(), QStringLiteral("Update found at 12/8/2026 2:19:59 PM"));
+}
+
+void TestForm1::logLinesAndTheButtonAskForTheChanges_data()
+{
+    QTest::addColumn<QString>("action"); // "double click", "Enter" or "What changed"
+    QTest::addColumn<int>("row");        // the log line acted on; -1: the log is empty
+    QTest::addColumn<int>("requested");  // the row asked for, -1 the latest; -2: nothing
+
+    QTest::newRow("double click on an update's line") << "double click" << 1 << 1;
+    QTest::newRow("Enter on an update's line") << "Enter" << 0 << 0;
+    QTest::newRow("double click on another line") << "double click" << 2 << -2;
+    QTest::newRow("Enter on another line") << "Enter" << 2 << -2;
+    QTest::newRow("What changed: the latest update") << "What changed" << 1 << -1;
+    QTest::newRow("What changed with an empty log") << "What changed" << -1 << -1;
+}
+
+void TestForm1::logLinesAndTheButtonAskForTheChanges()
+{
+    QFETCH(QString, action);
+    QFETCH(int, row);
+    QFETCH(int, requested);
+
+    LoadedForm f;
+    Form1& form = *f.form;
+    if (row >= 0) {
+        form.List1->addItem(QStringLiteral("Update found at 12/8/2026 1:09:59 PM"));
+        form.List1->addItem(QStringLiteral("Update found at 12/8/2026 1:19:59 PM"));
+        form.List1->addItem(QStringLiteral("Something else"));
+        // An update's line says what it opens; the other says nothing.
+        QCOMPARE(form.List1->item(0)->toolTip(), Form1::updateLineTip());
+        QCOMPARE(form.List1->item(2)->toolTip(), QString());
+    }
+    form.mnuabout_Click();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QSignalSpy asked(&form, &Form1::whatChangedRequested);
+
+    if (action == QLatin1String("What changed")) {
+        QTest::mouseClick(form.cmdChanges, Qt::LeftButton);
+    } else {
+        QListWidgetItem* item = form.List1->item(row);
+        form.List1->scrollToItem(item);
+        if (action == QLatin1String("Enter")) {
+            form.List1->setCurrentItem(item);
+            QTest::keyClick(form.List1, Qt::Key_Return);
+        } else {
+            // As the desktop delivers it: a click, then the second press as a double click.
+            const QPoint at = form.List1->visualItemRect(item).center();
+            QTest::mouseClick(form.List1->viewport(), Qt::LeftButton, {}, at);
+            QTest::mouseDClick(form.List1->viewport(), Qt::LeftButton, {}, at);
+        }
+    }
+    const QList<int> expected = requested == -2 ? QList<int>() : QList<int>{requested};
+    QList<int> got;
+    for (const QList<QVariant>& args : asked)
+        got << args.at(0).toInt();
+    QCOMPARE(got, expected);
+    QVERIFY(form.isVisible());
+}
+
+void TestForm1::aScreenReaderFindsOnlyThePanel()
+{
+    TestServices t;
+    Form1 form(t.services());
+    QAccessibleInterface* panel = QAccessible::queryAccessibleInterface(&form);
+    QVERIFY(panel);
+    QSet<QObject*> found;
+    for (int i = 0; i < panel->childCount(); ++i) {
+        QAccessibleInterface* child = panel->child(i);
+        QCOMPARE(panel->indexOfChild(child), i);
+        found.insert(child->object());
+    }
+    const QSet<QObject*> shown{form.Label7,   form.Label8,    form.Label9,  form.Label10,
+                               form.Label11,  form.Label12,   form.Label13, form.List1,
+                               form.Command1, form.cmdChanges};
+    QCOMPARE(found, shown);
+    // The log is named by its heading.
+    QCOMPARE(QAccessible::queryAccessibleInterface(form.List1)->text(QAccessible::Name),
+             QStringLiteral("Update log"));
+    // The working fields are still the window's, holding the program's state.
+    for (QWidget* field : form.workingFields()) {
+        QCOMPARE(field->parentWidget(), &form);
+        QCOMPARE(panel->indexOfChild(QAccessible::queryAccessibleInterface(field)), -1);
+    }
 }
 
 void TestForm1::creditLinesDoNotOverlap()
@@ -781,8 +869,9 @@ void TestForm1::withoutTrayTheWindowShowsWithMenuBar()
     QCOMPARE(form.size(), panelSize + QSize(0, barHeight));
     QCOMPARE(form.minimumSize(), form.maximumSize());
     const QRect panel(0, barHeight, panelSize.width(), panelSize.height());
-    const QList<QWidget*> shown{form.Label7,  form.Label8,  form.Label9, form.Label10, form.Label11,
-                                form.Label12, form.Label13, form.List1,  form.Command1};
+    const QList<QWidget*> shown{form.Label7,   form.Label8,    form.Label9,  form.Label10,
+                                form.Label11,  form.Label12,   form.Label13, form.List1,
+                                form.Command1, form.cmdChanges};
     for (QWidget* w : shown)
         QVERIFY2(panel.contains(w->geometry()), qPrintable(w->objectName()));
     const QList<QWidget*> working{form.Label1, form.txtURL, form.cmdReadURL, form.Label6,

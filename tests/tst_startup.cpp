@@ -272,18 +272,23 @@ void TestStartup::layoutShowsOnlyThePanel()
     Form1 form(t.services());
     if (!qFuzzyCompare(Twips::perPixelX(), 15.0))
         QSKIP("the designed sizes are checked at 96 dpi");
-    QCOMPARE(form.size(), QSize(461, 115));
+    QCOMPARE(form.size(), QSize(461, 127));
     QCOMPARE(form.minimumSize(), form.maximumSize()); // not resizable
     const QRect client = form.rect();
-    const QList<QWidget*> panel{form.Label7,  form.Label8,  form.Label9, form.Label10, form.Label11,
-                                form.Label12, form.Label13, form.List1,  form.Command1};
+    const QList<QWidget*> panel{form.Label7,   form.Label8,    form.Label9,  form.Label10,
+                                form.Label11,  form.Label12,   form.Label13, form.List1,
+                                form.Command1, form.cmdChanges};
     for (QWidget* w : panel)
         QVERIFY2(client.contains(w->geometry()), qPrintable(w->objectName()));
     const QList<QWidget*> working{form.Label1, form.txtURL, form.cmdReadURL, form.Label6,
                                   form.Label2, form.Label3, form.Label5,     form.Label4};
     for (QWidget* w : working)
         QVERIFY2(!client.intersects(w->geometry()), qPrintable(w->objectName()));
-    QCOMPARE(form.List1->geometry(), QRect(80, 64, 369, 43));
+    QCOMPARE(form.List1->geometry(), QRect(112, 64, 337, 55));
+    // The log's buttons show their whole captions, one below the other.
+    for (QPushButton* b : {form.Command1, form.cmdChanges})
+        QVERIFY2(b->width() >= b->sizeHint().width(), qPrintable(b->text()));
+    QVERIFY(form.Command1->geometry().bottom() < form.cmdChanges->y());
     QCOMPARE(form.Label4->text(), QStringLiteral("00:00"));
     QCOMPARE(form.cmdReadURL->text(), QStringLiteral("GO"));
     QVERIFY(form.Label9->font().underline());
@@ -326,7 +331,7 @@ void TestStartup::keyboardNeverReachesTheWorkingFields()
         reached.insert(QApplication::focusWidget());
         QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("x1"));
     }
-    QCOMPARE(reached, (QSet<QWidget*>{form.List1, form.Command1}));
+    QCOMPARE(reached, (QSet<QWidget*>{form.List1, form.Command1, form.cmdChanges}));
     QCOMPARE(form.txtURL->text(), QStringLiteral("http://watched.example/"));
 }
 

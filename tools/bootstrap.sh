@@ -32,6 +32,8 @@ packages=(
   # what changed on the page: the diff library (header-only), and the Python page
   # watchers' pipeline that the benchmark runs beside ours
   libdtl-dev python3-html2text
+  # windows read as a screen reader reads them: the accessibility bus and its Python client
+  at-spi2-core python3-pyatspi
 )
 if [ "${1:-}" = "--windows" ]; then
   packages+=(

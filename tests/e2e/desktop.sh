@@ -166,7 +166,7 @@ wayland_menu_bar_window() {
     wait_for 30 _panel_line || { failed "$1: no window: $(sway_tree)"; return 1; }
     local kind ph
     read -r kind _ _ _ ph _ <<<"$(_panel_line)"
-    if [ "$kind" = floating ] && [ "$ph" -gt 125 ]; then
+    if [ "$kind" = floating ] && [ "$ph" -gt 137 ]; then
         pass "$1: the window with its menu bar (461 x $ph, floating)"
     else failed "$1: the window: $(_panel_line)"; fi
 }

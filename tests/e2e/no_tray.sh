@@ -55,7 +55,7 @@ others=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | grep -vx "$(pan
 
 win=$(panel_window "$pid")
 eval "$(xdotool getwindowgeometry --shell "$win")"
-bar=$((HEIGHT - 115))
+bar=$((HEIGHT - 127))
 if [ "$WIDTH" = 461 ] && [ "$bar" -gt 10 ]; then pass "the panel with a menu bar of $bar pixels"; else
     failed "window ${WIDTH}x${HEIGHT}"; fi
 wx=$X wy=$Y wh=$HEIGHT

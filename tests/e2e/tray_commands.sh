@@ -104,21 +104,21 @@ pass "the first entry shows the panel"
 wait_for 10 window_hidden "$pid" "$menu" ||
     failed "the menu stayed open"
 
-# --- only the credits, the log and "Clear" are visible ---------------------------------------
+# --- only the credits, the log, "Clear" and "What changed" are visible ----------------------
 panel=$(panel_window "$pid")
 eval "$(xdotool getwindowgeometry --shell "$panel")"
-if [ "${WIDTH}x${HEIGHT}" = "461x115" ]; then pass "the panel is 461x115"; else
+if [ "${WIDTH}x${HEIGHT}" = "461x127" ]; then pass "the panel is 461x127"; else
     failed "panel size ${WIDTH}x${HEIGHT}"; fi
 screenshot "$work/about.png"
 # Text boxes and lists are drawn white: the one white field must be the update log
-# (the "Clear" button's bevel has white edges too).
-if only_white_inside "$work/about.png" "$X" "$Y" "$WIDTH" "$HEIGHT" "80 64 369 43" \
-    "16 80 57 17"; then
+# (the bevels of "Clear" and "What changed" have white edges too).
+if only_white_inside "$work/about.png" "$X" "$Y" "$WIDTH" "$HEIGHT" "112 64 337 55" \
+    "16 80 89 17" "16 102 89 17"; then
     pass "no working field shows: the log is the only white field"
 else failed "a white field other than the log shows"; fi
 rows=$(text_rows "$work/about.png" "$X" "$Y" 461 60)
 if [ "$rows" = 3 ]; then pass "three credit lines"; else failed "credit lines: $rows"; fi
-rows=$(text_rows "$work/about.png" "$((X + 82))" "$((Y + 66))" 365 39)
+rows=$(text_rows "$work/about.png" "$((X + 114))" "$((Y + 66))" 333 51)
 if [ "$rows" = 1 ]; then pass "the update log shows the update found"; else
     failed "update log lines: $rows"; fi
 [ -n "$shots" ] && convert "$work/about.png" -crop "${WIDTH}x${HEIGHT}+$X+$Y" +repage \
