@@ -61,7 +61,10 @@ int run()
     QtNotifyAreaWatch watch;
     Startup::followNotificationArea(form, watch);
 
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    // The last notification's close leaves before the program does.
+    qt.settleDesktopNotifier();
+    return status;
 }
 
 } // namespace

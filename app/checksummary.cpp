@@ -40,16 +40,28 @@ QString elided(const QString& text, qsizetype maxBytes)
     return kept + kEllipsis;
 }
 
-// The host of the URL as written: without its scheme, up to the first "/"; the whole
-// text when that leaves nothing.
-QString hostText(const QString& url)
+// The counts of a change's lines, from the longest form to none: ", 3 lines added, 1
+// removed", ", +3 -1", "".
+QStringList countForms(const CheckSummary::LineCounts& c)
 {
-    static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]*://"));
-    QString host = url;
-    host.remove(scheme);
-    if (const qsizetype slash = host.indexOf(QLatin1Char('/')); slash >= 0)
-        host.truncate(slash);
-    return host.isEmpty() ? url : host;
+    const auto lines = [](int n) {
+        return n == 1 ? QStringLiteral("1 line") : QStringLiteral("%1 lines").arg(n);
+    };
+    QString words;
+    QString signs;
+    if (c.added > 0 && c.removed > 0) {
+        words = QStringLiteral("%1 added, %2 removed").arg(lines(c.added)).arg(c.removed);
+        signs = QStringLiteral("+%1 -%2").arg(c.added).arg(c.removed);
+    } else if (c.added > 0) {
+        words = lines(c.added) + QStringLiteral(" added");
+        signs = QStringLiteral("+%1").arg(c.added);
+    } else if (c.removed > 0) {
+        words = lines(c.removed) + QStringLiteral(" removed");
+        signs = QStringLiteral("-%1").arg(c.removed);
+    } else {
+        return {QString()};
+    }
+    return {QStringLiteral(", ") + words, QStringLiteral(", ") + signs, QString()};
 }
 
 // "404 Not Found", "404" without a phrase.
@@ -91,6 +103,21 @@ QString failureWords(const CheckOutcome& o)
 
 } // namespace
 
+QString CheckSummary::hostText(const QString& url)
+{
+    static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]*://"));
+    QString host = url;
+    host.remove(scheme);
+    if (const qsizetype slash = host.indexOf(QLatin1Char('/')); slash >= 0)
+        host.truncate(slash);
+    return host.isEmpty() ? url : host;
+}
+
+QString CheckSummary::browserAddress(const QString& url)
+{
+    return url.contains(QLatin1String("://")) ? url : QStringLiteral("http://") + url;
+}
+
 bool CheckSummary::isRedirect(const CheckOutcome& outcome)
 {
     static constexpr int kRedirects[] = {301, 302, 303, 307, 308};
@@ -100,7 +127,8 @@ bool CheckSummary::isRedirect(const CheckOutcome& outcome)
 }
 
 QString CheckSummary::trayTip(const QString& url, const std::optional<CheckOutcome>& last,
-                              const QTime& time, const QLocale& locale)
+                              const QTime& time, const QLocale& locale,
+                              const std::optional<LineCounts>& counts)
 {
     if (url.isEmpty())
         return QStringLiteral("ORVELL: no address in config.ini");
@@ -123,6 +151,15 @@ QString CheckSummary::trayTip(const QString& url, const std::optional<CheckOutco
     } else if (last->result == CheckOutcome::Result::Changed) {
         words = QStringLiteral("changed");
         after = QStringLiteral(" at ") + timeText;
+        // The counts shorten, and go, before the host gives way.
+        if (counts) {
+            const QStringList forms = countForms(*counts);
+            const qsizetype fixed = utf8Size(hostText(url) + QStringLiteral(": ") + words + after);
+            const auto fits = std::find_if(forms.begin(), forms.end(), [&](const QString& f) {
+                return fixed + utf8Size(f) <= kMaxTipBytes;
+            });
+            after += fits != forms.end() ? *fits : QString();
+        }
     } else {
         words = QStringLiteral("unchanged");
     }
@@ -149,7 +186,7 @@ QString CheckSummary::caption(const QString& url, const CheckOutcome& outcome)
     // A relative target is resolved against the watched address.
     QString target = outcome.location;
     const QUrl location(target);
-    const QUrl base(url.contains(QLatin1String("://")) ? url : QStringLiteral("http://") + url);
+    const QUrl base(browserAddress(url));
     if (location.isRelative() && base.isValid() && !base.host().isEmpty())
         target = base.resolved(location).toString(QUrl::FullyEncoded);
     return QStringLiteral("Connection Closed: the page has moved (%1) to %2: write that "

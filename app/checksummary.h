@@ -25,8 +25,24 @@ bool isRedirect(const CheckOutcome& outcome);
 // "example.org: unchanged, 1:09:59 PM", "example.org: changed at 13:09:59",
 // "example.org: server error 503, 1:09:59 PM", "example.org: moved (301), see About",
 // "example.org: not checked yet". Never more than kMaxTipBytes.
+//
+// After a change, the lines it added and removed follow where they fit: "example.org:
+// changed at 1:09:59 PM, 3 lines added, 1 removed"; they shorten to ", +3 -1" and then go
+// before the host gives way.
+struct LineCounts
+{
+    int added = 0;
+    int removed = 0;
+};
 QString trayTip(const QString& url, const std::optional<CheckOutcome>& last, const QTime& time,
-                const QLocale& locale);
+                const QLocale& locale, const std::optional<LineCounts>& counts = std::nullopt);
+
+// The host of a URL as written: without its scheme, up to the first "/"; the whole text
+// when that leaves nothing.
+QString hostText(const QString& url);
+
+// The URL as a browser takes it: http:// in front where config.ini has no scheme.
+QString browserAddress(const QString& url);
 
 // The caption that a finished check leaves where the check's own says too little;
 // empty when the check's caption stands. A stored redirect names its target (a relative

@@ -10,6 +10,7 @@
 #include "tlssocket.h"
 #include "twips.h"
 #include "updatenotification.h"
+#include "whatchanged.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -54,6 +55,9 @@ std::int16_t shiftCode(Qt::KeyboardModifiers modifiers)
         code |= 4;
     return code;
 }
+
+// Where a line of the update log keeps the time of its update.
+constexpr int kUpdateTimeRole = Qt::UserRole + 1;
 
 // What a screen reader finds in the main window: the panel as it looks. The working
 // fields below the visible area stay the program's state, but are no part of it.
@@ -115,8 +119,11 @@ public:
     }
     void logUpdate() override
     {
-        if (m_form.m_notification)
-            m_form.m_notification->logUpdate();
+        m_form.m_updateTime = m_form.m_notification ? m_form.m_notification->logUpdate()
+                                                    : m_form.m_services.clock->now();
+        // The line carries its update's time: it opens that update's changes.
+        if (QListWidgetItem* line = m_form.List1->item(m_form.List1->count() - 1))
+            line->setData(kUpdateTimeRole, m_form.m_updateTime);
     }
     void announceUpdate() override
     {
@@ -125,6 +132,8 @@ public:
     }
     void checkEnded(const CheckOutcome& outcome) override
     {
+        m_form.m_whatChanged->checkStored(outcome, m_form.m_updateTime);
+        m_form.m_lastCounts.reset();
         m_form.showCheckSummary(outcome);
         Q_EMIT m_form.checkEnded(outcome);
     }
@@ -171,6 +180,10 @@ Form1::Form1(Services& services, QWidget* parent)
     connect(&Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
     Timer1.start();
 
+    m_whatChanged = std::make_unique<WhatChanged>(m_services, [this] { return txtURL->text(); });
+    connect(this, &Form1::whatChangedRequested, this, &Form1::showWhatChanged);
+    connect(m_whatChanged.get(), &WhatChanged::latestCounted, this, &Form1::showLineCounts);
+
     m_checkHost = std::make_unique<CheckHostAdapter>(*this);
     m_check = std::make_unique<PageCheck>(
         m_services, *m_checkHost, std::make_unique<QtHttpSocket>(),
@@ -181,6 +194,7 @@ Form1::Form1(Services& services, QWidget* parent)
 Form1::~Form1()
 {
     m_check.reset();
+    m_whatChanged.reset();
 }
 
 void Form1::connectCommands()
@@ -255,6 +269,7 @@ void Form1::Form_Load()
 void Form1::showCheckSummary(const std::optional<CheckOutcome>& last)
 {
     const QString url = txtURL->text();
+    m_lastOutcome = last;
     if (last) {
         if (const QString caption = CheckSummary::caption(url, *last); !caption.isEmpty())
             setWindowTitle(caption);
@@ -262,7 +277,19 @@ void Form1::showCheckSummary(const std::optional<CheckOutcome>& last)
     // After "Exit" the icon is gone.
     if (TaskBarIcon1)
         TaskBarIcon1->letTip(CheckSummary::trayTip(url, last, m_services.clock->now().time(),
-                                                   m_services.clock->locale()));
+                                                   m_services.clock->locale(), m_lastCounts));
+}
+
+void Form1::showLineCounts(int added, int removed)
+{
+    // Only while the tip still speaks of that change.
+    if (!m_lastOutcome || m_lastOutcome->result != CheckOutcome::Result::Changed)
+        return;
+    m_lastCounts = CheckSummary::LineCounts{added, removed};
+    const QString url = txtURL->text();
+    if (TaskBarIcon1)
+        TaskBarIcon1->letTip(CheckSummary::trayTip(url, m_lastOutcome, m_updateTime.time(),
+                                                   m_services.clock->locale(), m_lastCounts));
 }
 
 void Form1::FetchURL()
@@ -311,6 +338,8 @@ void Form1::Form_Unload()
 void Form1::mnuexit_Click()
 {
     Timer1.stop();
+    // Nobody is left to answer the notification's actions.
+    m_whatChanged->closeNotice();
     Form_Unload();
     hide();
     // From the event loop, even when this runs before the loop has started (a window
@@ -338,6 +367,8 @@ void Form1::closeEvent(QCloseEvent* event)
 void Form1::TaskBarIcon1_LeftClick(std::int16_t&, std::int16_t&, float&, float&)
 {
     TaskBarIcon1->letFlash(False);
+    // The user has seen the update: its notification has done its work.
+    m_whatChanged->closeNotice();
 }
 
 void Form1::TaskBarIcon1_LeftDbClick(std::int16_t& Button, std::int16_t&, float&, float&)
@@ -399,6 +430,16 @@ void Form1::Label12_MouseDown(std::int16_t Button, std::int16_t, float, float)
 void Form1::Command1_Click()
 {
     List1->clear();
+}
+
+void Form1::showWhatChanged(int logRow)
+{
+    const QListWidgetItem* line = logRow >= 0 ? List1->item(logRow) : nullptr;
+    const QDateTime time = line ? line->data(kUpdateTimeRole).toDateTime() : QDateTime();
+    if (time.isValid())
+        m_whatChanged->showUpdateAt(time);
+    else
+        m_whatChanged->showLatest();
 }
 
 void Form1::cmdChanges_Click()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "checksummary.h"
 #include "form1controls.h"
 #include "pagecheck.h"
 #include "picture.h"
@@ -13,6 +14,7 @@
 class QMenuBar;
 class Form2;
 class UpdateNotification;
+class WhatChanged;
 
 // The main window. What the user sees of it is a small fixed panel with the credits
 // and the update log; the controls below the visible client area are the program's
@@ -89,6 +91,9 @@ public:
     Form2* form2() const { return m_form2.get(); }
     const Picture& iconPicture() const { return m_icon; }
     Services& services() const { return m_services; }
+    // The kept versions of the updates, their comparison, the "What changed" window and
+    // the desktop's notification of an update.
+    WhatChanged& whatChanged() const { return *m_whatChanged; }
 
 Q_SIGNALS:
     // A check has ended: stored unchanged, changed (after the update was announced), or
@@ -109,6 +114,11 @@ private:
     // What the last check (none before the first) leaves: the tray icon's tooltip, and
     // the caption where the check's own says too little (a redirect's target).
     void showCheckSummary(const std::optional<CheckOutcome>& last);
+    // The "What changed" window on the update of a row of the update log, or on the latest
+    // kept update for -1.
+    void showWhatChanged(int logRow);
+    // The tooltip again, with the lines the last change added and removed.
+    void showLineCounts(int added, int removed);
     void Form_Unload();
 
     Services& m_services;
@@ -118,6 +128,10 @@ private:
     std::unique_ptr<CheckHostAdapter> m_checkHost;
     std::unique_ptr<PageCheck> m_check;
     std::unique_ptr<UpdateNotification> m_notification;
+    std::unique_ptr<WhatChanged> m_whatChanged;
+    QDateTime m_updateTime; // the time of the current check's log line
+    std::optional<CheckOutcome> m_lastOutcome;
+    std::optional<CheckSummary::LineCounts> m_lastCounts;
     QMenuBar* m_menuBar = nullptr;
     bool m_withoutNotificationArea = false;
 };

@@ -12,7 +12,7 @@ UpdateNotification::UpdateNotification(Services& services, Targets targets)
 {
 }
 
-void UpdateNotification::logUpdate()
+QDateTime UpdateNotification::logUpdate()
 {
     const Clock& clock = *m_services.clock;
     const QDateTime now = clock.now();
@@ -20,6 +20,7 @@ void UpdateNotification::logUpdate()
     m_targets.log->addItem(QStringLiteral("Update found at %1 %2")
                                .arg(Clock::shortDateText(now.date(), locale),
                                     Clock::longTimeText(now.time(), locale)));
+    return now;
 }
 
 QString UpdateNotification::soundPath() const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <cstdint>
 
@@ -27,7 +28,8 @@ public:
     UpdateNotification(Services& services, Targets targets);
 
     // The log line: "Update found at " + date + " " + time, in the clock's regional forms.
-    void logUpdate();
+    // Returns the time it says.
+    QDateTime logUpdate();
     // The rest: the sound, the flash, and the popup when ShowPopup is exactly 1.
     void announceUpdate();
 

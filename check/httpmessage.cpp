@@ -91,6 +91,22 @@ qint64 announcedLength(const QByteArray& header)
     return length;
 }
 
+QByteArray contentType(const QByteArray& header)
+{
+    for (const QByteArray& line : header.split('\n')) {
+        const qsizetype colon = line.indexOf(':');
+        if (colon <= 0 || line.left(colon).trimmed().toLower() != "content-type")
+            continue;
+        QByteArray value;
+        for (const char c : line.mid(colon + 1).trimmed()) {
+            if (c == '\t' || (c >= 0x20 && c <= 0x7e))
+                value += c == '\t' ? ' ' : c;
+        }
+        return value.left(kMaxContentType).trimmed();
+    }
+    return {};
+}
+
 QString location(const QByteArray& header)
 {
     for (const QByteArray& line : header.split('\n')) {

@@ -31,6 +31,12 @@ Status status(const QByteArray& header);
 // that can be trusted (several that differ, or a chunked body).
 qint64 announcedLength(const QByteArray& header);
 
+// The value of a header's first Content-Type field (what reading the body needs: its media
+// type and charset), printable ASCII only, at most kMaxContentType characters; empty when
+// it has none.
+inline constexpr int kMaxContentType = 256;
+QByteArray contentType(const QByteArray& header);
+
 // The value of a header's first Location field, percent-encoded as far as it goes within
 // kMaxLocation characters; empty when it has none.
 QString location(const QByteArray& header);

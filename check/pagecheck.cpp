@@ -6,6 +6,7 @@
 
 #include <QAbstractSocket>
 #include <QCoreApplication>
+#include <QFileInfo>
 
 namespace {
 
@@ -88,6 +89,9 @@ void PageCheck::FetchURL()
     m_announcedLength = -1;
     m_status = HttpMessage::Status();
     m_location.clear();
+    m_contentType.clear();
+    m_oldSize = m_newSize = -1;
+    m_replaced.clear();
 
     // Connect; an address that cannot be asked for is reported here.
     try {
@@ -195,6 +199,7 @@ void PageCheck::takeHeader(qsizetype blankLine)
     HeaderStripped = True;
     m_status = HttpMessage::status(header);
     m_location = HttpMessage::location(header);
+    m_contentType = HttpMessage::contentType(header);
     m_announcedLength = HttpMessage::announcedLength(header);
 
     // A server's error is not the page: it passes, and the page comes back unchanged.
@@ -283,10 +288,16 @@ void PageCheck::wscHTTP_Close()
     // The first check has nothing to compare with: its body only becomes the snapshot.
     const bool changed = hadSnapshot && newSize != oldSize;
 
-    if (const QString why = m_files.replaceSnapshot(); !why.isEmpty()) {
+    // A change keeps the snapshot it replaces, for the host to keep as the page before.
+    if (const QString why = changed ? m_files.replaceSnapshotKeeping() : m_files.replaceSnapshot();
+        !why.isEmpty()) {
         failWriting(why);
         return;
     }
+    m_oldSize = oldSize;
+    m_newSize = newSize;
+    if (changed && QFileInfo::exists(m_files.replacedPath()))
+        m_replaced = m_files.replacedPath();
     if (changed) {
         m_host.logUpdate();
         m_host.announceUpdate();
@@ -349,5 +360,11 @@ CheckOutcome PageCheck::outcome(CheckOutcome::Result result, const QString& reas
     o.statusCode = m_status.code;
     o.reasonPhrase = m_status.reasonPhrase;
     o.location = m_location;
+    o.contentType = m_contentType;
+    if (result != CheckOutcome::Result::Failed) {
+        o.oldSize = m_oldSize;
+        o.newSize = m_newSize;
+        o.replacedSnapshot = m_replaced;
+    }
     return o;
 }

@@ -61,6 +61,16 @@ struct CheckOutcome
     // bytes go percent-encoded; at most kMaxLocation characters.
     QString location = {};
     static constexpr int kMaxLocation = HttpMessage::kMaxLocation;
+    // The reply's Content-Type value once its header was complete (what reading the page
+    // needs: its media type and charset); empty when it sent none.
+    QByteArray contentType = {};
+    // A stored page: the sizes compared, of data.orvl before (-1: there was none) and after.
+    qint64 oldSize = -1;
+    qint64 newSize = -1;
+    // A change: the snapshot it replaced, left under this name in the program's folder for
+    // the host to keep or remove; empty when the system could not keep it. Other checks
+    // remove the replaced snapshot themselves.
+    QString replacedSnapshot = {};
 };
 Q_DECLARE_METATYPE(CheckOutcome)
 
@@ -184,6 +194,10 @@ private:
     qint64 m_announcedLength = -1;
     HttpMessage::Status m_status; // of the current reply, once its header is complete
     QString m_location;
+    QByteArray m_contentType;
+    qint64 m_oldSize = -1;
+    qint64 m_newSize = -1;
+    QString m_replaced; // the snapshot a change replaced, kept for the host
     Limits m_limits;
     QString m_refusedUrl;  // the URL whose refusal has been shown
     bool m_active = false; // a fetch is running and has not failed

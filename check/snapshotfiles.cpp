@@ -52,6 +52,11 @@ QString SnapshotFiles::closeTmp(qint64 size)
     return {};
 }
 
+QString SnapshotFiles::replacedPath() const
+{
+    return m_folder + QStringLiteral("/data.old");
+}
+
 qint64 SnapshotFiles::snapshotSize() const
 {
     const QFileInfo snapshot(snapshotPath());
@@ -64,6 +69,16 @@ QString SnapshotFiles::replaceSnapshot()
     if (const Result<void> replaced = SystemFiles::replace(tmpPath(), snapshotPath()); !replaced)
         return QStringLiteral("cannot rename data.tmp to data.orvl: %1").arg(replaced.error().text);
     m_tmp.setFileName(QString()); // it is data.orvl now
+    return {};
+}
+
+QString SnapshotFiles::replaceSnapshotKeeping()
+{
+    if (const Result<void> replaced =
+            SystemFiles::replaceKeeping(tmpPath(), snapshotPath(), replacedPath());
+        !replaced)
+        return QStringLiteral("cannot rename data.tmp to data.orvl: %1").arg(replaced.error().text);
+    m_tmp.setFileName(QString());
     return {};
 }
 

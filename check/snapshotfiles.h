@@ -20,6 +20,8 @@ public:
     void setFolder(const QString& folder) { m_folder = folder; }
     QString tmpPath() const;
     QString snapshotPath() const;
+    // Where replaceSnapshotKeeping() leaves the snapshot it replaced: data.old.
+    QString replacedPath() const;
 
     // Makes data.tmp empty and ready, unless this fetch's is open already.
     [[nodiscard]] QString openTmp();
@@ -32,6 +34,9 @@ public:
     qint64 snapshotSize() const;
     // Puts the closed data.tmp in data.orvl's place.
     [[nodiscard]] QString replaceSnapshot();
+    // The same, but the snapshot it replaced stays as data.old (where the system can keep
+    // it in the same step), for a caller that keeps the versions of an update.
+    [[nodiscard]] QString replaceSnapshotKeeping();
     // Removes this fetch's data.tmp, open or left by a failed write or rename.
     void discardTmp();
 

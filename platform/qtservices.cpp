@@ -4,6 +4,7 @@
 #include "statusnotifier.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
@@ -189,10 +190,20 @@ QtServices::QtServices() : m_notifyArea(new QtNotifyArea)
     m_services.sound = &m_sound;
     m_services.windowShape = &m_windowShape;
     m_services.notifyArea = m_notifyArea;
+    m_desktopNotifier = std::make_unique<SystemDesktopNotifier>(*m_notifyArea);
+    m_services.desktopNotifier = m_desktopNotifier.get();
     m_services.programDir = QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
 }
 
 QtServices::~QtServices()
 {
+    m_desktopNotifier.reset(); // it posts through the notification area
     delete m_notifyArea;
+}
+
+void QtServices::settleDesktopNotifier(int maxMs)
+{
+    const QDeadlineTimer deadline(maxMs);
+    while (!m_desktopNotifier->idle() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "desktopnotifier.h"
 #include "notifyarea.h"
 #include "services.h"
 #include "soundplayer.h"
@@ -88,6 +89,9 @@ public:
 
     Services& services() { return m_services; }
     QtNotifyArea& notifyArea() { return *m_notifyArea; }
+    // After the event loop: lets calls to the notification service that are still out
+    // (the close of the last notification at "Exit") leave, for at most `maxMs`.
+    void settleDesktopNotifier(int maxMs = 1000);
 
 private:
     QtMessageBox m_messageBox;
@@ -96,5 +100,6 @@ private:
     SystemSoundPlayer m_sound;
     QtWindowShape m_windowShape;
     QtNotifyArea* m_notifyArea;
+    std::unique_ptr<SystemDesktopNotifier> m_desktopNotifier;
     Services m_services;
 };

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 
+class DesktopNotifier;
 class NotifyArea;
 class QImage;
 class QWidget;
@@ -71,4 +72,6 @@ struct Services : SystemServices
     WindowShape* windowShape = nullptr;
     // The notification area of the main window's tray icon.
     NotifyArea* notifyArea = nullptr;
+    // The desktop's own notifications (its list that waits for the user); may be null.
+    DesktopNotifier* desktopNotifier = nullptr;
 };

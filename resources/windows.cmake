@@ -1,6 +1,7 @@
 # The Windows program's folder, made by `cmake --install BUILD --prefix FOLDER` (tools/windows.sh
 # does it): the program, the Qt libraries and plugins it loads, the compiler's runtime
-# libraries, the default config.ini and sound, and the licence texts of what it ships.
+# libraries, the default config.ini and sound, and the licence texts of what it ships and
+# what is compiled into it.
 # Nothing else is needed: every other library the program loads is part of Windows.
 get_target_property(qt_core_dll Qt6::Core IMPORTED_LOCATION_RELEASE)
 get_filename_component(qt_prefix "${qt_core_dll}/../.." ABSOLUTE)
@@ -36,3 +37,11 @@ install(FILES /usr/share/doc/gcc-mingw-w64-x86-64-posix-runtime/copyright
 install(FILES /usr/share/common-licenses/GPL-3 DESTINATION licenses/GCC RENAME GPL-3.txt)
 install(FILES /usr/share/doc/mingw-w64-common/copyright
         DESTINATION licenses/MinGW-w64 RENAME copyright.txt)
+# What is compiled into the program: the HTML parser gumbo (Apache 2.0, from its source)
+# and the diff library dtl (BSD 3-clause).
+install(FILES "${ORVELL_GUMBO_SOURCE}/COPYING" DESTINATION licenses/gumbo RENAME COPYING.txt)
+if(EXISTS "${ORVELL_GUMBO_SOURCE}/debian-copyright.txt")
+  install(FILES "${ORVELL_GUMBO_SOURCE}/debian-copyright.txt" DESTINATION licenses/gumbo)
+endif()
+install(FILES /usr/share/doc/libdtl-dev/copyright DESTINATION licenses/dtl
+        RENAME copyright.txt)

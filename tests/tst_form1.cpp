@@ -9,6 +9,7 @@
 #include "form2.h"
 #include "loopbackserver.h"
 #include "startup.h"
+#include "whatchanged.h"
 
 #include <QAccessible>
 #include <QCursor>
@@ -74,6 +75,8 @@ CheckOutcome ended(CheckOutcome::Result result, CheckOutcome::Failure failure = 
 
 } // namespace
 
+Q_DECLARE_METATYPE(CheckSummary::LineCounts)
+
 class TestForm1 : public QObject
 {
     Q_OBJECT
@@ -107,6 +110,10 @@ private Q_SLOTS:
     void tooltipAndCaption();
     void checksShowInTheTooltip_data();
     void checksShowInTheTooltip();
+    void tooltipCountsTheLines_data();
+    void tooltipCountsTheLines();
+    void updatesKeepTheirVersions_data();
+    void updatesKeepTheirVersions();
 
     void withTrayNoWindowShows();
     void withoutTrayTheWindowShowsWithMenuBar();
@@ -743,6 +750,81 @@ void TestForm1::checksShowInTheTooltip()
     QCOMPARE(f.t.notifyArea.calls.last().message, NotifyMessage::Modify);
     QCOMPARE(f.t.notifyArea.calls.last().data.tipText(), host + said);
     QCOMPARE(f.caption(), caption);
+}
+
+void TestForm1::tooltipCountsTheLines_data()
+{
+    using Counts = CheckSummary::LineCounts;
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<Counts>("counts");
+    QTest::addColumn<QString>("tip");
+    const QString url = QStringLiteral("http://example.org/news");
+    QTest::newRow("added and removed")
+        << url << Counts{3, 1} << "example.org: changed at 1:09:59 PM, 3 lines added, 1 removed";
+    QTest::newRow("one line added")
+        << url << Counts{1, 0} << "example.org: changed at 1:09:59 PM, 1 line added";
+    QTest::newRow("only removed") << url << Counts{0, 2}
+                                  << "example.org: changed at 1:09:59 PM, 2 lines removed";
+    QTest::newRow("nothing to count")
+        << url << Counts{0, 0} << "example.org: changed at 1:09:59 PM";
+    // The counts shorten, then go, before the host gives way.
+    QTest::newRow("counts in signs")
+        << "http://news.longer-host.example.org/" << Counts{120, 45}
+        << "news.longer-host.example.org: changed at 1:09:59 PM, +120 -45";
+    QTest::newRow("no room for counts")
+        << "http://the-news-of-a-long-host.example.org/" << Counts{120, 45}
+        << "the-news-of-a-long-host.example.org: changed at 1:09:59 PM";
+    QTest::newRow("host shortened, no counts")
+        << "http://the-news-of-a-very-long-host-name-that-goes-on.example.org/" << Counts{1, 1}
+        << QString::fromUtf8("the-news-of-a-very-long-host-name-tha…: changed at 1:09:59 PM");
+}
+
+void TestForm1::tooltipCountsTheLines()
+{
+    QFETCH(QString, url);
+    QFETCH(CheckSummary::LineCounts, counts);
+    QFETCH(QString, tip);
+    const QString made =
+        CheckSummary::trayTip(url, ended(CheckOutcome::Result::Changed), QTime(13, 9, 59),
+                              QLocale(QStringLiteral("en_US")), counts);
+    QCOMPARE(made, tip);
+    QVERIFY(made.toUtf8().size() <= CheckSummary::kMaxTipBytes);
+}
+
+void TestForm1::updatesKeepTheirVersions_data()
+{
+    QTest::addColumn<bool>("historyWritable");
+    QTest::newRow("an update keeps before and after") << true;
+    QTest::newRow("an unwritable history still stores the page and reports") << false;
+}
+
+void TestForm1::updatesKeepTheirVersions()
+{
+    QFETCH(bool, historyWritable);
+    LoopbackServer server;
+    server.setScripts({LoopbackServer::Script::sent(
+        {"HTTP/1.1 200 OK\r\nContent-Type: text/plain; charset=utf-8\r\n\r\nthe new page"})});
+    LoadedForm f(server.url());
+    f.setSnapshot("old page\r\n");
+    f.t.writeFile(QStringLiteral("data.type"), "text/html\n");
+    if (!historyWritable)
+        f.t.writeFile(QStringLiteral("history"), "a file where the folder would be");
+
+    QCOMPARE(f.check().result, CheckOutcome::Result::Changed);
+    QCOMPARE(f.logLines(), 1);
+    QVERIFY(f.flashing());
+    QCOMPARE(f.snapshot(), QByteArray("the new page\r\n"));
+    QCOMPARE(f.t.readFile(QStringLiteral("data.type")), QByteArray("text/plain; charset=utf-8\n"));
+    QVERIFY(!QFileInfo::exists(f.t.path(QStringLiteral("data.old"))));
+    const std::optional<KeptUpdate> kept = f.form->whatChanged().history().latest();
+    QCOMPARE(kept.has_value(), historyWritable);
+    if (!historyWritable)
+        return;
+    QCOMPARE(kept->time, f.t.clock.current);
+    QCOMPARE(readFile(kept->before.path), QByteArray("old page\r\n"));
+    QCOMPARE(kept->before.contentType, QByteArray("text/html"));
+    QCOMPARE(readFile(kept->after.path), QByteArray("the new page\r\n"));
+    QCOMPARE(kept->after.contentType, QByteArray("text/plain; charset=utf-8"));
 }
 
 // --- with and without a notification area ------------------------------------------------------

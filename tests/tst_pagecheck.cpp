@@ -104,6 +104,8 @@ private Q_SLOTS:
     void replyInManyPiecesFromTheServer();
     void comparesSizes_data();
     void comparesSizes();
+    void changeKeepsTheReplacedSnapshot_data();
+    void changeKeepsTheReplacedSnapshot();
     void bodyIsStoredByteForByte();
     void incompleteHeaderIsAFailedFetch_data();
     void incompleteHeaderIsAFailedFetch();
@@ -495,6 +497,46 @@ void TestPageCheck::comparesSizes()
         reported ? QStringList{"log:" + now, "announce:" + now} : QStringList();
     QCOMPARE(r.host.calls, expected);
     QCOMPARE(r.host.lastResult(), reported ? Verdict::Changed : Verdict::Unchanged);
+}
+
+void TestPageCheck::changeKeepsTheReplacedSnapshot_data()
+{
+    QTest::addColumn<QByteArray>("snapshot"); // "<none>": no data.orvl yet
+    QTest::addColumn<QByteArray>("header");
+    QTest::addColumn<QByteArray>("kept"); // data.old, the outcome's; empty: none left
+    QTest::addColumn<QByteArray>("contentType");
+    QTest::newRow("a change keeps the page before")
+        << QByteArray("old\r\n") << QByteArray("Content-Type: text/html; charset=iso-8859-1")
+        << QByteArray("old\r\n") << QByteArray("text/html; charset=iso-8859-1");
+    QTest::newRow("same size: the old snapshot goes")
+        << QByteArray("abcdef\r\n") << QByteArray("content-type:\ttext/plain ") << QByteArray()
+        << QByteArray("text/plain");
+    QTest::newRow("first check: nothing replaced")
+        << QByteArray("<none>") << QByteArray("X-Other: 1") << QByteArray() << QByteArray();
+}
+
+void TestPageCheck::changeKeepsTheReplacedSnapshot()
+{
+    QFETCH(QByteArray, snapshot);
+    QFETCH(QByteArray, header);
+    QFETCH(QByteArray, kept);
+    QFETCH(QByteArray, contentType);
+    LoopbackServer server;
+    server.setScript(Script::sent({"HTTP/1.1 200 OK\r\n" + header + "\r\n\r\nnew-ab"}));
+    Rig r;
+    if (snapshot != "<none>")
+        r.setSnapshot(snapshot);
+    QVERIFY(r.fetch(server));
+    const CheckOutcome& o = r.host.outcomes.last();
+    QCOMPARE(o.contentType, contentType);
+    QCOMPARE(readFile(r.orvl()), QByteArray("new-ab\r\n"));
+    QCOMPARE(o.newSize, 8);
+    QCOMPARE(o.oldSize, snapshot == "<none>" ? -1 : snapshot.size());
+    const QString old = r.t.path(QStringLiteral("data.old"));
+    QCOMPARE(o.replacedSnapshot, kept.isEmpty() ? QString() : old);
+    QCOMPARE(QFileInfo::exists(old), !kept.isEmpty());
+    if (!kept.isEmpty())
+        QCOMPARE(readFile(old), kept);
 }
 
 void TestPageCheck::bodyIsStoredByteForByte()

@@ -2,8 +2,9 @@
 # Removes what tools/install.sh (or `cmake --install build --prefix DIR`) put in place:
 #   tools/uninstall.sh [--prefix DIR] [--purge]
 # The program, its link, its launcher, its icon, the autostart entry and the default
-# sound (if unchanged) go; config.ini, data.orvl, data.tmp and sounds of the user's own
-# stay in DIR/lib/orvell, unless --purge is given: then that whole folder goes too.
+# sound (if unchanged) go; config.ini, the snapshot (data.orvl, data.tmp, data.type), the
+# kept versions (history/) and sounds of the user's own stay in DIR/lib/orvell, unless
+# --purge is given: then that whole folder goes too.
 # Exit a running ORVELL first (its tray menu's "Exit").
 set -euo pipefail
 prefix="$HOME/.local"

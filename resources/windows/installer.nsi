@@ -5,7 +5,8 @@
 ; programs and, when asked for, the start at login. The user's config.ini, snapshot and
 ; sounds stay on an upgrade and, unless asked otherwise, on an uninstall.
 ;   setup.exe [/S] [/AUTOSTART] [/D=FOLDER]   /S: silent; /AUTOSTART: start at every login
-;   uninstall.exe [/S] [/PURGE]               /PURGE: also config.ini, the snapshot, the sounds
+;   uninstall.exe [/S] [/PURGE]               /PURGE: also config.ini, the snapshot, the kept
+;                                             versions (history, data.type), the sounds
 ; Defined by the caller: VERSION, FOLDER (the program's folder), FILES and UNFILES (the
 ; lines that install and remove the program's files), ICON and OUTFILE.
 
@@ -165,7 +166,7 @@ Function un.OptionsPage
     nsDialogs::Create 1018
     Pop $0
     ${NSD_CreateLabel} 0 0 100% 48u \
-        "ORVELL is ended where it runs from this folder. The program, its Start-menu entry, its start at login and its entry in the list of programs are removed.$\r$\n$\r$\nYour config.ini, the snapshot (data.orvl, data.tmp) and sounds of your own stay in $INSTDIR unless you tick:"
+        "ORVELL is ended where it runs from this folder. The program, its Start-menu entry, its start at login and its entry in the list of programs are removed.$\r$\n$\r$\nYour config.ini, the snapshot (data.orvl, data.tmp, data.type), the kept versions (history) and sounds of your own stay in $INSTDIR unless you tick:"
     Pop $0
     ${NSD_CreateCheckbox} 0 56u 100% 12u "Also remove my settings and snapshot"
     Pop $PurgeBox
@@ -198,6 +199,9 @@ Section "Uninstall"
         Delete "$INSTDIR\config.ini"
         Delete "$INSTDIR\data.orvl"
         Delete "$INSTDIR\data.tmp"
+        Delete "$INSTDIR\data.type"
+        Delete "$INSTDIR\data.old"
+        RMDir /r "$INSTDIR\history"
         RMDir /r "$INSTDIR\Sounds"
     ${EndIf}
     RMDir "$INSTDIR\Sounds"

@@ -25,6 +25,9 @@
 source "$(dirname "${BASH_SOURCE[0]}")/../support/kit.sh"
 # The session bus is a daemon of its own, not a child of the test.
 kit_at_exit '[ -n "${DBUS_SESSION_BUS_PID:-}" ] && kill "$DBUS_SESSION_BUS_PID" 2>/dev/null'
+# The session bus of a test has no service folders: nothing installed (a notification
+# server such as dunst, a tray) is started by activation; a test starts what it needs.
+_desktop_bus_conf="$(cd "$(dirname "${BASH_SOURCE[0]}")/../support" && pwd)/privatebus.conf"
 # The window and screenshot helpers come with it.
 source "$(dirname "${BASH_SOURCE[0]}")/screen_checks.sh"
 
@@ -102,7 +105,10 @@ _desktop_start_wayland() {
 
     # The session bus is the user's own: a bus lets in only the user it runs as.
     local bus
-    bus=$(as_desktop_user dbus-daemon --session --fork --print-address=1 --print-pid=1) || return 1
+    # Its configuration too: the source tree may lie under a home closed to that user.
+    cp "$_desktop_bus_conf" "$DESKTOP_USER_DIR/bus.conf" && chmod a+r "$DESKTOP_USER_DIR/bus.conf"
+    bus=$(as_desktop_user dbus-daemon --config-file="$DESKTOP_USER_DIR/bus.conf" --fork \
+        --print-address=1 --print-pid=1) || return 1
     export DBUS_SESSION_BUS_ADDRESS=$(echo "$bus" | sed -n 1p)
     export DBUS_SESSION_BUS_PID=$(echo "$bus" | sed -n 2p)
 
@@ -187,7 +193,7 @@ desktop_start() {
 
     # Our own session bus, so nothing auto-launches one that outlives the test.
     local bus
-    bus=$(dbus-daemon --session --fork --print-address=1 --print-pid=1) || return 1
+    bus=$(dbus-daemon --config-file="$_desktop_bus_conf" --fork --print-address=1 --print-pid=1) || return 1
     export DBUS_SESSION_BUS_ADDRESS=$(echo "$bus" | sed -n 1p)
     export DBUS_SESSION_BUS_PID=$(echo "$bus" | sed -n 2p)
     export XDG_RUNTIME_DIR="$KIT_TMP/runtime"

@@ -141,7 +141,8 @@ read_changes() {
 }
 wait_for 30 read_changes || fatal "the window stays at Working…"
 name=$(atspi tree "$title" | head -1)
-grep -qF "127.0.0.1: what changed at 12/8/2026 1:59:59 PM" <<<"$name" ||
+# The host as config.ini writes it, its port kept (as the tooltip and the notification have it).
+grep -qF "127.0.0.1:$served_port: what changed at 12/8/2026 1:59:59 PM" <<<"$name" ||
     failed "the window's title: $name"
 if grep -qE '^− .*9 am to 5 pm' <<<"$text" && grep -qE '^\+ .*8 am to 6 pm' <<<"$text" &&
     has_line "$text" "+ Cake"; then

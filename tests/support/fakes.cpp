@@ -31,6 +31,7 @@ TestServices::TestServices() : m_tls(LoopbackServer::clientTls())
     m_services.sound = &sound;
     m_services.windowShape = &windowShape;
     m_services.notifyArea = &notifyArea;
+    m_services.desktopNotifier = &desktopNotifier;
     // In the system's own form, as the program has it.
     m_services.programDir = QDir::toNativeSeparators(m_dir.path());
     m_services.tlsConfiguration = &m_tls;

@@ -3,6 +3,7 @@
 // Test doubles for the program's services: they record what the code asked of the
 // desktop and answer as a test scripts them.
 
+#include "desktopnotifier.h"
 #include "notifyarea.h"
 #include "picture.h"
 #include "qtservices.h"
@@ -51,6 +52,19 @@ public:
     QList<std::pair<QString, QString>> shownMessages; // title, text
     // False: a desktop where a menu cannot pop up by itself (Wayland).
     bool popUpMenu = true;
+};
+
+// Keeps the notices posted and counts the closes; a test chooses an action as the user
+// would on the desktop's notification.
+class RecordingDesktopNotifier : public DesktopNotifier
+{
+public:
+    void post(const DesktopNotice& notice) override { posted.append(notice); }
+    void close() override { ++closes; }
+    void choose(Action action) { reportAction(action); }
+
+    QList<DesktopNotice> posted;
+    int closes = 0;
 };
 
 // Message boxes are answered at once and remembered.
@@ -133,6 +147,7 @@ public:
     RecordingUrlOpener urlOpener;
     RecordingSoundPlayer sound;
     RecordingWindowShape windowShape;
+    RecordingDesktopNotifier desktopNotifier;
 
 private:
     QTemporaryDir m_dir;

@@ -10,7 +10,7 @@
 # - a second install while it runs ends it first (orvell.exe --exit) and keeps the edited
 #   config.ini, the snapshot and the start at login, and replaces the program's files;
 # - the silent uninstall, run in place (_?=) while the program runs again, ends it and
-#   leaves config.ini, data.orvl, data.tmp and a sound of the user's own, and nothing else
+#   leaves config.ini, the snapshot, the kept versions and a sound of the user's own, and nothing else
 #   of ours: no shortcut, no Uninstall or Run entry; with /PURGE none of those either;
 # - a silent install without /AUTOSTART does not start it at login.
 #   tests/windows/installer.sh SETUP.exe FOLDER   (FOLDER: the program's folder it holds)
@@ -101,6 +101,9 @@ sys.exit(0 if sum(p[2] - p[0] > 100 for row in rows for p in row) >= 4 else 1)'
 printf '"http://127.0.0.1:9/edited"\r\n0\r\n"mine.wav"\r\n' >"$dir/config.ini"
 printf 'the snapshot\r\n' >"$dir/data.orvl"
 printf 'the last body\r\n' >"$dir/data.tmp"
+printf 'text/html\n' >"$dir/data.type"
+mkdir -p "$dir/history"
+printf 'the page before\r\n' >"$dir/history/20261208T130959000Z-before.page"
 printf 'RIFF of my own' >"$dir/Sounds/mine.wav"
 cp "$dir/config.ini" "$KIT_TMP/config.ini"
 start_watcher
@@ -128,9 +131,10 @@ wait_for 60 blue_icon || failed "the program did not start again"
 wine "$dir/uninstall.exe" /S "_?=$windir" || failed "the silent uninstall: status $?"
 process_gone "$watcher" || failed "the program still runs after the uninstall"
 # The uninstaller that ran in place cannot delete itself.
-left="Sounds/mine.wav config.ini data.orvl data.tmp uninstall.exe "
+left="Sounds/mine.wav config.ini data.orvl data.tmp data.type"
+left+=" history/20261208T130959000Z-before.page uninstall.exe "
 if [ "$(listing "$dir")" = "$left" ]; then
-    pass "the uninstall left only config.ini, data.orvl, data.tmp and the user's sound"
+    pass "the uninstall left only config.ini, the snapshot, the kept versions and the user's sound"
 else failed "the uninstall left: $(listing "$dir" | cut -c1-300)"; fi
 cmp -s "$dir/config.ini" "$KIT_TMP/config.ini" || failed "the uninstall changed config.ini"
 if [ ! -e "$menu/ORVELL.lnk" ] && ! wine reg query "$uninstall_key" >/dev/null 2>&1 &&
