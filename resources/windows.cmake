@@ -37,11 +37,7 @@ install(FILES /usr/share/doc/gcc-mingw-w64-x86-64-posix-runtime/copyright
 install(FILES /usr/share/common-licenses/GPL-3 DESTINATION licenses/GCC RENAME GPL-3.txt)
 install(FILES /usr/share/doc/mingw-w64-common/copyright
         DESTINATION licenses/MinGW-w64 RENAME copyright.txt)
-# What is compiled into the program: the HTML parser gumbo (Apache 2.0, from its source)
-# and the diff library dtl (BSD 3-clause).
-install(FILES "${ORVELL_GUMBO_SOURCE}/COPYING" DESTINATION licenses/gumbo RENAME COPYING.txt)
-if(EXISTS "${ORVELL_GUMBO_SOURCE}/debian-copyright.txt")
-  install(FILES "${ORVELL_GUMBO_SOURCE}/debian-copyright.txt" DESTINATION licenses/gumbo)
-endif()
+# What is compiled into the program besides the HTML parser (whose licence its own build
+# installs): the diff library dtl (BSD 3-clause).
 install(FILES /usr/share/doc/libdtl-dev/copyright DESTINATION licenses/dtl
         RENAME copyright.txt)

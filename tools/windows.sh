@@ -33,8 +33,6 @@ if [ $test = 1 ]; then
     serve=$root/$out/host/tests/support/orvell_serve
   fi
 fi
-# The HTML parser is compiled from Debian's source (the preset reads ORVELL_GUMBO_SOURCE).
-export ORVELL_GUMBO_SOURCE=$(bash tools/gumbo-source.sh)
 version=$(sed -n 's/^project(ORVELL VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 # The windows preset (build-windows/build) takes Qt from $ORVELL_WINDOWS_QT. The HTML parser
 # (libxml2) is compiled for Windows from Debian's source package.
