@@ -4,8 +4,8 @@
 // services in a program directory of its own, and the process's memory figures. The
 // clock and the absent tray are the test kit's fakes.
 
-#include "fakes.h"
 #include "benchmemory.h"
+#include "fakes.h"
 #include "form1.h"
 #include "pagecheck.h"
 #include "qtservices.h"
