@@ -83,6 +83,10 @@ QString failureWords(const CheckOutcome& o)
         return QStringLiteral("reply cut short");
     case Failure::WriteFailure:
         return QStringLiteral("cannot save the page");
+    case Failure::Malformed:
+        return QStringLiteral("malformed reply");
+    case Failure::NoAnswer:
+        return QStringLiteral("no answer");
     case Failure::None:
         break;
     }
@@ -90,6 +94,12 @@ QString failureWords(const CheckOutcome& o)
 }
 
 } // namespace
+
+namespace CheckSummary {
+// The tooltip of the last check, or of the one that runs.
+static QString tip(const QString& url, const std::optional<CheckOutcome>& last, bool checking,
+                   const QTime& time, const QLocale& locale);
+} // namespace CheckSummary
 
 bool CheckSummary::isRedirect(const CheckOutcome& outcome)
 {
@@ -102,13 +112,27 @@ bool CheckSummary::isRedirect(const CheckOutcome& outcome)
 QString CheckSummary::trayTip(const QString& url, const std::optional<CheckOutcome>& last,
                               const QTime& time, const QLocale& locale)
 {
+    return tip(url, last, false, time, locale);
+}
+
+QString CheckSummary::checkingTip(const QString& url, const QTime& start, const QLocale& locale)
+{
+    return tip(url, std::nullopt, true, start, locale);
+}
+
+QString CheckSummary::tip(const QString& url, const std::optional<CheckOutcome>& last,
+                          bool checking, const QTime& time, const QLocale& locale)
+{
     if (url.isEmpty())
         return QStringLiteral("ORVELL: no address in config.ini");
     const QString timeText = Clock::longTimeText(time, locale);
     // The outcome's words, and what follows them: its time, or where to read more.
     QString words;
     QString after = QStringLiteral(", ") + timeText;
-    if (!last) {
+    if (checking) {
+        words = QStringLiteral("checking");
+        after = QStringLiteral(" since ") + timeText;
+    } else if (!last) {
         words = QStringLiteral("not checked yet");
         after.clear();
     } else if (last->result == CheckOutcome::Result::Failed) {

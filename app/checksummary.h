@@ -27,6 +27,9 @@ bool isRedirect(const CheckOutcome& outcome);
 // "example.org: not checked yet". Never more than kMaxTipBytes.
 QString trayTip(const QString& url, const std::optional<CheckOutcome>& last, const QTime& time,
                 const QLocale& locale);
+// The tooltip while a check runs, from its start: "example.org: checking since 1:09:59 PM",
+// within the same bound.
+QString checkingTip(const QString& url, const QTime& start, const QLocale& locale);
 
 // The caption that a finished check leaves where the check's own says too little;
 // empty when the check's caption stands. A stored redirect names its target (a relative
