@@ -3,7 +3,6 @@
 #include <QHostAddress>
 #include <QHostInfo>
 #include <QSslSocket>
-#include <QTcpSocket>
 #include <QTimer>
 
 namespace {
@@ -63,9 +62,6 @@ void QtTlsSocket::dropSocket()
     if (QSslSocket* old = m_socket) {
         m_socket = nullptr;
         old->disconnect(this);
-        // Its transport too, which reports to this object.
-        for (QTcpSocket* transport : old->findChildren<QTcpSocket*>())
-            transport->disconnect(this);
         old->abort();
         old->deleteLater();
     }
@@ -102,9 +98,10 @@ void QtTlsSocket::onLookedUp(const QHostInfo& info)
         return; // a lookup of a connection closed since
     m_lookupId = -1;
     if (info.error() != QHostInfo::NoError || info.addresses().isEmpty()) {
-        fail(QtHttpSocket::describe(QtHttpSocket::HostNotFound, info.errorString()),
-             info.error() == QHostInfo::HostNotFound ? int(QtHttpSocket::HostNotFound)
-                                                     : QtHttpSocket::kConnectionError);
+        // As the plain socket reports it.
+        const int number = info.error() == QHostInfo::HostNotFound ? int(QtHttpSocket::HostNotFound)
+                                                                   : QtHttpSocket::kConnectionError;
+        fail(QtHttpSocket::describe(number, info.errorString()), number);
         return;
     }
     m_addresses = info.addresses();
@@ -151,14 +148,8 @@ void QtTlsSocket::onTcpConnected()
     m_connectTimer.stop();
     m_addresses.clear();
     m_tcpUp = true;
-    // Every byte the transport takes in counts as an answer, the handshake's included: Qt's
-    // TLS reads it through a TCP socket of its own, its child.
-    for (QTcpSocket* transport : m_socket->findChildren<QTcpSocket*>()) {
-        connect(transport, &QTcpSocket::readyRead, this, [this] {
-            if (listener())
-                listener()->wscHTTP_Heard();
-        });
-    }
+    // The time without an answer counts from here, the handshake's included. Qt's TLS
+    // does not show the handshake's bytes as they come: its end counts as the next.
     if (listener())
         listener()->wscHTTP_Heard();
 }
@@ -200,6 +191,8 @@ void QtTlsSocket::onEncrypted()
 {
     m_encrypted = true;
     if (listener())
+        listener()->wscHTTP_Heard();
+    if (m_encrypted && listener())
         listener()->wscHTTP_Connect();
 }
 
@@ -220,7 +213,7 @@ void QtTlsSocket::onReadyRead()
 {
     QSslSocket* socket = m_socket;
     if (socket && listener())
-        listener()->wscHTTP_Heard(); // where the transport cannot be seen
+        listener()->wscHTTP_Heard();
     while (socket && socket == m_socket) {
         const qint64 available = socket->bytesAvailable();
         if (available <= 0)

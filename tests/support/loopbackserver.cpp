@@ -480,3 +480,30 @@ QSslConfiguration LoopbackServer::clientTls()
     tls.setPeerVerifyMode(QSslSocket::VerifyPeer);
     return tls;
 }
+
+UnansweredPort::UnansweredPort() : m_server(new QTcpServer)
+{
+    m_server->setListenBacklogSize(0);
+    if (!m_server->listen(QHostAddress::LocalHost, 0))
+        return;
+    m_server->pauseAccepting();
+    // A queue of one fills with the first connections; a probe then must not get through.
+    for (int i = 0; i < 3; ++i) {
+        auto* filler = new QTcpSocket;
+        filler->connectToHost(QHostAddress::LocalHost, m_server->serverPort());
+        m_fillers.append(filler);
+    }
+    for (QTcpSocket* filler : m_fillers)
+        filler->waitForConnected(200);
+    QTcpSocket probe;
+    probe.connectToHost(QHostAddress::LocalHost, m_server->serverPort());
+    if (!probe.waitForConnected(300))
+        m_port = m_server->serverPort();
+    probe.abort();
+}
+
+UnansweredPort::~UnansweredPort()
+{
+    qDeleteAll(m_fillers);
+    delete m_server;
+}

@@ -17,6 +17,8 @@
 #include <functional>
 
 class LoopbackServerWorker;
+class QTcpServer;
+class QTcpSocket;
 
 class LoopbackServer
 {
@@ -152,4 +154,22 @@ private:
     QString m_listenError;
     QThread m_thread;
     LoopbackServerWorker* m_worker = nullptr;
+};
+
+// A port on 127.0.0.1 that never takes a connection, like an address whose packets a
+// firewall drops: its listening queue is kept full, and the system drops further requests.
+class UnansweredPort
+{
+public:
+    UnansweredPort();
+    ~UnansweredPort();
+    UnansweredPort(const UnansweredPort&) = delete;
+    UnansweredPort& operator=(const UnansweredPort&) = delete;
+    // 0 where the system takes the connections all the same (a test then skips).
+    quint16 port() const { return m_port; }
+
+private:
+    QTcpServer* m_server;
+    QList<QTcpSocket*> m_fillers;
+    quint16 m_port = 0;
 };
