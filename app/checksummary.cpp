@@ -95,6 +95,10 @@ QString failureWords(const CheckOutcome& o)
         return QStringLiteral("reply cut short");
     case Failure::WriteFailure:
         return QStringLiteral("cannot save the page");
+    case Failure::Malformed:
+        return QStringLiteral("malformed reply");
+    case Failure::NoAnswer:
+        return QStringLiteral("no answer");
     case Failure::None:
         break;
     }
@@ -118,6 +122,13 @@ QString CheckSummary::browserAddress(const QString& url)
     return url.contains(QLatin1String("://")) ? url : QStringLiteral("http://") + url;
 }
 
+namespace CheckSummary {
+// The tooltip of the last check, or of the one that runs.
+static QString tip(const QString& url, const std::optional<CheckOutcome>& last, bool checking,
+                   const QTime& time, const QLocale& locale,
+                   const std::optional<LineCounts>& counts);
+} // namespace CheckSummary
+
 bool CheckSummary::isRedirect(const CheckOutcome& outcome)
 {
     static constexpr int kRedirects[] = {301, 302, 303, 307, 308};
@@ -130,13 +141,28 @@ QString CheckSummary::trayTip(const QString& url, const std::optional<CheckOutco
                               const QTime& time, const QLocale& locale,
                               const std::optional<LineCounts>& counts)
 {
+    return tip(url, last, false, time, locale, counts);
+}
+
+QString CheckSummary::checkingTip(const QString& url, const QTime& start, const QLocale& locale)
+{
+    return tip(url, std::nullopt, true, start, locale, std::nullopt);
+}
+
+QString CheckSummary::tip(const QString& url, const std::optional<CheckOutcome>& last,
+                          bool checking, const QTime& time, const QLocale& locale,
+                          const std::optional<LineCounts>& counts)
+{
     if (url.isEmpty())
         return QStringLiteral("ORVELL: no address in config.ini");
     const QString timeText = Clock::longTimeText(time, locale);
     // The outcome's words, and what follows them: its time, or where to read more.
     QString words;
     QString after = QStringLiteral(", ") + timeText;
-    if (!last) {
+    if (checking) {
+        words = QStringLiteral("checking");
+        after = QStringLiteral(" since ") + timeText;
+    } else if (!last) {
         words = QStringLiteral("not checked yet");
         after.clear();
     } else if (last->result == CheckOutcome::Result::Failed) {

@@ -36,6 +36,9 @@ struct LineCounts
 };
 QString trayTip(const QString& url, const std::optional<CheckOutcome>& last, const QTime& time,
                 const QLocale& locale, const std::optional<LineCounts>& counts = std::nullopt);
+// The tooltip while a check runs, from its start: "example.org: checking since 1:09:59 PM",
+// within the same bound.
+QString checkingTip(const QString& url, const QTime& start, const QLocale& locale);
 
 // The host of a URL as written: without its scheme, up to the first "/"; the whole text
 // when that leaves nothing.

@@ -130,6 +130,14 @@ public:
         if (m_form.m_notification)
             m_form.m_notification->announceUpdate();
     }
+    void checkStarted() override
+    {
+        // The outcome replaces it; after "Exit" the icon is gone.
+        if (m_form.TaskBarIcon1)
+            m_form.TaskBarIcon1->letTip(CheckSummary::checkingTip(
+                m_form.txtURL->text(), m_form.m_services.clock->now().time(),
+                m_form.m_services.clock->locale()));
+    }
     void checkEnded(const CheckOutcome& outcome) override
     {
         m_form.m_whatChanged->checkStored(outcome, m_form.m_updateTime);

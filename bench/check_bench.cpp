@@ -2,10 +2,11 @@
 // (Form1::FetchURL, the socket, data.tmp, the replacement of data.orvl), over http and
 // over https, against the test kit's loopback server (orvell_serve, a process of its own,
 // so that neither its memory nor its threads count here), next to curl's download of the
-// same page from the same server into the same directory. Prints, a row per scheme and
-// page size: the check time, curl's time, their ratio, and the peak resident memory of
-// the benchmark process (the main window and its check) during that row. Each time is
-// the median of its runs (the two downloads take turns).
+// same page from the same server into the same directory, and the same over http with the
+// page sent in chunks of 8 KiB (curl undoes the chunks too) at 1 and 256 MiB. Prints, a
+// row per scheme and page size: the check time, curl's time, their ratio, and the peak resident
+// memory of the benchmark process (the main window and its check) during that row. Each time is the
+// median of its runs (the two downloads take turns).
 //
 //   orvell_check_bench [MiB ...]      (default: 1 KiB, 1, 32 and 256 MiB)
 //   ORVELL_BENCH_DIR=/somewhere       where the program directory is made (default: /tmp)
@@ -33,11 +34,14 @@ namespace {
 class ServerProcess
 {
 public:
-    ServerProcess(const QString& sizeFile, const QString& certificate) : m_sizeFile(sizeFile)
+    ServerProcess(const QString& sizeFile, const QString& certificate, int chunkBytes = 0)
+        : m_sizeFile(sizeFile), m_chunked(chunkBytes > 0)
     {
         QStringList args{QStringLiteral("--size"), sizeFile};
         if (!certificate.isEmpty())
             args << QStringLiteral("--tls") << certificate;
+        if (chunkBytes > 0)
+            args << QStringLiteral("--chunks") << QString::number(chunkBytes);
         m_process.start(QStringLiteral(ORVELL_SERVE), args);
         if (!m_process.waitForReadyRead(10000))
             qFatal("orvell_serve did not start: %s", qPrintable(m_process.errorString()));
@@ -56,6 +60,7 @@ public:
             qFatal("cannot write %s", qPrintable(m_sizeFile));
     }
     bool isTls() const { return m_tls; }
+    const char* label() const { return m_chunked ? "chunks" : m_tls ? "https" : "http"; }
     QString url() const
     {
         return QStringLiteral("%1://127.0.0.1:%2/page")
@@ -68,6 +73,7 @@ private:
     QProcess m_process;
     quint16 m_port = 0;
     bool m_tls = false;
+    bool m_chunked = false;
 };
 
 double median(std::vector<double> v)
@@ -135,15 +141,17 @@ int main(int argc, char* argv[])
     QTemporaryDir serverDir;
     ServerProcess http(serverDir.filePath(QStringLiteral("http-size")), QString());
     ServerProcess https(serverDir.filePath(QStringLiteral("https-size")), QStringLiteral("good"));
+    ServerProcess chunked(serverDir.filePath(QStringLiteral("chunked-size")), QString(), 8192);
     BenchWindow window(http.url(), base, false, LoopbackServer::clientTls());
     const QString curlFile = window.path(QStringLiteral("curl.out"));
 
     std::printf("%-6s %-10s %12s %12s %7s %14s\n", "scheme", "page", "check ms", "curl ms", "ratio",
                 "peak RSS MiB");
     bool ok = true;
-    for (ServerProcess* server : {&http, &https}) {
+    const std::vector<qint64> chunkedSizes{1 << 20, 256ll << 20};
+    for (ServerProcess* server : {&http, &https, &chunked}) {
         window.setUrl(server->url());
-        for (const qint64 size : sizes) {
+        for (const qint64 size : server == &chunked ? chunkedSizes : sizes) {
             server->setBodySize(size);
             // Small pages: many runs, their time is short and noisy.
             const int runs = size < (1 << 20)     ? 101
@@ -161,10 +169,10 @@ int main(int argc, char* argv[])
             const bool right = std::find(check.begin(), check.end(), -1.0) == check.end() &&
                                std::find(curl.begin(), curl.end(), -1.0) == curl.end();
             ok = ok && right;
-            std::printf("%-6s %-10s %12.2f %12.2f %7.2f %14.1f%s\n",
-                        server->isTls() ? "https" : "http", qPrintable(sizeText(size)),
-                        median(check), median(curl), median(check) / median(curl),
-                        statusKiB("VmHWM:") / 1024.0, right ? "" : "  (failed)");
+            std::printf("%-6s %-10s %12.2f %12.2f %7.2f %14.1f%s\n", server->label(),
+                        qPrintable(sizeText(size)), median(check), median(curl),
+                        median(check) / median(curl), statusKiB("VmHWM:") / 1024.0,
+                        right ? "" : "  (failed)");
             std::fflush(stdout);
         }
     }

@@ -107,6 +107,22 @@ QByteArray contentType(const QByteArray& header)
     return {};
 }
 
+bool isChunked(const QByteArray& header)
+{
+    QByteArray last;
+    for (const QByteArray& line : header.split('\n')) {
+        const qsizetype colon = line.indexOf(':');
+        if (colon <= 0 || line.left(colon).trimmed().toLower() != "transfer-encoding")
+            continue;
+        // "gzip, chunked": the codings in the order they were applied, across fields.
+        const QByteArray value = line.mid(colon + 1);
+        const QByteArray coding = value.mid(value.lastIndexOf(',') + 1).trimmed().toLower();
+        if (!coding.isEmpty())
+            last = coding;
+    }
+    return last == "chunked";
+}
+
 QString location(const QByteArray& header)
 {
     for (const QByteArray& line : header.split('\n')) {

@@ -37,6 +37,11 @@ qint64 announcedLength(const QByteArray& header);
 inline constexpr int kMaxContentType = 256;
 QByteArray contentType(const QByteArray& header);
 
+// Whether a header says the body comes in chunks: the last transfer coding of its
+// Transfer-Encoding fields is "chunked", in any case. (A body with other codings alone
+// runs to the connection's end.)
+bool isChunked(const QByteArray& header);
+
 // The value of a header's first Location field, percent-encoded as far as it goes within
 // kMaxLocation characters; empty when it has none.
 QString location(const QByteArray& header);

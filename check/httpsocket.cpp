@@ -6,7 +6,11 @@
 #include <QHostInfo>
 #include <QTimer>
 
-QtHttpSocket::QtHttpSocket(QObject* parent) : QObject(parent) {}
+QtHttpSocket::QtHttpSocket(QObject* parent) : QObject(parent), m_connectTimer(new QTimer(this))
+{
+    m_connectTimer->setSingleShot(true);
+    connect(m_connectTimer, &QTimer::timeout, this, &QtHttpSocket::onConnectTimeout);
+}
 
 QtHttpSocket::~QtHttpSocket()
 {
@@ -89,6 +93,7 @@ void QtHttpSocket::Close()
 void QtHttpSocket::closeConnection()
 {
     m_up = false;
+    m_connectTimer->stop();
     if (!m_connection)
         return;
     // Ended at once; the object goes once whatever it is reporting is done.
@@ -143,6 +148,7 @@ void QtHttpSocket::connectNext()
             connect(connection, &SystemConnection::connected, this, &QtHttpSocket::onConnected);
             connect(connection, &SystemConnection::readable, this, &QtHttpSocket::onReadable);
             connect(connection, &SystemConnection::writable, this, &QtHttpSocket::onWritable);
+            m_connectTimer->start(connectTimeout());
             return;
         }
         delete connection;
@@ -156,8 +162,21 @@ void QtHttpSocket::connectNext()
     });
 }
 
+void QtHttpSocket::onConnectTimeout()
+{
+    // The address's packets may be dropped on the way: the next one is tried.
+    m_lastNumber = TimedOut;
+    m_lastText.clear();
+    if (!m_addresses.isEmpty()) {
+        connectNext();
+        return;
+    }
+    failConnection(m_lastNumber, m_lastText);
+}
+
 void QtHttpSocket::onConnected(const Result<void>& outcome)
 {
+    m_connectTimer->stop();
     if (!outcome) {
         m_lastNumber = SystemConnection::number(outcome.error());
         m_lastText = outcome.error().text;
@@ -171,6 +190,8 @@ void QtHttpSocket::onConnected(const Result<void>& outcome)
     m_addresses.clear();
     m_up = true;
     if (listener())
+        listener()->wscHTTP_Heard();
+    if (m_up && listener())
         listener()->wscHTTP_Connect();
 }
 
@@ -225,6 +246,8 @@ void QtHttpSocket::onReadable()
         const qint64 n = *got.value();
         if (n > 0) {
             m_received.resize(n);
+            if (listener())
+                listener()->wscHTTP_Heard();
             if (listener())
                 listener()->wscHTTP_DataArrival(n);
             continue;

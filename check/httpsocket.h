@@ -11,6 +11,7 @@
 #include <cstdint>
 
 class QHostInfo;
+class QTimer;
 class SystemConnection;
 
 // What the socket reports, in the order it happens. The socket calls them on the
@@ -34,6 +35,9 @@ public:
     // refused, reset, host not found...), QtTlsSocket::kCertificateRefused for a
     // certificate that did not pass verification, else the system's own error number.
     virtual void wscHTTP_Error(int number, const QString& description) = 0;
+    // The connection is up at its transport (TCP, before any TLS handshake), or bytes came
+    // over it (a handshake's too): a check counts the time without an answer from here.
+    virtual void wscHTTP_Heard() {}
 };
 
 // The client connection of one fetch (`wscHTTP`; plain TCP, or TLS). Connect returns at once; its
@@ -57,19 +61,27 @@ public:
     // Moves all waiting data into `data` (which keeps its capacity between calls).
     virtual void GetData(QByteArray& data) = 0;
 
+    // How long each address of the host may take to accept the connection before the next
+    // is tried, from the next Connect on; once none is left, the connection fails as timed
+    // out (QtHttpSocket::TimedOut).
+    static constexpr int kConnectTimeoutMs = 20000;
+    void setConnectTimeout(int ms) { m_connectTimeoutMs = ms; }
+    int connectTimeout() const { return m_connectTimeoutMs; }
+
 protected:
     HttpSocketEvents* listener() const { return m_listener; }
 
 private:
     HttpSocketEvents* m_listener = nullptr;
+    int m_connectTimeoutMs = kConnectTimeoutMs;
 };
 
 // The socket on Qt and the system's own socket calls. Qt looks a host name up; the
-// program then connects to its addresses in turn, and reads and writes the connection
-// itself (SystemConnection): Qt's sockets report a connection reset by the server as an
-// orderly close on some systems, and a reply cut off by a reset must not pass for a
-// complete page. Reading straight into the caller's buffer also spares a copy of every
-// byte of a large page.
+// program then connects to its addresses in turn (each for at most connectTimeout(), so
+// that an address whose packets are dropped does not cost the one that works), and reads and writes
+// the connection itself (SystemConnection): Qt's sockets report a connection reset by the server as
+// an orderly close on some systems, and a reply cut off by a reset must not pass for a complete
+// page. Reading straight into the caller's buffer also spares a copy of every byte of a large page.
 class QtHttpSocket : public QObject, public HttpSocket
 {
     Q_OBJECT
@@ -126,6 +138,7 @@ private:
     // Ends the connection with the failure's number and the system's words for it.
     void failConnection(int number, const QString& systemText);
     void closeConnection();
+    void onConnectTimeout();
 
     QList<QHostAddress> m_addresses; // still to try, in the order the lookup gave
     std::uint16_t m_port = 0;
@@ -133,7 +146,8 @@ private:
     int m_lastNumber = 0;
     QString m_lastText;
     SystemConnection* m_connection = nullptr;
-    bool m_up = false; // connected, and not ended since
+    QTimer* m_connectTimer = nullptr; // runs while an address is being connected to
+    bool m_up = false;                // connected, and not ended since
     QByteArray m_unsent;
     QByteArray m_received; // handed over by GetData
     std::uint16_t m_localPort = 0;

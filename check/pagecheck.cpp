@@ -29,6 +29,12 @@ QString sizeText(qint64 bytes)
     return QStringLiteral("%1 bytes").arg(bytes);
 }
 
+// "60 s", "250 ms".
+QString durationText(int ms)
+{
+    return ms % 1000 == 0 ? QStringLiteral("%1 s").arg(ms / 1000) : QStringLiteral("%1 ms").arg(ms);
+}
+
 // The kind of a connection failure, from the number the socket reports it with.
 CheckOutcome::Failure connectionFailure(int number)
 {
@@ -39,6 +45,8 @@ CheckOutcome::Failure connectionFailure(int number)
         return CheckOutcome::Failure::HostNotFound;
     case QtTlsSocket::kCertificateRefused:
         return CheckOutcome::Failure::CertificateProblem;
+    case QtHttpSocket::TimedOut:
+        return CheckOutcome::Failure::NoAnswer;
     default:
         return CheckOutcome::Failure::ConnectionError;
     }
@@ -53,6 +61,16 @@ PageCheck::PageCheck(SystemServices& services, CheckHost& host, std::unique_ptr<
 {
     m_plain->setListener(this);
     m_secure->setListener(this);
+    m_silence.setSingleShot(true);
+    QObject::connect(&m_silence, &QTimer::timeout, &m_silence, [this] { onSilence(); });
+    setLimits(m_limits);
+}
+
+void PageCheck::setLimits(const Limits& limits)
+{
+    m_limits = limits;
+    m_plain->setConnectTimeout(limits.connectTimeoutMs);
+    m_secure->setConnectTimeout(limits.connectTimeoutMs);
 }
 
 PageCheck::~PageCheck()
@@ -80,6 +98,9 @@ void PageCheck::FetchURL()
 
     // A running fetch is abandoned with its partial reply.
     m_active = false;
+    m_silence.stop();
+    m_chunks.reset();
+    m_headerBytes = 0;
     m_files.discardTmp();
     m_files.setFolder(m_services.programDir);
     m_host.setWorkingText(QByteArray());
@@ -103,6 +124,7 @@ void PageCheck::FetchURL()
         const Address::Target target = Address::connectTarget(HostName, a.secure ? 443 : 80);
         m_active = true;
         m_socket->Connect(target.host, target.port);
+        m_host.checkStarted();
     } catch (const RuntimeError& e) {
         m_active = false;
         reportRefusal(url, e.number(), e.description());
@@ -197,10 +219,16 @@ void PageCheck::takeHeader(qsizetype blankLine)
     const QByteArray reply = std::exchange(ResponseText, QByteArray());
     const QByteArray header = reply.left(blankLine);
     HeaderStripped = True;
+    m_headerBytes = blankLine + 4;
     m_status = HttpMessage::status(header);
     m_location = HttpMessage::location(header);
     m_contentType = HttpMessage::contentType(header);
     m_announcedLength = HttpMessage::announcedLength(header);
+    // These carry no body, whatever their header says.
+    if (m_status.code == 204 || m_status.code == 304)
+        m_announcedLength = 0;
+    else if (HttpMessage::isChunked(header))
+        m_chunks.emplace(m_limits.maxPageBytes, m_limits.maxHeaderBytes - m_headerBytes);
 
     // A server's error is not the page: it passes, and the page comes back unchanged.
     if (m_status.code >= 500 && m_status.code <= 599) {
@@ -220,25 +248,77 @@ void PageCheck::takeHeader(qsizetype blankLine)
         ResponseText.reserve(qsizetype(std::min(m_announcedLength, m_limits.keptBodyBytes)));
     if (!openTmp())
         return;
+    if (m_announcedLength == 0) {
+        completePage();
+        return;
+    }
     takeBody(reply.constData() + blankLine + 4, reply.size() - blankLine - 4);
 }
 
 void PageCheck::takeBody(const char* data, qint64 size)
 {
-    if (size <= 0)
+    if (m_chunks) {
+        // The framing comes off here; the page's bytes go on where they lie.
+        while (m_active && !m_chunks->stopped()) {
+            const ChunkedBody::Span page = m_chunks->next(data, size);
+            if (page.size == 0)
+                break;
+            if (!takePage(page.data, page.size))
+                return;
+        }
+        if (!m_active)
+            return;
+        switch (m_chunks->state()) {
+        case ChunkedBody::State::Reading:
+            return;
+        case ChunkedBody::State::Done:
+            completePage();
+            return;
+        case ChunkedBody::State::Malformed:
+            fail(Failure::Malformed,
+                 QStringLiteral("Check failed: the page's chunks are malformed"));
+            return;
+        case ChunkedBody::State::TooLarge:
+            fail(Failure::PageTooLarge, QStringLiteral("Check failed: the page is larger than %1")
+                                            .arg(sizeText(m_limits.maxPageBytes)));
+            return;
+        case ChunkedBody::State::LinesTooLong:
+            fail(Failure::HeaderTooLong,
+                 QStringLiteral("Check failed: the reply's header and chunk lines are longer "
+                                "than %1")
+                     .arg(sizeText(m_limits.maxHeaderBytes)));
+            return;
+        }
         return;
+    }
+    if (m_announcedLength >= 0) {
+        // Bytes beyond the announced length are not part of the page.
+        if (!takePage(data, std::min(size, m_announcedLength - m_bodySize)))
+            return;
+        if (m_bodySize == m_announcedLength)
+            completePage();
+        return;
+    }
+    takePage(data, size);
+}
+
+bool PageCheck::takePage(const char* data, qint64 size)
+{
+    if (size <= 0)
+        return true;
     // A server that streams without end is stopped here, before it fills the disk.
     if (size > m_limits.maxPageBytes - m_bodySize) {
         fail(Failure::PageTooLarge, QStringLiteral("Check failed: the page is larger than %1")
                                         .arg(sizeText(m_limits.maxPageBytes)));
-        return;
+        return false;
     }
     if (!writeTmp(data, size))
-        return;
+        return false;
     m_bodySize += size;
     const qint64 room = m_limits.keptBodyBytes - ResponseText.size();
     if (room > 0)
         ResponseText.append(data, std::min(room, size));
+    return true;
 }
 
 bool PageCheck::writeTmp(const char* data, qint64 size)
@@ -263,12 +343,21 @@ void PageCheck::wscHTTP_Close()
              QStringLiteral("Check failed: the reply ended before its header was complete"));
         return;
     }
-    // A close before the announced length cuts the page short, with or without TLS's
-    // close alert; more than announced is stored as it came.
-    if (m_announcedLength >= 0 && m_bodySize < m_announcedLength) {
+    // A close before the announced length or the last chunk cuts the page short, with or
+    // without TLS's close alert.
+    if (m_chunks || m_announcedLength >= 0) {
         failCutShort();
         return;
     }
+    completePage();
+}
+
+void PageCheck::completePage()
+{
+    // Whatever else the server sends is not part of the page: the connection ends here,
+    // at once, whether or not the server closes it.
+    m_silence.stop();
+    m_socket->Close();
     m_host.setCaption(QStringLiteral("Connection Closed"));
     m_host.setWorkingText(ResponseText);
 
@@ -310,17 +399,10 @@ void PageCheck::wscHTTP_CloseUnconfirmed(const QString& description)
 {
     if (!m_active)
         return;
-    // Without the server's word, only a body of the length its header announced is whole.
-    if (HeaderStripped.isNonZero() && m_announcedLength >= 0) {
-        if (m_bodySize == m_announcedLength)
-            wscHTTP_Close();
-        else if (m_bodySize < m_announcedLength)
-            failCutShort();
-        else
-            fail(Failure::CutShort,
-                 QStringLiteral("Check failed: %1, after more than the announced %2 bytes")
-                     .arg(description)
-                     .arg(m_announcedLength));
+    // Without the server's word, only a body whose own length or last chunk says it is
+    // whole is the page: such a page has been stored already.
+    if (HeaderStripped.isNonZero() && (m_chunks || m_announcedLength >= 0)) {
+        failCutShort();
         return;
     }
     fail(Failure::CutShort,
@@ -329,6 +411,11 @@ void PageCheck::wscHTTP_CloseUnconfirmed(const QString& description)
 
 void PageCheck::failCutShort()
 {
+    if (m_chunks) {
+        fail(Failure::CutShort,
+             QStringLiteral("Check failed: the page ended before its last chunk"));
+        return;
+    }
     fail(Failure::CutShort, QStringLiteral("Check failed: the page ended after %1 of %2 bytes")
                                 .arg(m_bodySize)
                                 .arg(m_announcedLength));
@@ -338,12 +425,48 @@ void PageCheck::wscHTTP_Error(int number, const QString& description)
 {
     if (!m_active)
         return;
-    fail(connectionFailure(number), QStringLiteral("Check failed: %1").arg(description));
+    // A reset in the middle of the chunks cuts the page short as a close would.
+    if (m_chunks && number == QtHttpSocket::ConnectionReset) {
+        failCutShort();
+        return;
+    }
+    const Failure failure = connectionFailure(number);
+    if (failure == Failure::NoAnswer) {
+        fail(failure, QStringLiteral("Check failed: no answer from %1, no connection within %2")
+                          .arg(HostName, durationText(m_limits.connectTimeoutMs)));
+        return;
+    }
+    fail(failure, QStringLiteral("Check failed: %1").arg(description));
+}
+
+void PageCheck::wscHTTP_Heard()
+{
+    if (m_active)
+        m_silence.start(m_limits.silenceMs);
+}
+
+void PageCheck::onSilence()
+{
+    if (!m_active)
+        return;
+    const QString silence = durationText(m_limits.silenceMs);
+    // What came so far: the reply's bytes until its header was whole, then the page's.
+    const qint64 sent = HeaderStripped.isNonZero() ? m_bodySize : ResponseText.size();
+    if (HeaderStripped.isFalse() && sent == 0) {
+        fail(Failure::NoAnswer,
+             QStringLiteral("Check failed: no answer from %1 for %2").arg(HostName, silence));
+        return;
+    }
+    fail(Failure::NoAnswer, QStringLiteral("Check failed: %1 sent %2 bytes, then nothing for %3")
+                                .arg(HostName)
+                                .arg(sent)
+                                .arg(silence));
 }
 
 void PageCheck::fail(Failure failure, const QString& why)
 {
     m_active = false;
+    m_silence.stop();
     m_socket->Close();
     m_files.discardTmp();
     m_host.setCaption(why);

@@ -2,6 +2,7 @@
 
 #include "address.h"
 #include "boolean.h"
+#include "chunkedbody.h"
 #include "httpmessage.h"
 #include "httpsocket.h"
 #include "snapshotfiles.h"
@@ -9,6 +10,7 @@
 #include <QByteArray>
 #include <QMetaType>
 #include <QString>
+#include <QTimer>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -40,9 +42,12 @@ struct CheckOutcome
         ServerError,        // the server answered with a status of 500 to 599
         PageTooLarge,       // the body is, or its header says it is, over the page bound
         CutShort,           // the reply ended before it was whole: inside its header, short
-                            // of its announced length, or over TLS without the close alert
-                            // where no length vouches for it
+                            // of its announced length, before the last of its chunks, or
+                            // over TLS without the close alert where no length vouches for it
         WriteFailure,       // data.tmp could not be made, written, or put in data.orvl's place
+        Malformed,          // the body's chunks are not as HTTP/1.1 has them
+        NoAnswer,           // no address took the connection in time, or the server sent
+                            // nothing for the silence bound
     };
     Result result = Result::Failed;
     // Why a check failed, in the words the caption shows (for an address refused at once,
@@ -91,6 +96,9 @@ public:
     // after the snapshot holds the new body.
     virtual void logUpdate() = 0;
     virtual void announceUpdate() = 0;
+    // A check has started: its request is on its way (it ends with checkEnded, unless a
+    // newer check abandons it).
+    virtual void checkStarted() {}
     // The check has ended; comes last, after everything above.
     virtual void checkEnded(const CheckOutcome& outcome) = 0;
     // A modal message box with a single OK button: the check shows no window itself.
@@ -103,13 +111,19 @@ public:
 };
 
 // One check of the watched page: the URL split into host and path, the GET request over
-// TCP ("http://" or no scheme) or TLS ("https://"), the reply streamed into data.tmp as
-// it arrives, and at the server's close the comparison with the snapshot data.orvl,
-// which the new body then replaces. Both kinds of connection take the same path.
+// TCP ("http://" or no scheme) or TLS ("https://"), the page streamed into data.tmp as
+// it arrives, and once the page is whole the comparison with the snapshot data.orvl,
+// which the new page then replaces. Both kinds of connection take the same path.
+//
+// A page is whole when the reply says so: at its last chunk (a body sent in chunks, whose
+// framing is taken off as it comes), at its announced Content-Length, and otherwise at
+// the server's close. The check then closes the connection itself: a server that keeps
+// it open holds nothing up.
 //
 // Only a whole page is stored: a reply with a status of 500 to 599 (a server's passing
-// error, not the page), a body over the page bound, or a reply that ends short of the
-// length its header announced fails the check and leaves the snapshot alone.
+// error, not the page), a body over the page bound, malformed chunks, or a reply that ends
+// short of its length or before its last chunk fails the check and leaves the snapshot
+// alone. So does a server that sends nothing for the silence bound.
 class PageCheck : public HttpSocketEvents
 {
 public:
@@ -121,11 +135,19 @@ public:
     // would fill the disk.
     static constexpr qint64 kMaxPageBytes = qint64(1) << 30;
 
+    // Once connected, a check that receives no byte for this long (60 s) fails.
+    static constexpr int kSilenceMs = 60000;
+
     struct Limits
     {
+        // The header, and with it a chunked body's size lines and trailer.
         qint64 maxHeaderBytes = kMaxHeaderBytes;
         qint64 keptBodyBytes = kKeptBodyBytes;
         qint64 maxPageBytes = kMaxPageBytes;
+        // For each address of the host to take the connection.
+        int connectTimeoutMs = HttpSocket::kConnectTimeoutMs;
+        // Without any byte received, from the connection on (a TLS handshake's included).
+        int silenceMs = kSilenceMs;
     };
 
     // `socket` carries http checks, `secureSocket` https checks.
@@ -135,7 +157,7 @@ public:
 
     // Other limits than the defaults above, for the next fetch on (tests and the reply
     // fuzz target use small ones, to reach them with short inputs).
-    void setLimits(const Limits& limits) { m_limits = limits; }
+    void setLimits(const Limits& limits);
     const Limits& limits() const { return m_limits; }
 
     // Starts one check; returns once the connect request is made. An address that cannot
@@ -165,11 +187,17 @@ public:
     void wscHTTP_Close() override;
     void wscHTTP_CloseUnconfirmed(const QString& description) override;
     void wscHTTP_Error(int number, const QString& description) override;
+    void wscHTTP_Heard() override;
 
 private:
     using Failure = CheckOutcome::Failure;
     void takeHeader(qsizetype blankLine);
     void takeBody(const char* data, qint64 size);
+    // The page's own bytes: into data.tmp, and the start of them into ResponseText.
+    bool takePage(const char* data, qint64 size);
+    // The page is whole: the connection closed, the page compared and stored.
+    void completePage();
+    void onSilence();
     // data.tmp's calls; a failure fails the check.
     bool openTmp();
     bool writeTmp(const char* data, qint64 size);
@@ -192,7 +220,10 @@ private:
     SnapshotFiles m_files;
     qint64 m_bodySize = 0;
     qint64 m_announcedLength = -1;
-    HttpMessage::Status m_status; // of the current reply, once its header is complete
+    std::optional<ChunkedBody> m_chunks; // of a chunked body, once its header is complete
+    qint64 m_headerBytes = 0;            // of the current reply's header, with its blank line
+    QTimer m_silence;                    // runs from the connection on, restarted by every byte
+    HttpMessage::Status m_status;        // of the current reply, once its header is complete
     QString m_location;
     QByteArray m_contentType;
     qint64 m_oldSize = -1;

@@ -1,6 +1,7 @@
 #include "tlssocket.h"
 
 #include <QHostAddress>
+#include <QHostInfo>
 #include <QSslSocket>
 #include <QTimer>
 
@@ -30,6 +31,8 @@ QtTlsSocket::QtTlsSocket(const QSslConfiguration& tls, QObject* parent)
     m_deliverTimer.setSingleShot(true);
     m_deliverTimer.setInterval(0);
     connect(&m_deliverTimer, &QTimer::timeout, this, &QtTlsSocket::deliver);
+    m_connectTimer.setSingleShot(true);
+    connect(&m_connectTimer, &QTimer::timeout, this, &QtTlsSocket::onConnectTimeout);
 }
 
 QtTlsSocket::~QtTlsSocket()
@@ -39,18 +42,29 @@ QtTlsSocket::~QtTlsSocket()
 
 void QtTlsSocket::Close()
 {
-    if (QSslSocket* old = m_socket) {
-        m_socket = nullptr;
-        old->disconnect(this);
-        old->abort();
-        old->deleteLater();
-    }
+    if (m_lookupId >= 0)
+        QHostInfo::abortHostLookup(m_lookupId);
+    m_lookupId = -1;
+    m_addresses.clear();
+    dropSocket();
     m_deliverTimer.stop();
     m_pending.resize(0);
     m_received.resize(0);
     m_encrypted = false;
     m_closeReports = 0;
     m_certificateProblem.clear();
+}
+
+void QtTlsSocket::dropSocket()
+{
+    m_connectTimer.stop();
+    m_tcpUp = false;
+    if (QSslSocket* old = m_socket) {
+        m_socket = nullptr;
+        old->disconnect(this);
+        old->abort();
+        old->deleteLater();
+    }
 }
 
 void QtTlsSocket::Connect(const QString& remoteHost, std::uint16_t remotePort)
@@ -68,12 +82,43 @@ void QtTlsSocket::Connect(const QString& remoteHost, std::uint16_t remotePort)
         });
         return;
     }
+    m_port = remotePort;
+    // An address needs no lookup.
+    if (const QHostAddress address(m_host); !address.isNull()) {
+        m_addresses = {address};
+        connectNext();
+        return;
+    }
+    m_lookupId = QHostInfo::lookupHost(m_host, this, &QtTlsSocket::onLookedUp);
+}
+
+void QtTlsSocket::onLookedUp(const QHostInfo& info)
+{
+    if (info.lookupId() != m_lookupId)
+        return; // a lookup of a connection closed since
+    m_lookupId = -1;
+    if (info.error() != QHostInfo::NoError || info.addresses().isEmpty()) {
+        // As the plain socket reports it.
+        const int number = info.error() == QHostInfo::HostNotFound ? int(QtHttpSocket::HostNotFound)
+                                                                   : QtHttpSocket::kConnectionError;
+        fail(QtHttpSocket::describe(number, info.errorString()), number);
+        return;
+    }
+    m_addresses = info.addresses();
+    connectNext();
+}
+
+void QtTlsSocket::connectNext()
+{
+    dropSocket();
+    const QHostAddress address = m_addresses.takeFirst();
     auto* socket = new QSslSocket(this);
     m_socket = socket;
     socket->setSslConfiguration(m_tls);
     socket->setReadBufferSize(kReadBufferBytes);
     if (m_localPort != 0)
         socket->bind(QHostAddress::Any, m_localPort);
+    connect(socket, &QSslSocket::connected, this, &QtTlsSocket::onTcpConnected);
     connect(socket, &QSslSocket::encrypted, this, &QtTlsSocket::onEncrypted);
     connect(socket, &QSslSocket::readyRead, this, &QtTlsSocket::onReadyRead);
     connect(socket, &QSslSocket::errorOccurred, this, &QtTlsSocket::onError);
@@ -82,8 +127,31 @@ void QtTlsSocket::Connect(const QString& remoteHost, std::uint16_t remotePort)
         // Never ignored: the handshake fails, and errorOccurred follows.
         m_certificateProblem = describe(errors, m_host);
     });
-    // The host name goes out as SNI and is what the certificate must name.
-    socket->connectToHostEncrypted(m_host, remotePort);
+    // The connection goes to the address; the host name goes out as SNI and is what the
+    // certificate must name.
+    socket->connectToHostEncrypted(address.toString(), m_port, m_host);
+    m_connectTimer.start(connectTimeout());
+}
+
+void QtTlsSocket::onConnectTimeout()
+{
+    // The address's packets may be dropped on the way: the next one is tried.
+    if (!m_addresses.isEmpty()) {
+        connectNext();
+        return;
+    }
+    fail(QtHttpSocket::describe(QtHttpSocket::TimedOut, QString()), QtHttpSocket::TimedOut);
+}
+
+void QtTlsSocket::onTcpConnected()
+{
+    m_connectTimer.stop();
+    m_addresses.clear();
+    m_tcpUp = true;
+    // The time without an answer counts from here, the handshake's included. Qt's TLS
+    // does not show the handshake's bytes as they come: its end counts as the next.
+    if (listener())
+        listener()->wscHTTP_Heard();
 }
 
 QString QtTlsSocket::describe(const QList<QSslError>& errors, const QString& host)
@@ -123,6 +191,8 @@ void QtTlsSocket::onEncrypted()
 {
     m_encrypted = true;
     if (listener())
+        listener()->wscHTTP_Heard();
+    if (m_encrypted && listener())
         listener()->wscHTTP_Connect();
 }
 
@@ -142,6 +212,8 @@ void QtTlsSocket::GetData(QByteArray& data)
 void QtTlsSocket::onReadyRead()
 {
     QSslSocket* socket = m_socket;
+    if (socket && listener())
+        listener()->wscHTTP_Heard();
     while (socket && socket == m_socket) {
         const qint64 available = socket->bytesAvailable();
         if (available <= 0)
@@ -178,6 +250,11 @@ void QtTlsSocket::onError()
     if (!socket)
         return;
     const auto error = socket->error();
+    // An address that does not take the connection: the next one may.
+    if (!m_tcpUp && !m_addresses.isEmpty()) {
+        connectNext();
+        return;
+    }
     if (!m_encrypted) {
         if (!m_certificateProblem.isEmpty())
             fail(m_certificateProblem, kCertificateRefused);

@@ -2,19 +2,23 @@
 
 #include "httpsocket.h"
 
+#include <QHostAddress>
+#include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QSslConfiguration>
 #include <QSslError>
 #include <QTimer>
 
+class QHostInfo;
 class QSslSocket;
 
-// The socket of an https fetch, on Qt's TLS (QSslSocket). It connects, sets up a TLS
-// session with the host name as SNI, and reports the connection up only once the server's
-// certificate has been verified against the trust store of its TLS settings and the host
-// name checked: nothing is ever sent to a server that failed. Verification cannot be
-// switched off here; the settings choose only which certificates are trusted.
+// The socket of an https fetch, on Qt's TLS (QSslSocket). It looks the host up, connects
+// to its addresses in turn (each for at most connectTimeout()), sets up a TLS session with the host
+// name as SNI, and reports the connection up only once the server's certificate has been verified
+// against the trust store of its TLS settings and the host name checked: nothing is ever sent to a
+// server that failed. Verification cannot be switched off here; the settings choose only which
+// certificates are trusted.
 //
 // The end of a reply: the server's close alert, then its close, is the normal end
 // (wscHTTP_Close); a connection that closes or is reset without the alert ends
@@ -57,6 +61,12 @@ private:
     // and whether `disconnected`, after this many close reports, means the alert came.
     static bool alertCame(int closeReports);
 
+    void onLookedUp(const QHostInfo& info);
+    // Connects to the next address of the host; fails with the last error when none is left.
+    void connectNext();
+    void onTcpConnected();
+    void onConnectTimeout();
+    void dropSocket();
     void onEncrypted();
     void onReadyRead();
     void deliver();
@@ -72,7 +82,12 @@ private:
     QByteArray m_pending;         // taken from Qt, not yet passed on
     QByteArray m_received;        // handed over by GetData
     QTimer m_deliverTimer;
+    QTimer m_connectTimer;           // runs while an address is being connected to
+    QList<QHostAddress> m_addresses; // still to try, in the order the lookup gave
+    std::uint16_t m_port = 0;
+    int m_lookupId = -1;
     std::uint16_t m_localPort = 0;
+    bool m_tcpUp = false; // the current address accepted the connection
     bool m_encrypted = false;
     int m_closeReports = 0;
 };

@@ -635,6 +635,8 @@ void TestForm1::tooltipAndCaption_data()
         {F::PageTooLarge, "page over 1 GiB"},
         {F::CutShort, "reply cut short"},
         {F::WriteFailure, "cannot save the page"},
+        {F::Malformed, "malformed reply"},
+        {F::NoAnswer, "no answer"},
     };
     for (const auto& [kind, words] : kinds)
         QTest::newRow(qPrintable(words)) << url << true << failed(kind) << "en_US"
@@ -688,6 +690,15 @@ void TestForm1::tooltipAndCaption_data()
         << QString::fromUtf8("http://bücher-und-zeitschriften-aus-aller-welt.example/") << true
         << ended(R::Changed) << "de_DE"
         << QString::fromUtf8("bücher-und-zeitschriften-aus-aller-wel…: changed at 13:09:59") << "";
+    // While a check runs ("checked" and "outcome" unused): since when, within the bound.
+    QTest::newRow("checking, en_US")
+        << "checking:http://127.0.0.1:8080/page" << false << none << "en_US"
+        << "127.0.0.1:8080: checking since 1:09:59 PM"
+        << "";
+    QTest::newRow("checking, a long host shortened")
+        << "checking:https://a-very-long-host-name-that-goes-on.subdomain.example.org/x" << false
+        << none << "de_DE"
+        << QString::fromUtf8("a-very-long-host-name-that-goes-on.…: checking since 13:09:59") << "";
     QTest::newRow("long host and a long phrase")
         << "http://a-rather-long-host-name.example.org/" << true
         << ended(R::Unchanged, {}, 451,
@@ -705,7 +716,11 @@ void TestForm1::tooltipAndCaption()
     QFETCH(QString, tip);
     QFETCH(QString, caption);
     const std::optional<CheckOutcome> last = checked ? std::optional(outcome) : std::nullopt;
-    const QString made = CheckSummary::trayTip(url, last, QTime(13, 9, 59), QLocale(region));
+    const QString checking = QStringLiteral("checking:");
+    const QString made =
+        url.startsWith(checking)
+            ? CheckSummary::checkingTip(url.mid(checking.size()), QTime(13, 9, 59), QLocale(region))
+            : CheckSummary::trayTip(url, last, QTime(13, 9, 59), QLocale(region));
     QCOMPARE(made, tip);
     // The tray control's tip field carries it whole.
     NotifyIconData data;
@@ -745,6 +760,10 @@ void TestForm1::checksShowInTheTooltip()
     TaskBarIcon& tray = *f.form->TaskBarIcon1;
     QCOMPARE(tray.Tip(), host + ": not checked yet");
 
+    // While the check runs; the outcome then replaces it.
+    f.form->FetchURL();
+    QCOMPARE(tray.Tip(), host + ": checking since " +
+                             Clock::longTimeText(f.t.clock.now().time(), QLocale(region)));
     f.check();
     QCOMPARE(tray.Tip(), host + said);
     QCOMPARE(f.t.notifyArea.calls.last().message, NotifyMessage::Modify);

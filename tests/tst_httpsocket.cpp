@@ -5,7 +5,9 @@
 #include "loopbackserver.h"
 #include "runtimeerror.h"
 #include "testsystem.h"
+#include "tlssocket.h"
 
+#include <QElapsedTimer>
 #include <QTest>
 
 namespace {
@@ -34,6 +36,12 @@ public:
         events << QStringLiteral("Error");
         error = description;
     }
+    void wscHTTP_Heard() override
+    {
+        if (!events.contains(QLatin1String("Connect")))
+            ++heardBeforeConnect;
+    }
+    int heardBeforeConnect = 0;
     QStringList events;
     QByteArray data;
     QString error;
@@ -59,7 +67,20 @@ private Q_SLOTS:
     void closeSilencesTheConnection();
     void rejectedAtOnce_data();
     void rejectedAtOnce();
+    void heardAtTheTransport_data();
+    void heardAtTheTransport();
+    void unansweredAddressTimesOut_data();
+    void unansweredAddressTimesOut();
 };
+
+namespace {
+std::unique_ptr<HttpSocket> socketFor(const QString& certificate)
+{
+    if (certificate.isEmpty())
+        return std::make_unique<QtHttpSocket>();
+    return std::make_unique<QtTlsSocket>(LoopbackServer::clientTls());
+}
+} // namespace
 
 void TestHttpSocket::serverCloseIsCloseNotError_data()
 {
@@ -175,6 +196,56 @@ void TestHttpSocket::rejectedAtOnce()
     }
     QTest::qWait(20);
     QVERIFY(r.events.isEmpty());
+}
+
+// The time without an answer counts from the connection, before any TLS handshake, and
+// again from the secure session's start.
+void TestHttpSocket::heardAtTheTransport_data()
+{
+    QTest::addColumn<QString>("certificate"); // empty: http
+    QTest::addColumn<int>("atLeast");         // reports before wscHTTP_Connect
+    QTest::newRow("http: the connection") << "" << 1;
+    QTest::newRow("https: the connection and the session") << "good" << 2;
+}
+
+void TestHttpSocket::heardAtTheTransport()
+{
+    QFETCH(QString, certificate);
+    QFETCH(int, atLeast);
+    ORVELL_SKIP_TLS_SERVER_UNDER_WINE(certificate);
+    LoopbackServer server(certificate);
+    server.setScript(Script::sent({}, 0, End::Hold));
+    const std::unique_ptr<HttpSocket> socket = socketFor(certificate);
+    Recorder r(*socket);
+    socket->Connect(QStringLiteral("127.0.0.1"), server.port());
+    QTRY_COMPARE(r.events.value(0), QStringLiteral("Connect"));
+    QVERIFY2(r.heardBeforeConnect >= atLeast, qPrintable(QString::number(r.heardBeforeConnect)));
+}
+
+// An address that never takes the connection is given up at the bound, not after the
+// system's minutes of retries.
+void TestHttpSocket::unansweredAddressTimesOut_data()
+{
+    QTest::addColumn<QString>("certificate");
+    QTest::newRow("http") << "";
+    QTest::newRow("https") << "good";
+}
+
+void TestHttpSocket::unansweredAddressTimesOut()
+{
+    QFETCH(QString, certificate);
+    UnansweredPort unanswered;
+    if (unanswered.port() == 0)
+        QSKIP("this system takes connections beyond a full listening queue");
+    const std::unique_ptr<HttpSocket> socket = socketFor(certificate);
+    Recorder r(*socket);
+    socket->setConnectTimeout(300);
+    QElapsedTimer waited;
+    waited.start();
+    socket->Connect(QStringLiteral("127.0.0.1"), unanswered.port());
+    QTRY_COMPARE(r.events, QStringList{"Error"});
+    QVERIFY(waited.elapsed() >= 300);
+    QCOMPARE(r.error, QStringLiteral("Connection timed out"));
 }
 
 QTEST_GUILESS_MAIN(TestHttpSocket)

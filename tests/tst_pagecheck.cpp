@@ -5,6 +5,7 @@
 #include "checkkit.h"
 #include "configfile.h"
 #include "fakes.h"
+#include "httpmessage.h"
 #include "httpsocket.h"
 #include "loopbackserver.h"
 #include "pagecheck.h"
@@ -123,6 +124,13 @@ private Q_SLOTS:
     void keepsOnlyABoundedBodyInMemory();
     void replies_data();
     void replies();
+    void chunkedBodies_data();
+    void chunkedBodies();
+    void chunkedReplies_data();
+    void chunkedReplies();
+    void samePageInOtherChunksIsNoChange();
+    void silentServers_data();
+    void silentServers();
 };
 
 void TestPageCheck::splitsTheUrl_data()
@@ -605,10 +613,21 @@ void TestPageCheck::scriptedEnds_data()
     QTest::newRow("announced exactly 1 GiB, then closed")
         << ok + "Content-Length: 1073741824\r\n\r\nstart" << kClose
         << "Check failed: the page ended after 5 of 1073741824 bytes" << Failure::CutShort << 200;
-    QTest::newRow("more than announced without the alert")
-        << ok + "Content-Length: 3\r\n\r\nstart" << kUnconfirmed
-        << "Check failed: the connection ended, after more than the announced 3 bytes"
-        << Failure::CutShort << 200;
+    // Bytes beyond the announced length are not part of the page: it is whole at its
+    // length, and what follows changes nothing.
+    QTest::newRow("more than announced, then no alert: the announced bytes stored")
+        << ok + "Content-Length: 4\r\n\r\nbody and more" << kUnconfirmed << "Connection Closed"
+        << Failure::None << 200;
+    QTest::newRow("chunks, reset before the last chunk")
+        << ok + "Transfer-Encoding: chunked\r\n\r\n4\r\nbody\r\n"
+        << int(QtHttpSocket::ConnectionReset)
+        << "Check failed: the page ended before its last chunk" << Failure::CutShort << 200;
+    QTest::newRow("chunks whole, then no alert: stored")
+        << ok + "Transfer-Encoding: chunked\r\n\r\n4\r\nbody\r\n0\r\n\r\n"
+        << kUnconfirmed << "Connection Closed" << Failure::None << 200;
+    QTest::newRow("a 204 ends at its header")
+        << QByteArray("HTTP/1.1 204 No Content\r\n\r\n") << kUnconfirmed << "Connection Closed"
+        << Failure::None << 204;
     QTest::newRow("host not found")
         << QByteArray() << int(QtHttpSocket::HostNotFound) << "Check failed: the socket's words"
         << Failure::HostNotFound << 0;
@@ -648,8 +667,9 @@ void TestPageCheck::scriptedEnds()
     QCOMPARE(r.host.outcomes[0].failure, failure);
     QCOMPARE(r.host.outcomes[0].statusCode, status);
     const bool stored = failure == Failure::None;
+    const QByteArray page = status == 204 ? "" : "body";
     QCOMPARE(r.t.readFile(QStringLiteral("data.orvl")),
-             stored ? QByteArray("body\r\n") : QByteArray("snapshot\r\n"));
+             stored ? page + "\r\n" : QByteArray("snapshot\r\n"));
     QVERIFY(!QFileInfo::exists(r.t.path(QStringLiteral("data.tmp"))));
 }
 
@@ -875,8 +895,19 @@ void TestPageCheck::replies_data()
     QTest::newRow("http, no length") << "" << Script::reply(body) << stored << none << 200 << true;
     QTest::newRow("http, closed short of the announced length")
         << "" << Script::replyWithLength(body, 1000) << short25 << Failure::CutShort << 200 << true;
-    QTest::newRow("http, more than announced, stored as it came")
+    // The page ends at its length; bytes beyond it are not part of it (HTTP/1.1).
+    QTest::newRow("http, more than announced: the announced bytes stored")
         << "" << Script::replyWithLength(body, 5) << stored << none << 200 << true;
+    // A reply whole by its length or last chunk completes at once: the check closes the
+    // connection (with bytes unread, a reset).
+    QTest::newRow("http, held open after its length")
+        << "" << ending(Script::replyWithLength(body), End::Hold) << stored << none << 200 << true;
+    QTest::newRow("http, more than announced, held open")
+        << "" << ending(Script::replyWithLength(body + "more", body.size()), End::Hold) << stored
+        << none << 200 << true;
+    QTest::newRow("https, held open after its length")
+        << "good" << ending(Script::replyWithLength(body), End::Hold) << stored << none << 200
+        << true;
     QTest::newRow("http, a 404 is stored")
         << "" << Script::answered("404 Not Found", body) << stored << none << 404 << true;
     QTest::newRow("http, a 301 is stored")
@@ -924,7 +955,7 @@ void TestPageCheck::replies_data()
         << Script::sent({"HTTP/1.1 200 OK\r\nContent-Length: 5\r\nTransfer-Encoding: "
                          "chunked\r\n\r\n5\r\nhello"},
                         0, End::CloseWithoutAlert)
-        << cut << Failure::CutShort << 200 << true;
+        << "Check failed: the page ended before its last chunk" << Failure::CutShort << 200 << true;
     QTest::newRow("reset after the announced length")
         << "good" << ending(Script::replyWithLength(body), End::Reset) << stored << none << 200
         << true;
@@ -987,8 +1018,12 @@ void TestPageCheck::replies()
                                      .trimmed());
     QCOMPARE(server.requests().size(), requested ? 1 : 0);
     const QByteArray reply = script.pieces.value(0);
-    const QByteArray body = reply.mid(reply.indexOf("\r\n\r\n") + 4) +
-                            script.fillUnit.repeated(int(std::max<qint64>(script.fillBytes, 0)));
+    const qsizetype blank = reply.indexOf("\r\n\r\n");
+    const qint64 announced = HttpMessage::announcedLength(reply.left(blank));
+    QByteArray body =
+        reply.mid(blank + 4) + script.fillUnit.repeated(int(std::max<qint64>(script.fillBytes, 0)));
+    if (announced >= 0)
+        body.truncate(announced);
     QCOMPARE(readFile(r.orvl()), stored ? body + "\r\n" : QByteArray("snapshot\r\n"));
     QVERIFY(!QFileInfo::exists(r.tmp()));
     QVERIFY(r.host.messages.isEmpty());
@@ -996,6 +1031,255 @@ void TestPageCheck::replies()
     // Wine the server does not hear of a connection reset while it only waits to send.
     if (!TestSystem::underWine())
         QTRY_COMPARE(server.openConnections(), 0);
+}
+
+// The framing of a chunked body taken off, whole or byte by byte: the page stored, or the
+// failure of a body that is not whole or not well formed.
+void TestPageCheck::chunkedBodies_data()
+{
+    QTest::addColumn<QByteArray>("chunks"); // after the header
+    QTest::addColumn<QByteArray>("page");
+    QTest::addColumn<Failure>("failure");
+    const auto none = Failure::None;
+    const auto cut = Failure::CutShort;
+    const auto malformed = Failure::Malformed;
+    QTest::newRow("one chunk") << QByteArray("4\r\nbody\r\n0\r\n\r\n") << QByteArray("body")
+                               << none;
+    QTest::newRow("hex in both cases")
+        << QByteArray("A\r\n0123456789\r\nb\r\nabcdefghijk\r\n0\r\n\r\n")
+        << QByteArray("0123456789abcdefghijk") << none;
+    QTest::newRow("leading zeros")
+        << QByteArray("0004\r\nbody\r\n000\r\n\r\n") << QByteArray("body") << none;
+    QTest::newRow("extensions, blanks before them")
+        << QByteArray("4 \t;a=b;c=\"q;\\\"x\"\r\nbody\r\n0;last\r\n\r\n") << QByteArray("body")
+        << none;
+    QTest::newRow("trailer fields")
+        << QByteArray("4\r\nbody\r\n0\r\nExpires: never\r\nX-Sum: 1\r\n\r\n") << QByteArray("body")
+        << none;
+    QTest::newRow("CR LF inside the data")
+        << QByteArray("6\r\na\r\n\r\nb\r\n0\r\n\r\n") << QByteArray("a\r\n\r\nb") << none;
+    QTest::newRow("empty page") << QByteArray("0\r\n\r\n") << QByteArray() << none;
+    QTest::newRow("bytes after the last chunk are not the page")
+        << QByteArray("4\r\nbody\r\n0\r\n\r\n5\r\nextra\r\n") << QByteArray("body") << none;
+    QTest::newRow("cut in a size line") << QByteArray("4\r\nbody\r\n0") << QByteArray() << cut;
+    QTest::newRow("cut in the data") << QByteArray("8\r\nbody") << QByteArray() << cut;
+    QTest::newRow("cut after the data") << QByteArray("4\r\nbody\r\n") << QByteArray() << cut;
+    QTest::newRow("cut in the trailer")
+        << QByteArray("4\r\nbody\r\n0\r\nX: 1\r\n") << QByteArray() << cut;
+    QTest::newRow("no digits") << QByteArray("\r\nbody\r\n0\r\n\r\n") << QByteArray() << malformed;
+    QTest::newRow("not hex") << QByteArray("4g\r\nbody\r\n0\r\n\r\n") << QByteArray() << malformed;
+    QTest::newRow("0x prefix") << QByteArray("0x4\r\nbody\r\n0\r\n\r\n") << QByteArray()
+                               << malformed;
+    QTest::newRow("a sign") << QByteArray("+4\r\nbody\r\n0\r\n\r\n") << QByteArray() << malformed;
+    QTest::newRow("more data than its size")
+        << QByteArray("3\r\nbody\r\n0\r\n\r\n") << QByteArray() << malformed;
+    QTest::newRow("LF alone") << QByteArray("4\nbody\r\n0\r\n\r\n") << QByteArray() << malformed;
+    QTest::newRow("CR alone in the trailer")
+        << QByteArray("4\r\nbody\r\n0\r\nX\r\r\n\r\n") << QByteArray() << malformed;
+    // The bounds of these rows: 4 KiB of page, 256 bytes of header and chunk lines.
+    QTest::newRow("a chunk over the page bound")
+        << QByteArray("1001\r\n") << QByteArray() << Failure::PageTooLarge;
+    QTest::newRow("chunks together over the page bound")
+        << "800\r\n" + QByteArray(2048, 'a') + "\r\n801\r\n"
+        << QByteArray() << Failure::PageTooLarge;
+    QTest::newRow("exactly the page bound") << "800\r\n" + QByteArray(2048, 'a') + "\r\n800\r\n" +
+                                                   QByteArray(2048, 'a') + "\r\n0\r\n\r\n"
+                                            << QByteArray(4096, 'a') << none;
+    QTest::newRow("chunk lines over the header's bound")
+        << "4;" + QByteArray(250, 'e') + "\r\nbody\r\n0\r\n\r\n"
+        << QByteArray() << Failure::HeaderTooLong;
+    QTest::newRow("a trailer over the header's bound")
+        << "4\r\nbody\r\n0\r\nX: " + QByteArray(250, 'e') + "\r\n\r\n"
+        << QByteArray() << Failure::HeaderTooLong;
+}
+
+void TestPageCheck::chunkedBodies()
+{
+    QFETCH(QByteArray, chunks);
+    QFETCH(QByteArray, page);
+    QFETCH(Failure, failure);
+    const QByteArray reply = "HTTP/1.1 200 OK\r\nTransfer-Encoding: Chunked\r\n\r\n" + chunks;
+    for (const int piece : {int(reply.size()), 1}) {
+        ScriptedRig r;
+        r.check->setLimits({.maxHeaderBytes = 256, .maxPageBytes = 4096});
+        r.t.writeFile(QStringLiteral("data.orvl"), "snapshot\r\n");
+        r.check->FetchURL();
+        r.socket->connectNow();
+        for (qsizetype at = 0; at < reply.size() && !r.host.ended(); at += piece)
+            r.socket->deliver(reply.mid(at, piece));
+        if (!r.host.ended())
+            r.socket->closeNow();
+        QCOMPARE(r.host.outcomes.size(), 1);
+        QCOMPARE(r.host.outcomes[0].failure, failure);
+        const bool stored = failure == Failure::None;
+        QCOMPARE(r.t.readFile(QStringLiteral("data.orvl")),
+                 stored ? page + "\r\n" : QByteArray("snapshot\r\n"));
+        QVERIFY(!QFileInfo::exists(r.t.path(QStringLiteral("data.tmp"))));
+        if (stored)
+            QCOMPARE(r.host.text1, page);
+        if (failure == Failure::CutShort)
+            QCOMPARE(r.host.caption,
+                     QStringLiteral("Check failed: the page ended before its last chunk"));
+        if (failure == Failure::Malformed)
+            QCOMPARE(r.host.caption,
+                     QStringLiteral("Check failed: the page's chunks are malformed"));
+    }
+}
+
+void TestPageCheck::chunkedReplies_data()
+{
+    QTest::addColumn<QString>("certificate"); // empty: http
+    QTest::addColumn<Script>("script");
+    QTest::addColumn<QByteArray>("page");
+    QTest::addColumn<Failure>("failure");
+    const QByteArray page = "<html>" + QByteArray(3000, 'p') + "</html>";
+    auto chunked = [&](Script::Chunking c, End end = End::Close) {
+        Script s = Script::chunked(page, c);
+        s.end = end;
+        s.pieceBytes = 700; // the framing falls anywhere in the pieces
+        return s;
+    };
+    const auto none = Failure::None;
+    const auto cut = Failure::CutShort;
+    QTest::newRow("http, chunks of one byte") << "" << chunked({.sizes = {1}}) << page << none;
+    QTest::newRow("http, sizes that differ, upper-case hex, extensions and a trailer")
+        << ""
+        << chunked({.sizes = {7, 300, 1, 2000},
+                    .extension = ";x=\"1\"",
+                    .trailer = "T: 1\r\n",
+                    .upperHex = true})
+        << page << none;
+    QTest::newRow("https, chunks and a trailer")
+        << "good" << chunked({.sizes = {512}, .trailer = "Expires: 0\r\n"}) << page << none;
+    // Whole at its last chunk: the check ends at once, however long the server waits.
+    QTest::newRow("http, held open after the last chunk")
+        << "" << chunked({}, End::Hold) << page << none;
+    QTest::newRow("https, held open after the last chunk")
+        << "good" << chunked({}, End::Hold) << page << none;
+    QTest::newRow("https, no close alert after the last chunk")
+        << "good" << chunked({}, End::CloseWithoutAlert) << page << none;
+    QTest::newRow("http, closed before the last chunk")
+        << "" << chunked({.last = false}) << QByteArray() << cut;
+    QTest::newRow("https, close alert before the last chunk")
+        << "good" << chunked({.last = false}) << QByteArray() << cut;
+    QTest::newRow("https, no alert before the last chunk")
+        << "good" << chunked({.last = false}, End::CloseWithoutAlert) << QByteArray() << cut;
+    QTest::newRow("http, reset before the last chunk")
+        << "" << chunked({.last = false}, End::Reset) << QByteArray() << cut;
+    QTest::newRow("http, malformed")
+        << ""
+        << Script::sent({"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n4\r\nbody0\r\n\r\n"})
+        << QByteArray() << Failure::Malformed;
+}
+
+void TestPageCheck::chunkedReplies()
+{
+    QFETCH(QString, certificate);
+    QFETCH(Script, script);
+    QFETCH(QByteArray, page);
+    QFETCH(Failure, failure);
+    ORVELL_SKIP_TLS_SERVER_UNDER_WINE(certificate);
+    if (script.end == End::Reset)
+        ORVELL_SKIP_RESET_UNDER_WINE();
+    LoopbackServer server(certificate);
+    server.setScript(script);
+    Rig r;
+    r.setSnapshot("snapshot\r\n");
+    QVERIFY(r.fetch(server));
+    const CheckOutcome& outcome = r.host.outcomes.last();
+    QCOMPARE(outcome.failure, failure);
+    const bool stored = failure == Failure::None;
+    QCOMPARE(readFile(r.orvl()), stored ? page + "\r\n" : QByteArray("snapshot\r\n"));
+    QCOMPARE(r.host.calls.size(), stored ? 2 : 0);
+    QVERIFY(!QFileInfo::exists(r.tmp()));
+    if (failure == Failure::CutShort)
+        QCOMPARE(r.host.caption,
+                 QStringLiteral("Check failed: the page ended before its last chunk"));
+    if (!TestSystem::underWine())
+        QTRY_COMPARE(server.openConnections(), 0);
+}
+
+// The same page, cut into chunks of other sizes at every request, is stored with the same
+// size every time and never reported; a snapshot that an earlier version stored with its
+// chunk lines gives one last update.
+void TestPageCheck::samePageInOtherChunksIsNoChange()
+{
+    const QByteArray page = QByteArray(5000, 'p');
+    LoopbackServer server;
+    server.setScriptMaker([page](int n) {
+        return Script::chunked(page, {.sizes = {n + 1, 97 * n + 5, 1000 + n}});
+    });
+    Rig r;
+    const QByteArray framed = Script::chunked(page, {.sizes = {64}}).pieces.value(0);
+    r.setSnapshot(framed.mid(framed.indexOf("\r\n\r\n") + 4) + "\r\n");
+    QVERIFY(r.fetch(server));
+    QCOMPARE(r.host.lastResult(), Result::Changed);
+    for (int i = 0; i < 4; ++i) {
+        QVERIFY(r.fetch(server));
+        QCOMPARE(r.host.lastResult(), Result::Unchanged);
+        QCOMPARE(r.host.label2, QStringLiteral("5002"));
+    }
+    QCOMPARE(r.host.calls.size(), 2); // the one last update
+    QCOMPARE(readFile(r.orvl()), page + "\r\n");
+}
+
+// A server that sends nothing for the silence bound fails the check, and leaves the
+// folder as it was; one that keeps sending keeps it going.
+void TestPageCheck::silentServers_data()
+{
+    QTest::addColumn<QString>("certificate"); // empty: http
+    QTest::addColumn<Script>("script");
+    QTest::addColumn<int>("silenceMs");
+    QTest::addColumn<QString>("caption"); // %1: the host; empty: stored
+    Script silent;
+    silent.answer = false;
+    Script stalled;
+    stalled.handshake = Script::Handshake::Stall;
+    const QString noAnswer = QStringLiteral("Check failed: no answer from %1 for 300 ms");
+    QTest::newRow("http, accepts and never answers") << "" << silent << 300 << noAnswer;
+    QTest::newRow("https, never answers the handshake") << "good" << stalled << 300 << noAnswer;
+    QTest::newRow("https, never answers the request") << "good" << silent << 300 << noAnswer;
+    QTest::newRow("http, part of a page without length, then nothing")
+        << "" << Script::sent({"HTTP/1.1 200 OK\r\n\r\nabc"}, 0, End::Hold) << 300
+        << "Check failed: %1 sent 3 bytes, then nothing for 300 ms";
+    QTest::newRow("http, a header cut, then nothing")
+        << "" << Script::sent({"HTTP/1.1 200 OK\r\n"}, 0, End::Hold) << 300
+        << "Check failed: %1 sent 17 bytes, then nothing for 300 ms";
+    QTest::newRow("https, chunks that stop") << "good" << [] {
+        Script s = Script::chunked("some page", {.last = false});
+        s.end = End::Hold;
+        return s;
+    }() << 300 << "Check failed: %1 sent 9 bytes, then nothing for 300 ms";
+    // Every byte counts the bound again.
+    QTest::newRow("http, slow but steady")
+        << "" << Script::sent({"HTTP/1.1 200 OK\r\n\r\n", "a", "b", "c", "d", "e"}, 250) << 1000
+        << "";
+}
+
+void TestPageCheck::silentServers()
+{
+    QFETCH(QString, certificate);
+    QFETCH(Script, script);
+    QFETCH(int, silenceMs);
+    QFETCH(QString, caption);
+    ORVELL_SKIP_TLS_SERVER_UNDER_WINE(certificate);
+    LoopbackServer server(certificate);
+    server.setScript(script);
+    Rig r;
+    r.check->setLimits({.silenceMs = silenceMs});
+    r.setSnapshot("snapshot\r\n");
+    QVERIFY(r.fetch(server));
+    if (caption.isEmpty()) {
+        QCOMPARE(r.host.lastResult(), Result::Changed);
+        QCOMPARE(readFile(r.orvl()), QByteArray("abcde\r\n"));
+        return;
+    }
+    QCOMPARE(r.host.caption, caption.arg(server.hostName()));
+    QCOMPARE(r.host.outcomes.last().failure, Failure::NoAnswer);
+    QCOMPARE(readFile(r.orvl()), QByteArray("snapshot\r\n"));
+    QVERIFY(!QFileInfo::exists(r.tmp()));
+    QVERIFY(r.host.calls.isEmpty());
+    QTRY_COMPARE(server.closedByClient(), 1); // the check closed the connection
 }
 
 QTEST_GUILESS_MAIN(TestPageCheck)

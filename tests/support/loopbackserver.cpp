@@ -92,6 +92,8 @@ private:
     {
         const QByteArray data = m_socket->readAll();
         if (m_handshakeOnly) {
+            if (m_script.handshake == LoopbackServer::Script::Handshake::Stall)
+                return;
             // The client's hello has come: refuse it, or just go.
             m_ended = true;
             if (m_script.handshake == LoopbackServer::Script::Handshake::Refuse)
@@ -128,8 +130,11 @@ private:
         qint64 n = qMin(limit, kChunk);
         if (m_script.fillBytes >= 0)
             n = qMin(n, m_script.fillBytes - m_fillSent);
-        if (n <= 0)
-            return {};
+        if (n <= 0) {
+            const QByteArray part = m_script.after.mid(m_afterSent, limit);
+            m_afterSent += part.size();
+            return part;
+        }
         const qint64 phase = m_fillSent % m_script.fillUnit.size();
         m_fillSent += n;
         return m_block.mid(phase, n);
@@ -140,12 +145,14 @@ private:
         const bool piecesSent =
             m_piece >= m_script.pieces.size() ||
             (m_piece == m_script.pieces.size() - 1 && m_pieceSent >= m_script.pieces.last().size());
-        return piecesSent && m_script.fillBytes >= 0 && m_fillSent >= m_script.fillBytes;
+        return piecesSent && m_script.fillBytes >= 0 && m_fillSent >= m_script.fillBytes &&
+               m_afterSent >= m_script.after.size();
     }
 
     void pump()
     {
-        if (!m_started || m_sentAll || m_gone)
+        // A silent script never answers, whatever the TLS layer's own writes report.
+        if (!m_started || m_sentAll || m_gone || !m_script.answer)
             return;
         if (!stepped()) {
             while (pending() < kHighWater && !everythingSent())
@@ -226,6 +233,7 @@ private:
     qsizetype m_piece = 0;
     qint64 m_pieceSent = 0;
     qint64 m_fillSent = 0;
+    qint64 m_afterSent = 0;
     bool m_handshakeOnly = false;
     bool m_started = false;
     bool m_sentAll = false;
@@ -320,6 +328,46 @@ LoopbackServer::Script LoopbackServer::Script::generated(qint64 bodyBytes, char 
     s.pieces = {"HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n" + length + "\r\n"};
     s.fillBytes = bodyBytes;
     s.fillUnit = QByteArray(1, fill);
+    return s;
+}
+
+namespace {
+const QByteArray kChunkedHeader = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n"
+                                  "Transfer-Encoding: chunked\r\n\r\n";
+} // namespace
+
+LoopbackServer::Script LoopbackServer::Script::chunked(const QByteArray& body,
+                                                       const Chunking& chunking)
+{
+    QByteArray reply = kChunkedHeader;
+    auto sizeLine = [&](qsizetype n) {
+        QByteArray hex = QByteArray::number(qint64(n), 16);
+        return (chunking.upperHex ? hex.toUpper() : hex) + chunking.extension + "\r\n";
+    };
+    for (qsizetype at = 0, i = 0; at < body.size(); ++i) {
+        const qsizetype n = qMin<qsizetype>(qMax(1, chunking.sizes.value(i, chunking.sizes.last())),
+                                            body.size() - at);
+        reply += sizeLine(n) + body.mid(at, n) + "\r\n";
+        at += n;
+    }
+    if (chunking.last)
+        reply += sizeLine(0) + chunking.trailer + "\r\n";
+    Script s;
+    s.pieces = {reply};
+    return s;
+}
+
+LoopbackServer::Script LoopbackServer::Script::generatedChunks(qint64 bodyBytes, int chunkBytes,
+                                                               char fill)
+{
+    auto chunk = [fill](qint64 n) {
+        return QByteArray::number(n, 16) + "\r\n" + QByteArray(n, fill) + "\r\n";
+    };
+    Script s;
+    s.pieces = {kChunkedHeader};
+    s.fillUnit = chunk(chunkBytes);
+    s.fillBytes = bodyBytes / chunkBytes * s.fillUnit.size();
+    s.after = (bodyBytes % chunkBytes ? chunk(bodyBytes % chunkBytes) : QByteArray()) + "0\r\n\r\n";
     return s;
 }
 
@@ -431,4 +479,31 @@ QSslConfiguration LoopbackServer::clientTls()
     tls.setCaCertificates({QSslCertificate(readTestFile(QStringLiteral("ca.pem")))});
     tls.setPeerVerifyMode(QSslSocket::VerifyPeer);
     return tls;
+}
+
+UnansweredPort::UnansweredPort() : m_server(new QTcpServer)
+{
+    m_server->setListenBacklogSize(0);
+    if (!m_server->listen(QHostAddress::LocalHost, 0))
+        return;
+    m_server->pauseAccepting();
+    // A queue of one fills with the first connections; a probe then must not get through.
+    for (int i = 0; i < 3; ++i) {
+        auto* filler = new QTcpSocket;
+        filler->connectToHost(QHostAddress::LocalHost, m_server->serverPort());
+        m_fillers.append(filler);
+    }
+    for (QTcpSocket* filler : m_fillers)
+        filler->waitForConnected(200);
+    QTcpSocket probe;
+    probe.connectToHost(QHostAddress::LocalHost, m_server->serverPort());
+    if (!probe.waitForConnected(300))
+        m_port = m_server->serverPort();
+    probe.abort();
+}
+
+UnansweredPort::~UnansweredPort()
+{
+    qDeleteAll(m_fillers);
+    delete m_server;
 }

@@ -3,7 +3,8 @@
 // The test kit's web server: HTTP or HTTPS on 127.0.0.1 (an ephemeral port unless told
 // otherwise), serving each connection from a thread of its own by a script: a reply as
 // it should be, or one that misbehaves on purpose (cut short, reset, trickled, endless,
-// never answered, a TLS handshake refused). A client that blocks its event loop cannot
+// never answered, held open, in chunks of any size or form, a TLS handshake refused or
+// never answered). A client that blocks its event loop cannot
 // hold the server back, and the server's pace is its script's alone.
 
 #include <QByteArray>
@@ -16,6 +17,8 @@
 #include <functional>
 
 class LoopbackServerWorker;
+class QTcpServer;
+class QTcpSocket;
 
 class LoopbackServer
 {
@@ -37,11 +40,13 @@ public:
             Complete,
             Refuse, // answers the client's hello with a fatal handshake-failure alert
             Drop,   // closes the connection in the middle of the handshake
+            Stall,  // takes the client's hello and never answers it
         };
 
         QList<QByteArray> pieces; // sent first, in order, each in a write of its own
         qint64 fillBytes = 0;     // then this many bytes repeating fillUnit; -1: endless
         QByteArray fillUnit = "x";
+        QByteArray after;        // then this, once the fill is sent
         int pieceBytes = 0;      // > 0: what is sent is cut into pieces of this size
         int pieceIntervalMs = 0; // > 0: a pause after each piece
         End end = End::Close;
@@ -60,6 +65,23 @@ public:
         // A header, then `bodyBytes` of generated body without holding it anywhere; -1: a
         // body without end (and without a Content-Length).
         static Script generated(qint64 bodyBytes, char fill = 'x');
+        // A reply whose body goes in chunks ("Transfer-Encoding: chunked"), their sizes
+        // taken from `sizes` in turn, each size line in `hex` case with `extension` after
+        // it; then the zero-size chunk, `trailer` fields ("Name: value\r\n"...) and the
+        // empty line, unless `last` is false: then the body stops before the zero-size
+        // chunk, as a reply cut short.
+        struct Chunking
+        {
+            QList<int> sizes = {1024};
+            QByteArray extension = {};
+            QByteArray trailer = {};
+            bool upperHex = false;
+            bool last = true;
+        };
+        static Script chunked(const QByteArray& body, const Chunking& chunking);
+        // A header, then `bodyBytes` of generated body in chunks of `chunkBytes`, without
+        // holding it anywhere.
+        static Script generatedChunks(qint64 bodyBytes, int chunkBytes, char fill = 'x');
     };
     using ScriptMaker = std::function<Script(int connection)>;
 
@@ -132,4 +154,22 @@ private:
     QString m_listenError;
     QThread m_thread;
     LoopbackServerWorker* m_worker = nullptr;
+};
+
+// A port on 127.0.0.1 that never takes a connection, like an address whose packets a
+// firewall drops: its listening queue is kept full, and the system drops further requests.
+class UnansweredPort
+{
+public:
+    UnansweredPort();
+    ~UnansweredPort();
+    UnansweredPort(const UnansweredPort&) = delete;
+    UnansweredPort& operator=(const UnansweredPort&) = delete;
+    // 0 where the system takes the connections all the same (a test then skips).
+    quint16 port() const { return m_port; }
+
+private:
+    QTcpServer* m_server;
+    QList<QTcpSocket*> m_fillers;
+    quint16 m_port = 0;
 };

@@ -1,12 +1,13 @@
 // The test kit's web server as a program, for the tests that run the real program:
 //   orvell_serve [--port N] [--tls CERTIFICATE] [--page FILE | --growing] [--requests FILE]
-//                [--accepted FILE] [--size BYTES]
+//                [--accepted FILE] [--size BYTES] [--chunks BYTES]
 // Listens on 127.0.0.1 (an ephemeral port unless --port), prints the port on a line of
 // its own, and serves until it is ended. --page: every request gets FILE as it is at that
 // moment; --growing: every request gets a page one paragraph longer than the one before,
 // so each check finds a change. --tls: HTTPS with one of the test certificates ("good"...).
 // --size: every request gets a generated body of BYTES (read again from FILE when one
-// is given, so a benchmark can change it). --requests: each complete request is appended
+// is given, so a benchmark can change it); with --chunks, sent in chunks of that many
+// bytes ("Transfer-Encoding: chunked"). --requests: each complete request is appended
 // to FILE; --accepted: a line for each connection accepted.
 #include "loopbackserver.h"
 
@@ -26,6 +27,7 @@ int main(int argc, char** argv)
          {"growing", "Serve a page that grows with every request."},
          {"size", "Serve a generated body of this many bytes (or of the number in this file).",
           "BYTES|FILE"},
+         {"chunks", "Send the generated body in chunks of this many bytes.", "BYTES"},
          {"requests", "Append every request to this file.", "FILE"},
          {"accepted", "Append a line for every connection to this file.", "FILE"}});
     parser.process(app);
@@ -44,12 +46,14 @@ int main(int argc, char** argv)
     };
     if (parser.isSet("size")) {
         const QString size = parser.value("size");
-        server.setScriptMaker([size, note](int n) {
+        const int chunks = parser.value("chunks").toInt();
+        server.setScriptMaker([size, chunks, note](int n) {
             note(n);
             QFile f(size);
             const qint64 bytes = f.open(QIODevice::ReadOnly) ? f.readAll().trimmed().toLongLong()
                                                              : size.toLongLong();
-            return LoopbackServer::Script::generated(bytes, 'p');
+            return chunks > 0 ? LoopbackServer::Script::generatedChunks(bytes, chunks, 'p')
+                              : LoopbackServer::Script::generated(bytes, 'p');
         });
     } else if (parser.isSet("growing")) {
         server.setScriptMaker([note](int n) {
