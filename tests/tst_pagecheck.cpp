@@ -1213,10 +1213,10 @@ void TestPageCheck::samePageInOtherChunksIsNoChange()
     const QByteArray framed = Script::chunked(page, {.sizes = {64}}).pieces.value(0);
     r.setSnapshot(framed.mid(framed.indexOf("\r\n\r\n") + 4) + "\r\n");
     QVERIFY(r.fetch(server));
-    QCOMPARE(r.host.lastResult(), Result::Changed);
+    QCOMPARE(r.host.lastResult(), Verdict::Changed);
     for (int i = 0; i < 4; ++i) {
         QVERIFY(r.fetch(server));
-        QCOMPARE(r.host.lastResult(), Result::Unchanged);
+        QCOMPARE(r.host.lastResult(), Verdict::Unchanged);
         QCOMPARE(r.host.label2, QStringLiteral("5002"));
     }
     QCOMPARE(r.host.calls.size(), 2); // the one last update
@@ -1270,7 +1270,7 @@ void TestPageCheck::silentServers()
     r.setSnapshot("snapshot\r\n");
     QVERIFY(r.fetch(server));
     if (caption.isEmpty()) {
-        QCOMPARE(r.host.lastResult(), Result::Changed);
+        QCOMPARE(r.host.lastResult(), Verdict::Changed);
         QCOMPARE(readFile(r.orvl()), QByteArray("abcde\r\n"));
         return;
     }
