@@ -101,8 +101,9 @@ wait "$pid" "$other" 2>/dev/null
     failed "the uninstall: $(cat "$KIT_TMP/uninstall.log")"
 left=$(cd "$HOME" && find . -path ./second -prune -o -path ./elsewhere -prune -o -type f -print |
     sort | tr '\n' ' ')
-if [ "$left" = "./.local/lib/orvell/config.ini ./.local/lib/orvell/data.orvl " ]; then
-    pass "the uninstall leaves only config.ini and the snapshot"
+# data.type is the snapshot's content type, written beside it at every stored check.
+if [ "$left" = "./.local/lib/orvell/config.ini ./.local/lib/orvell/data.orvl ./.local/lib/orvell/data.type " ]; then
+    pass "the uninstall leaves only config.ini and the snapshot (with its type)"
 else failed "left after the uninstall: $left"; fi
 cmp -s "$folder/config.ini" "$KIT_TMP/edited.ini" || failed "the uninstall changed config.ini"
 "$tools/uninstall.sh" --prefix "$prefix" --purge >/dev/null 2>&1
