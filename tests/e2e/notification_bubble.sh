@@ -14,44 +14,26 @@ for tool in dunst notify-send Xvfb dbus-daemon xdotool import gdbus; do
     command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
 
-tmp=$(mktemp -d)
-pids=()
-bus_pid=
-cleanup() {
-    for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-    for p in "${pids[@]}"; do wait "$p" 2>/dev/null; done
-    [ -n "$bus_pid" ] && kill "$bus_pid" 2>/dev/null
-    rm -rf "$tmp"
-}
-trap cleanup EXIT
-fail=0
-pass() { echo "PASS $*"; }
-failed() { echo "FAIL $*"; fail=1; }
-wait_for() {
-    local deadline=$((SECONDS + $1)); shift
-    until "$@" >/dev/null 2>&1; do
-        [ "$SECONDS" -ge "$deadline" ] && return 1
-        sleep 0.1
-    done
-}
+source "$(dirname "$0")/../support/kit.sh"
+tmp=$KIT_TMP
 
 # The X server picks a free display and names it on a pipe.
 exec {fd}<> <(:)
 Xvfb -displayfd "$fd" -screen 0 1024x768x24 -nolisten tcp >"$tmp/xvfb.log" 2>&1 &
-pids+=($!)
+kit_track $!
 read -r -t 20 num <&"$fd" || { echo "Xvfb did not start" >&2; exit 1; }
 export DISPLAY=:$num
 
 bus=$(dbus-daemon --config-file="$source_dir/tests/support/privatebus.conf" --fork \
     --print-address=1 --print-pid=1) || { echo "dbus-daemon did not start" >&2; exit 1; }
 export DBUS_SESSION_BUS_ADDRESS=$(echo "$bus" | sed -n 1p)
-bus_pid=$(echo "$bus" | sed -n 2p)
+kit_track "$(echo "$bus" | sed -n 2p)"
 
 # dunst with Debian's own settings (/etc/xdg/dunst/dunstrc): no user's file is read.
 export XDG_CONFIG_HOME="$tmp/config" HOME="$tmp/home"
 mkdir -p "$XDG_CONFIG_HOME" "$HOME"
 dunst >"$tmp/dunst.log" 2>&1 &
-pids+=($!)
+kit_track $!
 server_info() {
     gdbus call --session --dest org.freedesktop.Notifications \
         --object-path /org/freedesktop/Notifications \
@@ -69,7 +51,7 @@ echo "capabilities: $caps"
 icon="file://$source_dir/resources/icons/hicolor/64x64/orvell.png"
 notify-send --app-name=ORVELL --icon="$icon" --hint=string:desktop-entry:orvell \
     "example.com has changed" "Tickets on sale now for the spring concerts" &
-pids+=($!)
+kit_track $!
 bubble() { xdotool search --onlyvisible --class Dunst | head -1 | grep .; }
 if wait_for 20 bubble; then pass "a bubble shows"; else
     failed "no bubble on the screen"; cat "$tmp/dunst.log"; exit 1; fi
