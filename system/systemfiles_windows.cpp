@@ -49,6 +49,11 @@ Result<void> SystemFiles::replaceKeeping(const QString& source, const QString& t
     const QString from = windowsPath(source);
     const QString to = windowsPath(target);
     const QString kept = windowsPath(backup);
+    // A folder in the snapshot's place is no snapshot: it stays, and the replacement fails
+    // as a move onto a folder does (ReplaceFile would take the folder as its backup).
+    const DWORD attributes = GetFileAttributesW(native(to));
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return SystemError::of(ERROR_ACCESS_DENIED);
     DeleteFileW(native(kept));
     if (ReplaceFileW(native(to), native(from), native(kept), REPLACEFILE_IGNORE_MERGE_ERRORS,
                      nullptr, nullptr))
