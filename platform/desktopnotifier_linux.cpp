@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QUrl>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -56,6 +57,7 @@ public:
     bool idle() const { return m_callsOut == 0; }
 
 private Q_SLOTS:
+    void activationToken(uint id, const QString& token);
     void actionInvoked(uint id, const QString& key);
     void notificationClosed(uint id, uint reason);
 
@@ -78,6 +80,7 @@ private:
     bool m_notifying = false;     // Notify is out
     bool m_closeOnAnswer = false; // close() came while Notify was out
     uint m_id = 0;                // the server's number of our notification; 0: none
+    QString m_activationToken;    // sent for the action about to come; empty: none
     int m_callsOut = 0;
 };
 
@@ -92,6 +95,8 @@ SystemDesktopNotifier::Impl::Impl(SystemDesktopNotifier& owner)
         m_capabilities.reset();
         m_id = 0;
     });
+    m_bus.connect(kService, kPath, kService, QStringLiteral("ActivationToken"), this,
+                  SLOT(activationToken(uint, QString)));
     m_bus.connect(kService, kPath, kService, QStringLiteral("ActionInvoked"), this,
                   SLOT(actionInvoked(uint, QString)));
     m_bus.connect(kService, kPath, kService, QStringLiteral("NotificationClosed"), this,
@@ -203,17 +208,38 @@ void SystemDesktopNotifier::Impl::call(const QString& method, const QVariantList
             });
 }
 
+void SystemDesktopNotifier::Impl::activationToken(uint id, const QString& token)
+{
+    // A server that knows the compositor's activation sends a token just before the
+    // action: the window the action raises (or the browser it starts) shows it to the
+    // compositor, which otherwise may refuse to raise a window of a program in the
+    // background (Wayland's xdg-activation).
+    if (id != 0 && id == m_id)
+        m_activationToken = token;
+}
+
 void SystemDesktopNotifier::Impl::actionInvoked(uint id, const QString& key)
 {
     // Other programs' notifications share the server and its signals.
     if (id == 0 || id != m_id)
         return;
+    const QString token = std::exchange(m_activationToken, QString());
+    std::optional<Action> action;
     if (key == QLatin1String("default"))
-        m_owner.reportAction(Action::Default);
+        action = Action::Default;
     else if (key == QLatin1String("what-changed"))
-        m_owner.reportAction(Action::WhatChanged);
+        action = Action::WhatChanged;
     else if (key == QLatin1String("open-page"))
-        m_owner.reportAction(Action::OpenPage);
+        action = Action::OpenPage;
+    if (!action)
+        return;
+    // Where the token goes by the common convention: Qt's Wayland windows take it from
+    // there at their next activation, and a program started meanwhile inherits it. It
+    // serves this one action only.
+    if (!token.isEmpty())
+        qputenv("XDG_ACTIVATION_TOKEN", token.toUtf8());
+    m_owner.reportAction(*action);
+    qunsetenv("XDG_ACTIVATION_TOKEN");
 }
 
 void SystemDesktopNotifier::Impl::notificationClosed(uint id, uint reason)

@@ -35,6 +35,8 @@ private Q_SLOTS:
     void sequence();
     void actions_data();
     void actions();
+    void activationToken_data();
+    void activationToken();
     void noServer();
     void serverThatNeverAnswers();
     void programIcon_data();
@@ -54,6 +56,7 @@ private:
     RecordingNotifyArea m_area;
     std::unique_ptr<SystemDesktopNotifier> m_notifier;
     QList<Action> m_reported;
+    QStringList m_tokensSeen; // XDG_ACTIVATION_TOKEN as each action found it
     QList<uint> m_closedSeen;
 };
 
@@ -78,7 +81,11 @@ void TestDesktopNotifier::init()
     m_notifier = std::make_unique<SystemDesktopNotifier>(m_area);
     m_reported.clear();
     m_closedSeen.clear();
-    m_notifier->setActionHandler([this](Action action) { m_reported.append(action); });
+    m_tokensSeen.clear();
+    m_notifier->setActionHandler([this](Action action) {
+        m_reported.append(action);
+        m_tokensSeen.append(qEnvironmentVariable("XDG_ACTIVATION_TOKEN"));
+    });
 }
 
 void TestDesktopNotifier::cleanup()
@@ -252,6 +259,31 @@ void TestDesktopNotifier::actions()
     // The server's signals arrive in order: one more of ours marks the end.
     m_server->invokeAction(id, QStringLiteral("open-page"));
     QTRY_COMPARE(m_reported, reported + QList<Action>{Action::OpenPage});
+}
+
+void TestDesktopNotifier::activationToken_data()
+{
+    QTest::addColumn<bool>("ours");
+    QTest::addColumn<QString>("seen");
+    QTest::newRow("ours: the action finds it") << true << "sway/1";
+    QTest::newRow("another program's: not taken") << false << "";
+}
+
+void TestDesktopNotifier::activationToken()
+{
+    QFETCH(bool, ours);
+    QFETCH(QString, seen);
+    postAndWait();
+    if (QTest::currentTestFailed())
+        return;
+    const uint id = m_server->notified.last().id;
+    m_server->sendActivationToken(ours ? id : id + 1, QStringLiteral("sway/1"));
+    m_server->invokeAction(id, QStringLiteral("default"));
+    // A token serves one action: the next one, sent without, finds none.
+    m_server->invokeAction(id, QStringLiteral("what-changed"));
+    QTRY_COMPARE(m_reported.size(), 2);
+    QCOMPARE(m_tokensSeen, QStringList({seen, QString()}));
+    QVERIFY(!qEnvironmentVariableIsSet("XDG_ACTIVATION_TOKEN"));
 }
 
 void TestDesktopNotifier::noServer()

@@ -39,6 +39,11 @@ FakeNotificationServer::~FakeNotificationServer()
     QDBusConnection::disconnectFromBus(m_bus.name());
 }
 
+void FakeNotificationServer::sendActivationToken(uint id, const QString& token)
+{
+    Q_EMIT ActivationToken(id, token);
+}
+
 void FakeNotificationServer::invokeAction(uint id, const QString& key)
 {
     Q_EMIT ActionInvoked(id, key);

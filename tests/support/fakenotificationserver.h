@@ -57,7 +57,9 @@ public:
     QList<Notification> notified;
     QList<uint> closed; // CloseNotification's numbers
 
-    // The signals a real server sends for a click or an action, and when one goes.
+    // The signals a real server sends for a click or an action (a token for the
+    // compositor first, where it has one), and when one goes.
+    void sendActivationToken(uint id, const QString& token);
     void invokeAction(uint id, const QString& key);
     void closeByUser(uint id);
 
@@ -69,6 +71,7 @@ public Q_SLOTS:
     void CloseNotification(uint id);
 
 Q_SIGNALS:
+    void ActivationToken(uint id, const QString& activationToken);
     void ActionInvoked(uint id, const QString& key);
     void NotificationClosed(uint id, uint reason);
 
