@@ -43,8 +43,8 @@ if [ "${1:-}" = "--windows" ]; then
     qt6-base-dev qt6-base-dev-tools xz-utils patch
     # the zip and the setup program
     zip nsis
-    # the Windows program under Wine
-    wine wine64 libwine libgnutls30
+    # the Windows program under Wine; the words of its tray balloon read off a screenshot
+    wine wine64 libwine libgnutls30 tesseract-ocr
   )
 fi
 

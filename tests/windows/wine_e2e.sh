@@ -4,8 +4,9 @@
 # namespaces, against the test kit's web server on the Linux side.
 #   http:  the icon docks; at the schedule's mark (the clock set by libfaketime) the exact
 #          request reaches the server; data.orvl becomes the body + CR LF; the change shows
-#          the shaped popup, makes the icon flash and shows the tray's balloon (its click is
-#          a skip: Wine sends no balloon-click message); a left click stops it; the menu's
+#          the shaped popup, makes the icon flash and shows the tray's balloon, its title
+#          and first added line read off the screen (its click is a skip: Wine sends no
+#          balloon-click message); a left click stops it; the menu's
 #          "Check Now" checks again and "Exit" ends the program, its icon gone.
 #   https: through Schannel, with the test CA as the system's only trusted authority: the
 #          page is stored; a certificate of another authority is refused before any request.
@@ -137,8 +138,22 @@ balloon() {
     done
     return 1
 }
-wait_for 10 balloon && pass "the update's balloon shows ($(xdotool getwindowname "$(balloon)" 2>/dev/null))" ||
-    failed "no balloon after the update"
+# Its words, read off the screen (the balloon's window has no name of its own): the title,
+# then the first added line of the page's text.
+balloon_text=""
+read_balloon() {
+    import -window "$(balloon)" -resize 300% "$KIT_TMP/balloon.png" 2>/dev/null &&
+        balloon_text=$(tesseract "$KIT_TMP/balloon.png" - 2>/dev/null | tr -s ' \n' '  ') &&
+        case "$balloon_text" in *"127.0.0.1:$http_port has changed"*"as it is now"*) ;; *) return 1 ;; esac
+}
+if wait_for 10 balloon; then
+    if ! command -v tesseract >/dev/null; then
+        pass "the update's balloon shows"
+        echo "SKIP reading the balloon's words: tesseract is not installed"
+    elif wait_for 10 read_balloon; then
+        pass "the update's balloon shows: $balloon_text"
+    else failed "the balloon does not read its title and the page's first added line: $balloon_text"; fi
+else failed "no balloon after the update"; fi
 echo "SKIP the balloon's click opening \"What changed\": Wine sends no balloon-click message" \
     "(NIN_BALLOONUSERCLICK), so the click cannot be delivered here"
 sleep 0.7 # a left click, not half of a double click: a span of time, nothing to be seen
