@@ -6,8 +6,9 @@
 #          request reaches the server; data.orvl becomes the body + CR LF; the change shows
 #          the shaped popup, makes the icon flash and shows the tray's balloon, its title
 #          and first added line read off the screen (its click is a skip: Wine sends no
-#          balloon-click message); a left click stops it; the menu's
-#          "Check Now" checks again and "Exit" ends the program, its icon gone.
+#          balloon-click message); a left click stops it; the menu's "Check Now" checks
+#          again; the About window's "What changed" opens the update's window, whose lines
+#          are read off the screen; "Exit" ends the program, its icon gone.
 #   https: through Schannel, with the test CA as the system's only trusted authority: the
 #          page is stored; a certificate of another authority is refused before any request.
 #   200%:  the popup is the card doubled in shape and drawn from its 2x picture.
@@ -37,7 +38,15 @@ ip link set lo up
 export ORVELL_SERVE=$serve_bin
 source "$source_dir/tests/e2e/desktop.sh"
 kit_at_exit 'wineserver -k 2>/dev/null'
-kit_details() { echo "--- program's folder:"; ls -la "$app" 2>/dev/null; }
+kit_details() {
+    echo "--- program's folder:"; ls -la "$app" 2>/dev/null
+    echo "--- program's output:"; { grep -v '^ALSA lib' "$KIT_TMP/out" || true; } | tail -20
+    echo "--- windows shown:"
+    local w
+    for w in $(xdotool search --onlyvisible --name '' 2>/dev/null); do
+        echo "$w $(xdotool getwindowgeometry "$w" 2>/dev/null | tr -s '\n ' ' ') $(xdotool getwindowname "$w" 2>/dev/null)"
+    done
+}
 
 # The system's trust store of this namespace: the test CA alone; orvell.test is 127.0.0.1.
 tls="$source_dir/tests/support/tls"
@@ -90,12 +99,19 @@ the_menu() {
     [ -n "$menu" ]
 }
 no_menu() { ! the_menu; }
+# click_icon BUTTON: a click on the docked icon, near its top edge: the balloon's box
+# reaches down over the icon's lower half, and a click there would land on the balloon.
+click_icon() {
+    local X Y WIDTH HEIGHT
+    eval "$(xdotool getwindowgeometry --shell "$icon")"
+    xdotool mousemove "$((X + WIDTH / 2))" "$((Y + 3))" click "$1"
+}
 # menu_entry N: clicks the Nth of the tray menu's three entries ("About", "Check Now", "Exit").
 # Once the menu is drawn (its picture holds still), the pointer goes onto the entry, and
 # the click follows when the menu marks the entry under the pointer (its picture
 # changes); should it mark none, the click goes after 2 s all the same.
 menu_entry() {
-    click_window "$icon" 3
+    click_icon 3
     wait_for 10 the_menu || return 1
     local before="" X Y WIDTH HEIGHT
     drawn() { before=$(window_picture "$menu") && holds 0.3 picture_is "$menu" "$before"; }
@@ -139,25 +155,36 @@ balloon() {
     return 1
 }
 # Its words, read off the screen (the balloon's window has no name of its own): the title,
-# then the first added line of the page's text.
+# then the first added line of the page's text. Its picture is taken once drawn and read
+# after the click below, which then comes as soon after the balloon as it always did.
 balloon_text=""
 read_balloon() {
-    import -window "$(balloon)" -resize 300% "$KIT_TMP/balloon.png" 2>/dev/null &&
-        balloon_text=$(tesseract "$KIT_TMP/balloon.png" - 2>/dev/null | tr -s ' \n' '  ') &&
+    convert "$KIT_TMP/balloon.png" -resize 300% "$KIT_TMP/balloon-3x.png" &&
+        balloon_text=$(tesseract "$KIT_TMP/balloon-3x.png" - 2>/dev/null | tr -s ' \n' '  ') &&
         case "$balloon_text" in *"127.0.0.1:$http_port has changed"*"as it is now"*) ;; *) return 1 ;; esac
 }
+balloon_drawn() {
+    local picture
+    picture=$(window_picture "$(balloon)") && holds 0.3 picture_is "$(balloon)" "$picture"
+}
+balloon_seen=0
 if wait_for 10 balloon; then
-    if ! command -v tesseract >/dev/null; then
-        pass "the update's balloon shows"
-        echo "SKIP reading the balloon's words: tesseract is not installed"
-    elif wait_for 10 read_balloon; then
-        pass "the update's balloon shows: $balloon_text"
-    else failed "the balloon does not read its title and the page's first added line: $balloon_text"; fi
+    balloon_seen=1
+    wait_for 3 balloon_drawn || true
+    import -window "$(balloon)" "$KIT_TMP/balloon.png" 2>/dev/null || true
+    # Where it shows beside the card: they must not cover each other's words.
+    eval "$(xdotool getwindowgeometry --shell "$(balloon)")"
+    bx=$X by=$Y bw=$WIDTH bh=$HEIGHT
+    eval "$(xdotool getwindowgeometry --shell "$(popup_window)")"
+    if [ $((X + WIDTH)) -le "$bx" ] || [ "$X" -ge $((bx + bw)) ] || [ $((Y + HEIGHT)) -le "$by" ] ||
+        [ "$Y" -ge $((by + bh)) ]; then
+        pass "the balloon (${bw}x${bh} at $bx,$by) and the card (${WIDTH}x${HEIGHT} at $X,$Y) do not overlap"
+    else failed "the balloon (${bw}x${bh} at $bx,$by) covers the card (${WIDTH}x${HEIGHT} at $X,$Y)"; fi
 else failed "no balloon after the update"; fi
 echo "SKIP the balloon's click opening \"What changed\": Wine sends no balloon-click message" \
     "(NIN_BALLOONUSERCLICK), so the click cannot be delivered here"
 sleep 0.7 # a left click, not half of a double click: a span of time, nothing to be seen
-click_window "$icon" 1
+click_icon 1
 # One of its two pictures stays (under Wine the icon as first docked is drawn a little
 # differently from the same icon set again, so it is not compared with that).
 icon_is() { [ "$(icon_pixels)" = "$1" ]; }
@@ -167,11 +194,60 @@ steady() {
     case " $shown " in *" $a "*) holds 1.2 icon_is "$a" ;; *) return 1 ;; esac
 }
 wait_for 5 steady && pass "a left click stops the flashing" || failed "the icon still flashes after a left click"
+if [ "$balloon_seen" = 1 ]; then
+    if ! command -v tesseract >/dev/null; then
+        pass "the update's balloon shows"
+        echo "SKIP reading the balloon's words: tesseract is not installed"
+    elif read_balloon; then
+        pass "the update's balloon shows: $balloon_text"
+    else failed "the balloon does not read its title and the page's first added line: $balloon_text"; fi
+fi
 
 menu_entry 2 || fatal "no tray menu"
 wait_for 15 test "$(requests "$KIT_TMP/requests")" -ge 2 && pass "Check Now checks" ||
     failed "no check after Check Now"
 wait_for 10 no_menu || true # the menu closed before it is opened again
+
+# "What changed", from the About window's button: the kept update, read off the screen.
+menu_entry 1 || fatal "no tray menu for About"
+about_window() {
+    xdotool search --onlyvisible --classname orvell.exe 2>/dev/null | while read -r w; do
+        eval "$(xdotool getwindowgeometry --shell "$w")"
+        [ "$WIDTH" -ge 461 ] && [ "$WIDTH" -lt 500 ] && echo "$w"
+    done | head -1 | grep .
+}
+changes_window() { xdotool search --onlyvisible --name ' what changed at ' 2>/dev/null | head -1 | grep .; }
+changes_text=""
+read_changes() {
+    import -window "$(changes_window)" -resize 200% "$KIT_TMP/changes.png" 2>/dev/null &&
+        changes_text=$(tesseract "$KIT_TMP/changes.png" - 2>/dev/null | tr -s ' \n' '  ') &&
+        case "$changes_text" in *"earlier, longer version"*"the page, as it"*) ;; *) return 1 ;; esac
+}
+if wait_for 15 about_window; then
+    # Wine draws the frame inside the window: the client area (461 x 127) sits at its
+    # bottom, the frame's width on each side; the button is at 16,102, 89 x 17.
+    eval "$(xdotool getwindowgeometry --shell "$(about_window)")"
+    frame=$(((WIDTH - 461) / 2))
+    xdotool mousemove "$((X + frame + 60))" "$((Y + HEIGHT - frame - 127 + 110))" click 1
+    if wait_for 15 changes_window; then
+        pass "the About window's button opens \"$(xdotool getwindowname "$(changes_window)")\""
+        if ! command -v tesseract >/dev/null; then
+            echo "SKIP reading the window's lines: tesseract is not installed"
+        elif wait_for 10 read_changes; then
+            pass "it shows the removed and the added line: $changes_text"
+        else failed "its lines: $changes_text"; fi
+        # Esc, on the keyboard (the window has the focus), closes it.
+        xdotool key Escape
+        no_changes_window() { ! changes_window; }
+        wait_for 10 no_changes_window && pass "Esc closes it" || failed "Esc did not close it"
+        # The About window goes too (Alt+F4): while a window of the program has the focus,
+        # Wine's tray at times opens no menu on a right click.
+        xdotool windowfocus --sync "$(about_window)" key alt+F4
+        no_about_window() { ! about_window; }
+        wait_for 10 no_about_window || failed "Alt+F4 did not close the About window"
+    else failed "no \"What changed\" window after the About window's button"; fi
+else failed "no About window"; fi
+
 menu_entry 3 || fatal "no tray menu for Exit"
 wait_for 20 program_ended && pass "Exit ends the program" || failed "the program did not end"
 gone() { ! tray_icon_window explorer.exe >/dev/null; }
@@ -193,7 +269,7 @@ https_run() {
 https_run good
 https_stored() { [ "$(stat -c %s "$app/data.orvl")" = 5002 ]; }
 wait_for 40 https_stored && pass "an https page through Schannel is stored" ||
-    failed "https page not stored: $(od -c "$app/data.orvl" | head -2)"
+    fatal "https page not stored: $(od -c "$app/data.orvl" | head -2); connections: $(wc -l <"$KIT_TMP/accepted-good")"
 kill "$program_pid"; wineserver -w 2>/dev/null || true
 
 https_run untrusted
