@@ -28,6 +28,7 @@ kit_at_exit '[ -n "${DBUS_SESSION_BUS_PID:-}" ] && kill "$DBUS_SESSION_BUS_PID" 
 # The session bus of a test has no service folders: nothing installed (a notification
 # server such as dunst, a tray) is started by activation; a test starts what it needs.
 _desktop_bus_conf="$(cd "$(dirname "${BASH_SOURCE[0]}")/../support" && pwd)/privatebus.conf"
+_desktop_e2e="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 # The window and screenshot helpers come with it.
 source "$(dirname "${BASH_SOURCE[0]}")/screen_checks.sh"
 
@@ -40,6 +41,31 @@ program_copy() {
     cp "$1" "$work/orvell"
     [ -n "${DESKTOP_USER_DIR:-}" ] && [ "$(id -u)" = 0 ] && chown -R "$DESKTOP_USER" "$work"
     KIT_PROGRAM=$1
+}
+
+_faketime_lib=/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1
+# needs_faketime: ends the test as a skip where libfaketime is missing. The program that
+# start_before_mark starts under it keeps a shared-memory segment that is removed only on
+# a normal exit: it goes on the test's exit.
+needs_faketime() {
+    [ -f "$_faketime_lib" ] || { echo "SKIP: libfaketime is not installed"; exit 77; }
+    program_pid=""
+    kit_at_exit '[ -n "$program_pid" ] && rm -f "/dev/shm/faketime_shm_$program_pid" "/dev/shm/sem.faketime_sem_$program_pid"'
+}
+
+# start_before_mark [NAME=VALUE...]: starts $work/app/orvell in its folder with those
+# variables, its clock at 1:59:55 PM on 2026-12-08, so that the schedule's mark comes
+# 4 s later; its output in $work/out and $work/err, its process id in $program_pid,
+# ended on exit. After needs_faketime.
+start_before_mark() {
+    (
+        cd "$work/app" &&
+            exec env "$@" ASAN_OPTIONS="${ASAN_OPTIONS:-}:verify_asan_link_order=0:detect_leaks=0" \
+                LD_PRELOAD="$_faketime_lib" FAKETIME="@2026-12-08 13:59:55" \
+                FAKETIME_DONT_FAKE_MONOTONIC=1 ./orvell >"$work/out" 2>"$work/err"
+    ) &
+    program_pid=$!
+    kit_track "$program_pid"
 }
 
 # watch_growing_page [POPUP]: serves a page that grows with every request and points
@@ -170,6 +196,33 @@ wayland_menu_bar_window() {
         pass "$1: the window with its menu bar (461 x $ph, floating)"
     else failed "$1: the window: $(_panel_line)"; fi
 }
+
+# wayland_desktop [--no-tray] PROGRAM [SCRIPT...]: desktop_start --wayland (or
+# --wayland-no-tray), ending the test as a skip where sway is missing; then program_copy
+# PROGRAM, and the SCRIPTs of this folder copied into $DESKTOP_USER_DIR, that user's.
+wayland_desktop() {
+    local kind=--wayland started script
+    [ "$1" = --no-tray ] && { kind=--wayland-no-tray; shift; }
+    desktop_start "$kind"
+    started=$?
+    [ "$started" = 77 ] && exit 77
+    [ "$started" = 0 ] || fatal "the Wayland desktop did not start"
+    program_copy "$1"
+    shift
+    for script in "$@"; do
+        cp "$_desktop_e2e/$script" "$DESKTOP_USER_DIR/$script"
+        [ "$(id -u)" = 0 ] && chown "$DESKTOP_USER" "$DESKTOP_USER_DIR/$script"
+    done
+}
+
+# wayland_item: waits for the program's StatusNotifierItem at swaybar's watcher (the
+# test ends when none registers); then `sni COMMAND ARGS...` runs sni.py's COMMAND on it.
+# Needs sni.py among wayland_desktop's scripts.
+wayland_item() {
+    _find_item() { item=$(as_desktop_user "$DESKTOP_USER_DIR/sni.py" item); }
+    wait_for 30 _find_item || fatal "no item registered"
+}
+sni() { as_desktop_user "$DESKTOP_USER_DIR/sni.py" "$1" $item "${@:2}"; }
 
 wayland_screenshot() {
     as_desktop_user grim "$DESKTOP_USER_DIR/screenshot.png" && cp "$DESKTOP_USER_DIR/screenshot.png" "$1"

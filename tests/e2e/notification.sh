@@ -18,12 +18,9 @@ shots=${3:-}
 for tool in dunst dunstctl dbus-monitor xdotool import; do
     command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
-faketime_lib=/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1
-[ -f "$faketime_lib" ] || { echo "SKIP: libfaketime is not installed"; exit 77; }
 source "$(dirname "$0")/desktop.sh"
+needs_faketime
 export TMPDIR="$KIT_TMP"
-program_pid=""
-kit_at_exit '[ -n "$program_pid" ] && rm -f "/dev/shm/faketime_shm_$program_pid" "/dev/shm/sem.faketime_sem_$program_pid"'
 desktop_start || fatal "the desktop did not start"
 xsetroot -solid '#3b7a57'
 
@@ -56,14 +53,7 @@ printf '<html><body>\n<p>Concert dates</p>\n</body></html>\n\r\n' >"$work/app/da
 printf 'text/html\n' >"$work/app/data.type"
 host="127.0.0.1:$served_port"
 
-(
-    cd "$work/app"
-    ASAN_OPTIONS="${ASAN_OPTIONS:-}:verify_asan_link_order=0:detect_leaks=0" \
-        LD_PRELOAD=$faketime_lib FAKETIME="@2026-12-08 13:59:55" FAKETIME_DONT_FAKE_MONOTONIC=1 \
-        exec ./orvell >"$work/out" 2>"$work/err"
-) &
-program_pid=$!
-kit_track "$program_pid"
+start_before_mark
 
 notified() { grep -q "string \"$host has changed\"" "$work/notify.log"; }
 if wait_for 30 notified; then pass "the update reached the notification server"; else

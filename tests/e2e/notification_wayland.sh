@@ -18,16 +18,7 @@ program=$1
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/desktop.sh"
 
-desktop_start --wayland
-started=$?
-[ "$started" = 77 ] && exit 77
-[ "$started" = 0 ] || fatal "the Wayland desktop did not start"
-
-program_copy "$program"
-for script in sni.py notify_server.py activation_token.py; do
-    cp "$here/$script" "$DESKTOP_USER_DIR/$script"
-    [ "$(id -u)" = 0 ] && chown "$DESKTOP_USER" "$DESKTOP_USER_DIR/$script"
-done
+wayland_desktop "$program" sni.py notify_server.py activation_token.py
 log="$DESKTOP_USER_DIR/notify.log"
 as_desktop_user touch "$log"
 as_desktop_user "$DESKTOP_USER_DIR/notify_server.py" "$log" >"$KIT_TMP/server.err" 2>&1 &
@@ -51,10 +42,7 @@ kit_details() {
     echo "--- windows ---"; windows
 }
 
-item=""
-find_item() { item=$(as_desktop_user "$DESKTOP_USER_DIR/sni.py" item); }
-wait_for 30 find_item || fatal "no item registered"
-sni() { as_desktop_user "$DESKTOP_USER_DIR/sni.py" "$1" $item "${@:2}"; }
+wayland_item
 
 # windows: sway's windows, one a line: "focused|- urgent|- ID NAME".
 windows() {

@@ -29,10 +29,7 @@ suffix=""
 source "$(dirname "$0")/desktop.sh"
 # Every temporary file of this test, the harness's included, goes under the kit's folder.
 export TMPDIR="$KIT_TMP"
-program_pid=""
-# The preloaded clock library keeps a shared-memory segment per process and removes it
-# only on a normal exit.
-kit_at_exit '[ -n "$program_pid" ] && rm -f "/dev/shm/faketime_shm_$program_pid" "/dev/shm/sem.faketime_sem_$program_pid"'
+needs_faketime
 desktop_start || fatal "the desktop did not start"
 xsetroot -solid '#3b7a57'
 
@@ -60,18 +57,10 @@ else
     printf 'an earlier, longer version of the page\n\r\n' >"$work/app/data.orvl"
 fi
 
-faketime_lib=/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1
-[ -f "$faketime_lib" ] || { echo "SKIP: libfaketime is not installed"; exit 77; }
 map_watch "$work/mapped"
-(
-    cd "$work/app"
-    [ "$scale" = 1 ] || export QT_SCALE_FACTOR=$scale
-    ASAN_OPTIONS="${ASAN_OPTIONS:-}:verify_asan_link_order=0:detect_leaks=0" \
-        LD_PRELOAD=$faketime_lib FAKETIME="@2026-12-08 13:59:55" FAKETIME_DONT_FAKE_MONOTONIC=1 \
-        exec ./orvell >"$work/out" 2>"$work/err"
-) &
-program_pid=$!
-kit_track "$program_pid"
+scaled=()
+[ "$scale" = 1 ] || scaled=("QT_SCALE_FACTOR=$scale")
+start_before_mark "${scaled[@]}"
 
 icon=""
 find_icon() { icon=$(tray_icon_window orvell) && [ -n "$icon" ]; }

@@ -16,14 +16,7 @@ source_dir=$2
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/desktop.sh"
 
-desktop_start --wayland
-started=$?
-[ "$started" = 77 ] && exit 77
-[ "$started" = 0 ] || fatal "the Wayland desktop did not start"
-
-program_copy "$program"
-cp "$here/sni.py" "$DESKTOP_USER_DIR/sni.py"
-[ "$(id -u)" = 0 ] && chown "$DESKTOP_USER" "$DESKTOP_USER_DIR/sni.py"
+wayland_desktop "$program" sni.py
 serve --growing --requests "$KIT_TMP/requests" || fatal "the page server did not start"
 printf '"http://127.0.0.1:%s/page"\r\n1\r\n"chime.wav"\r\n' "$served_port" |
     as_desktop_user tee "$work/config.ini" >/dev/null
@@ -34,12 +27,8 @@ pid=$!
 kit_track "$pid"
 kit_details() { echo "--- program stderr ---"; cat "$KIT_TMP/err"; }
 
-item=""
-find_item() { item=$(as_desktop_user "$DESKTOP_USER_DIR/sni.py" item); }
-wait_for 30 find_item || fatal "no item registered"
+wayland_item
 pass "the item registers with swaybar"
-find_item
-sni() { as_desktop_user "$DESKTOP_USER_DIR/sni.py" "$1" $item "${@:2}"; }
 grep -q "Registering Status Notifier Item" "$KIT_TMP/sway.log" ||
     failed "swaybar did not take the item"
 menu=$(sni menu | cut -d' ' -f2- | paste -sd,)

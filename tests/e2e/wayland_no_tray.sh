@@ -7,11 +7,7 @@
 set -u
 source "$(dirname "$0")/desktop.sh"
 
-desktop_start --wayland-no-tray
-started=$?
-[ "$started" = 77 ] && exit 77
-[ "$started" = 0 ] || fatal "the Wayland desktop did not start"
-program_copy "$1"
+wayland_desktop --no-tray "$1"
 printf '"http://127.0.0.1:9/"\r\n0\r\n"chime.wav"\r\n' | as_desktop_user tee "$work/config.ini" >/dev/null
 
 (cd "$work" && as_desktop_user_exec ./orvell) >"$KIT_TMP/out" 2>"$KIT_TMP/err" &

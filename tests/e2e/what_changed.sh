@@ -27,13 +27,8 @@ atspi() { /usr/bin/python3 "$(dirname "$0")/atspi_read.py" "$@"; }
     { echo "SKIP: python3-pyatspi is not installed"; exit 77; }
 launcher=/usr/libexec/at-spi-bus-launcher
 [ -x "$launcher" ] || { echo "SKIP: at-spi2-core is not installed"; exit 77; }
-faketime_lib=/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1
-[ -f "$faketime_lib" ] || { echo "SKIP: libfaketime is not installed"; exit 77; }
 
-program_pid=""
-# The preloaded clock library keeps a shared-memory segment per process and removes it
-# only on a normal exit.
-kit_at_exit '[ -n "$program_pid" ] && rm -f "/dev/shm/faketime_shm_$program_pid" "/dev/shm/sem.faketime_sem_$program_pid"'
+needs_faketime
 kit_details() {
     for f in "$KIT_TMP"/demo.err "$KIT_TMP"/run/err; do
         [ -f "$f" ] && { echo "--- $f ---"; cat "$f"; }
@@ -98,14 +93,7 @@ serve --page "$work/site/index.html" --requests "$work/requests" || fatal "the s
 printf '"127.0.0.1:%s/"\r\n0\r\n"chime.wav"\r\n' "$served_port" >"$work/app/config.ini"
 # The snapshot of an earlier check: the page before, as a check stores it.
 { cat "$work/before.html"; printf '\r\n'; } >"$work/app/data.orvl"
-(
-    cd "$work/app"
-    ASAN_OPTIONS="${ASAN_OPTIONS:-}:verify_asan_link_order=0:detect_leaks=0" \
-        LD_PRELOAD=$faketime_lib FAKETIME="@2026-12-08 13:59:55" FAKETIME_DONT_FAKE_MONOTONIC=1 \
-        exec ./orvell >"$work/out" 2>"$work/err"
-) &
-program_pid=$!
-kit_track "$program_pid"
+start_before_mark
 
 wait_for 30 icon_window "$program_pid" || fatal "no tray icon"
 icon=$(icon_window "$program_pid")
