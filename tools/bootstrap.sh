@@ -27,8 +27,9 @@ packages=(
   # Wayland natively, and StatusNotifierItem trays: a compositor with a tray in its bar,
   # screenshots of it, a tray host of our own for tests (Python D-Bus), gdbus
   qt6-wayland sway grim python3-dbus python3-gi libglib2.0-bin
-  # the desktop's notifications: a real notification server on X and a client to post to it
-  dunst libnotify-bin
+  # the desktop's notifications: real notification servers on X and on Wayland, and a
+  # client to post to them
+  dunst mako-notifier libnotify-bin
   # what changed on the page: the diff library (header-only), and the Python page
   # watchers' pipeline that the benchmark runs beside ours
   libdtl-dev python3-html2text

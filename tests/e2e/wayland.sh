@@ -4,6 +4,7 @@
 #   the item registers with the bar and exports its menu (About, Check Now, Exit);
 #   "Check Now" finds a change: the popup floats at 441 x 192, and a screenshot shows
 #   the card and nothing else (no key-colour pixel; its cut-away parts show the desktop);
+#   mako, a notification server, shows the update's bubble where it does not cover the card;
 #   the icon flashes, Activate stops it;
 #   ContextMenu (what swaybar asks for on a right click) shows the main window with the
 #   menu as its menu bar, floating at its own size: no window fills the screen;
@@ -17,6 +18,14 @@ here=$(cd "$(dirname "$0")" && pwd)
 source "$here/desktop.sh"
 
 wayland_desktop "$program" sni.py
+# A real notification server of Wayland desktops, mako, with its own settings.
+mako=0
+if command -v mako >/dev/null; then
+    as_desktop_user mako >"$KIT_TMP/mako.log" 2>&1 &
+    kit_track $!
+    mako_up() { as_desktop_user makoctl list; }
+    wait_for 20 mako_up && mako=1 || failed "mako did not start: $(cat "$KIT_TMP/mako.log")"
+fi
 serve --growing --requests "$KIT_TMP/requests" || fatal "the page server did not start"
 printf '"http://127.0.0.1:%s/page"\r\n1\r\n"chime.wav"\r\n' "$served_port" |
     as_desktop_user tee "$work/config.ini" >/dev/null
@@ -81,6 +90,34 @@ print(f"key-colour pixels on the screen: {keys}; card pixels not as drawn: {wron
 sys.exit(0 if keys == 0 and wrong_card == 0 and wrong_hole == 0 else 1)
 PY
     then pass "the screen shows the card and nothing else"; else failed "the popup's pixels"; fi
+    # The update's notification, mako's bubble (found on the screen by its border's colour,
+    # above the bar), beside the card: neither covers the other.
+    if [ "$mako" = 1 ]; then
+        bubble=""
+        find_bubble() {
+            wayland_screenshot "$KIT_TMP/bubble.png" &&
+                bubble=$(PYTHONPATH="$(dirname "$0")" python3 - "$KIT_TMP/bubble.png" <<'PY'
+import sys
+import ppm
+w, h, screen = ppm.load(sys.argv[1])
+border = b"\x4c\x78\x99"  # mako's default border colour
+points = [(p % w, p // w) for p in range(w * (h - 30)) if screen[3 * p:3 * p + 3] == border]
+if not points:
+    sys.exit(1)
+xs, ys = [x for x, _ in points], [y for _, y in points]
+print(max(xs) - min(xs) + 1, max(ys) - min(ys) + 1, min(xs), min(ys))
+PY
+                )
+        }
+        in_mako() { as_desktop_user makoctl list | grep -q "127.0.0.1:$served_port has changed"; }
+        if wait_for 20 in_mako && wait_for 10 find_bubble; then
+            read -r bw bh bx by <<<"$bubble"
+            if [ $((px + pw)) -le "$bx" ] || [ "$px" -ge $((bx + bw)) ] ||
+                [ $((py + ph)) -le "$by" ] || [ "$py" -ge $((by + bh)) ]; then
+                pass "mako's bubble (${bw}x${bh} at $bx,$by) and the card (${pw}x${ph} at $px,$py) do not overlap"
+            else failed "mako's bubble (${bw}x${bh} at $bx,$by) covers the card (${pw}x${ph} at $px,$py)"; fi
+        else failed "no bubble of mako: $(as_desktop_user makoctl list)"; fi
+    else echo "SKIP the notification beside the card: mako is not installed"; fi
 else failed "no popup after the change"; kit_details; fi
 if grep -q "^GET /page HTTP/1.1" "$KIT_TMP/requests"; then pass "the check reached the page"; else
     failed "no request"; fi
