@@ -9,6 +9,10 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+// After the socket headers.
+#include "socketaddresses.h"
+
 #ifndef MSG_NOSIGNAL
 #define MSG_NOSIGNAL 0 // macOS: SIGPIPE is switched off on the socket instead
 #endif
@@ -34,34 +38,18 @@ Result<void> SystemConnection::start(const QHostAddress& address, std::uint16_t 
                                      std::uint16_t localPort)
 {
     close();
-    sockaddr_storage target{};
-    socklen_t length = 0;
-    if (address.protocol() == QAbstractSocket::IPv6Protocol) {
-        auto* in6 = reinterpret_cast<sockaddr_in6*>(&target);
-        in6->sin6_family = AF_INET6;
-        in6->sin6_port = htons(port);
-        const Q_IPV6ADDR bytes = address.toIPv6Address();
-        std::memcpy(&in6->sin6_addr, bytes.c, sizeof bytes.c);
-        length = sizeof *in6;
-    } else {
-        auto* in4 = reinterpret_cast<sockaddr_in*>(&target);
-        in4->sin_family = AF_INET;
-        in4->sin_port = htons(port);
-        in4->sin_addr.s_addr = htonl(address.toIPv4Address());
-        length = sizeof *in4;
-    }
-    const int fd = ::socket(target.ss_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    SocketAddresses addresses(address, port, localPort);
+    const int fd =
+        ::socket(addresses.target.ss_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0)
         return SystemError::of(errno);
 #ifdef SO_NOSIGPIPE
     const int one = 1;
     ::setsockopt(fd, SOL_SOCKET, SO_NOSIGPIPE, &one, sizeof one);
 #endif
-    sockaddr_storage local{};
-    local.ss_family = target.ss_family;
-    reinterpret_cast<sockaddr_in*>(&local)->sin_port = htons(localPort); // same place in both
-    if ((localPort != 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&local), length) != 0) ||
-        (::connect(fd, reinterpret_cast<sockaddr*>(&target), length) != 0 &&
+    if ((localPort != 0 &&
+         ::bind(fd, addresses.localAddress(), static_cast<socklen_t>(addresses.length)) != 0) ||
+        (::connect(fd, addresses.targetAddress(), static_cast<socklen_t>(addresses.length)) != 0 &&
          errno != EINPROGRESS)) {
         const int error = errno;
         ::close(fd);

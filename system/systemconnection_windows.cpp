@@ -4,6 +4,7 @@
 #include <ws2tcpip.h>
 // clang-format on
 
+#include "socketaddresses.h"
 #include "systemconnection.h"
 
 #include <QHostAddress>
@@ -52,24 +53,9 @@ Result<void> SystemConnection::start(const QHostAddress& address, std::uint16_t 
     close();
     if (!winsockStarted())
         return SystemError::of(WSASYSNOTREADY);
-    sockaddr_storage target{};
-    int length = 0;
-    if (address.protocol() == QAbstractSocket::IPv6Protocol) {
-        auto* in6 = reinterpret_cast<sockaddr_in6*>(&target);
-        in6->sin6_family = AF_INET6;
-        in6->sin6_port = htons(port);
-        const Q_IPV6ADDR bytes = address.toIPv6Address();
-        memcpy(&in6->sin6_addr, bytes.c, sizeof bytes.c);
-        length = sizeof *in6;
-    } else {
-        auto* in4 = reinterpret_cast<sockaddr_in*>(&target);
-        in4->sin_family = AF_INET;
-        in4->sin_port = htons(port);
-        in4->sin_addr.s_addr = htonl(address.toIPv4Address());
-        length = sizeof *in4;
-    }
+    SocketAddresses addresses(address, port, localPort);
     // Not inherited by programs started later (the shell's "Open" of a link).
-    const SOCKET s = WSASocketW(target.ss_family, SOCK_STREAM, IPPROTO_TCP, nullptr, 0,
+    const SOCKET s = WSASocketW(addresses.target.ss_family, SOCK_STREAM, IPPROTO_TCP, nullptr, 0,
                                 WSA_FLAG_OVERLAPPED | WSA_FLAG_NO_HANDLE_INHERIT);
     if (s == INVALID_SOCKET)
         return SystemError::of(WSAGetLastError());
@@ -83,11 +69,8 @@ Result<void> SystemConnection::start(const QHostAddress& address, std::uint16_t 
         close();
         return SystemError::of(error);
     }
-    sockaddr_storage local{};
-    local.ss_family = target.ss_family;
-    reinterpret_cast<sockaddr_in*>(&local)->sin_port = htons(localPort); // same place in both
-    if ((localPort != 0 && ::bind(s, reinterpret_cast<sockaddr*>(&local), length) != 0) ||
-        (::connect(s, reinterpret_cast<sockaddr*>(&target), length) != 0 &&
+    if ((localPort != 0 && ::bind(s, addresses.localAddress(), addresses.length) != 0) ||
+        (::connect(s, addresses.targetAddress(), addresses.length) != 0 &&
          WSAGetLastError() != WSAEWOULDBLOCK)) {
         const int error = WSAGetLastError();
         close();
